@@ -1,0 +1,30 @@
+# The two everyday commands: `make run` and `make test`. Both install what is missing first.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: deps build run test test-asan bench clean
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake --preset dev
+	cmake --build --preset dev -j $(JOBS)
+
+run: build
+	./build/dev/mainwindow/tallyleaf
+
+test: build
+	ctest --preset dev -j $(JOBS)
+
+test-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+bench: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS)
+	scripts/run-benchmarks build/release
+
+clean:
+	rm -rf build

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "daytable.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <array>
+#include <limits>
+#include <set>
+
+class FileOps;
+
+// What a load of the day file did.
+struct LoadReport
+{
+    enum class Status {
+        Loaded,         // every whole record of the file is in the table
+        CannotOpen,     // the file could neither be opened nor created
+        ReadFailed,     // reading stopped part way; the records before the failure are loaded
+        TooManyRecords, // the file holds more records than the table's capacity
+    };
+    Status status = Status::Loaded;
+    qint32 recordsRead = 0;
+    QString detail; // the system's words, for a message
+
+    bool ok() const { return status == Status::Loaded; }
+};
+
+// What a save did. A save never claims success for a slot that did not reach the disk.
+struct SaveReport
+{
+    enum class Status {
+        OnDisk,      // the day and everything kept back earlier are written and synced
+        NotOnDisk,   // the table holds the day, but some slots are only in memory (see unwritten)
+        TableFull,   // the day needed records the table has no room for; nothing changed
+        NoGbkForm,   // a text has characters without a GBK form; nothing changed
+    };
+    Status status = Status::OnDisk;
+    QList<qint32> unwritten; // slot numbers kept in memory, to be written by a later save
+    QString detail;
+
+    bool allOnDisk() const { return status == Status::OnDisk; }
+};
+
+// One thing of the shown day as the view holds it.
+struct ThingInput
+{
+    QString text;
+    bool done = false;
+};
+using DayThings = std::array<ThingInput, 5>;
+
+// The day file: headerless 200-byte slots, record k in slot k. It is read whole into a DayTable
+// and written back five slots at a time. Slots that could not be written are remembered and
+// written with the next save; after a load that did not finish, no slot past the loaded records
+// is ever written, so records that were not read are never overwritten.
+class DayFile
+{
+public:
+    explicit DayFile(FileOps &ops);
+    DayFile();
+
+    // Replaces the table's records with the file's, creating an empty file when there is none.
+    LoadReport load(const QString &path, DayTable &table);
+
+    // Stores the five things of day in the table (find-or-append of each position) and writes
+    // their slots, together with any slots kept back by earlier saves.
+    SaveReport saveDay(const QString &path, DayTable &table, QDate day, const DayThings &things);
+
+    // Writes the slots kept back by earlier saves.
+    SaveReport flushPending(const QString &path, const DayTable &table);
+
+    bool hasPending() const { return !m_pending.empty(); }
+    // Slots above this number are not written: they were not loaded.
+    qint32 writableLimit() const { return m_writableLimit; }
+
+private:
+    SaveReport writePending(const QString &path, const DayTable &table);
+
+    FileOps &m_ops;
+    std::set<qint32> m_pending;
+    qint32 m_writableLimit = std::numeric_limits<qint32>::max();
+};

@@ -1,0 +1,144 @@
+#include "daytable.h"
+
+#include "gbk.h"
+#include "oledate.h"
+
+#include <QtGlobal>
+#include <algorithm>
+
+const DayTable::Row &DayTable::row(qint32 index) const
+{
+    Q_ASSERT(index >= 1 && index <= DayCount());
+    return m_rows[size_t(index - 1)];
+}
+
+DayTable::Row &DayTable::row(qint32 index)
+{
+    Q_ASSERT(index >= 1 && index <= DayCount());
+    return m_rows[size_t(index - 1)];
+}
+
+DayRecord DayTable::record(qint32 index) const
+{
+    const Row &r = row(index);
+    return DayRecord{r.reserved, r.thingNo, text(index).toByteArray(), r.done, r.date};
+}
+
+QByteArrayView DayTable::text(qint32 index) const
+{
+    const Row &r = row(index);
+    return QByteArrayView(m_text.data() + r.textOffset, r.textLength);
+}
+
+std::pair<quint32, quint8> DayTable::storeText(QByteArrayView text)
+{
+    // Cutting may leave a space at the new end; the file would lose it on the next load anyway.
+    const QByteArrayView fitted =
+        recordimage::trimSpaces(gbk::fit(recordimage::trimSpaces(text), recordimage::ThingTextBytes));
+    const auto offset = quint32(m_text.size());
+    m_text.insert(m_text.end(), fitted.begin(), fitted.end());
+    return {offset, quint8(fitted.size())};
+}
+
+bool DayTable::append(const DayRecord &record)
+{
+    if (isFull())
+        return false;
+    const auto [offset, length] = storeText(record.ThingText);
+    m_rows.push_back(Row{record.ThingDate, record.Reserved, record.ThingNo, offset, length, record.Done});
+    if (m_indexed)
+        indexRow(DayCount());
+    return true;
+}
+
+void DayTable::clear()
+{
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    m_text.clear();
+    m_text.shrink_to_fit();
+    m_days.clear();
+    m_next.clear();
+    m_next.shrink_to_fit();
+    m_indexed = false;
+}
+
+void DayTable::reserve(qint32 records, qsizetype textBytes)
+{
+    m_rows.reserve(size_t(std::min(records, DayCapacity)));
+    m_text.reserve(size_t(textBytes));
+}
+
+void DayTable::indexRow(qint32 index) const
+{
+    m_next.push_back(0);
+    const auto day = oledate::dayNumber(m_rows[size_t(index - 1)].date);
+    if (!day)
+        return; // matches no day
+    auto it = m_days.find(*day);
+    if (it == m_days.end()) {
+        m_days.insert(*day, Chain{index, index});
+    } else {
+        m_next[size_t(it->last - 1)] = index;
+        it->last = index;
+    }
+}
+
+void DayTable::ensureIndex() const
+{
+    if (m_indexed)
+        return;
+    m_days.clear();
+    m_next.clear();
+    m_next.reserve(m_rows.size());
+    m_days.reserve(qsizetype(m_rows.size() / 5 + 1));
+    for (qint32 i = 1; i <= DayCount(); ++i)
+        indexRow(i);
+    m_indexed = true;
+}
+
+std::vector<qint32> DayTable::recordsOfDay(double day) const
+{
+    std::vector<qint32> found;
+    const auto key = oledate::dayNumber(day);
+    if (!key)
+        return found;
+    ensureIndex();
+    const auto it = m_days.constFind(*key);
+    if (it == m_days.cend())
+        return found;
+    for (qint32 i = it->first; i != 0; i = m_next[size_t(i - 1)])
+        found.push_back(i);
+    return found;
+}
+
+std::optional<qint32> DayTable::find(double day, qint32 thingNo) const
+{
+    for (qint32 i : recordsOfDay(day)) {
+        if (row(i).thingNo == thingNo)
+            return i;
+    }
+    return std::nullopt;
+}
+
+std::optional<qint32> DayTable::findOrAppend(double day, qint32 thingNo)
+{
+    if (const auto found = find(day, thingNo))
+        return found;
+    if (isFull() || !oledate::dayNumber(day))
+        return std::nullopt;
+    DayRecord fresh;
+    fresh.ThingNo = thingNo;
+    fresh.ThingDate = day;
+    append(fresh);
+    return DayCount();
+}
+
+void DayTable::setThing(qint32 index, QByteArrayView text, bool done)
+{
+    const auto [offset, length] = storeText(text);
+    Row &r = row(index);
+    r.textOffset = offset;
+    r.textLength = length;
+    r.done = done ? qint16(-1) : qint16(0);
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "dayrecord.h"
+
+#include <QHash>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// All records of the day book, indices 1 to DayCount() in the order they were first saved.
+// Records are never removed or reordered. Memory follows the records in use: a row of fixed
+// fields plus the trimmed text in one shared buffer, never the table's whole capacity.
+//
+// Lookups give exactly the results of a scan in ascending index order; an index by day number
+// (built on the first lookup, then kept up to date) stands behind them.
+class DayTable
+{
+public:
+    static constexpr qint32 DayCapacity = 1'000'000;
+
+    qint32 DayCount() const { return qint32(m_rows.size()); }
+    bool isFull() const { return DayCount() >= DayCapacity; }
+
+    DayRecord record(qint32 index) const;
+    QByteArrayView text(qint32 index) const; // valid until the table changes
+    qint32 thingNo(qint32 index) const { return row(index).thingNo; }
+    double thingDate(qint32 index) const { return row(index).date; }
+    bool isDone(qint32 index) const { return row(index).done != 0; }
+
+    // Appends a record as it was read from the day file; false when the table is full.
+    bool append(const DayRecord &record);
+    void clear();
+    void reserve(qint32 records, qsizetype textBytes);
+
+    // The first record of (day, thingNo), scanning from index 1 upwards.
+    std::optional<qint32> find(double day, qint32 thingNo) const;
+
+    // find(), or a new record for (day, thingNo) at DayCount() + 1. Nothing when the table is full.
+    std::optional<qint32> findOrAppend(double day, qint32 thingNo);
+
+    // Every record whose date equals day exactly, in ascending index order.
+    std::vector<qint32> recordsOfDay(double day) const;
+
+    // The text and completion of a record; its day and position never change.
+    void setThing(qint32 index, QByteArrayView text, bool done);
+
+private:
+    struct Row
+    {
+        double date;
+        qint32 reserved;
+        qint32 thingNo;
+        quint32 textOffset;
+        quint8 textLength;
+        qint16 done;
+    };
+    struct Chain
+    {
+        qint32 first;
+        qint32 last;
+    };
+
+    const Row &row(qint32 index) const;
+    Row &row(qint32 index);
+    void ensureIndex() const;
+    void indexRow(qint32 index) const;
+    std::pair<quint32, quint8> storeText(QByteArrayView text);
+
+    std::vector<Row> m_rows;
+    std::vector<char> m_text;
+
+    // Day number → the chain of that day's rows, linked through m_next (0 ends a chain).
+    mutable QHash<qint32, Chain> m_days;
+    mutable std::vector<qint32> m_next;
+    mutable bool m_indexed = false;
+};

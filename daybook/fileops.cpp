@@ -1,0 +1,104 @@
+#include "fileops.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+int FileOps::open(const QString &path, int flags, int mode)
+{
+    const QByteArray name = QFile::encodeName(path);
+    int fd;
+    do {
+        fd = ::open(name.constData(), flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+ssize_t FileOps::pread(int fd, void *buffer, size_t count, off_t offset)
+{
+    ssize_t n;
+    do {
+        n = ::pread(fd, buffer, count, offset);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+ssize_t FileOps::pwrite(int fd, const void *buffer, size_t count, off_t offset)
+{
+    ssize_t n;
+    do {
+        n = ::pwrite(fd, buffer, count, offset);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+int FileOps::fsync(int fd)
+{
+    return ::fsync(fd);
+}
+
+int FileOps::close(int fd)
+{
+    return ::close(fd);
+}
+
+off_t FileOps::size(int fd)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return -1;
+    return st.st_size;
+}
+
+int FileOps::remove(const QString &path)
+{
+    return ::unlink(QFile::encodeName(path).constData());
+}
+
+int FileOps::syncDirectory(const QString &directory)
+{
+    const int fd = open(directory, O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return -1;
+    const int result = fsync(fd);
+    close(fd);
+    return result;
+}
+
+FileOps &FileOps::system()
+{
+    static FileOps ops;
+    return ops;
+}
+
+bool writeAll(FileOps &ops, int fd, const char *buffer, size_t count, off_t offset)
+{
+    while (count > 0) {
+        const ssize_t n = ops.pwrite(fd, buffer, count, offset);
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        buffer += n;
+        count -= size_t(n);
+        offset += n;
+    }
+    return true;
+}
+
+ssize_t readAll(FileOps &ops, int fd, char *buffer, size_t count, off_t offset)
+{
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ops.pread(fd, buffer + done, count - done, offset + off_t(done));
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += size_t(n);
+    }
+    return ssize_t(done);
+}

@@ -1,0 +1,89 @@
+#include "gbk.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <cstdio>
+#include <cstdlib>
+
+namespace gbk {
+
+namespace {
+
+const char *const CodecName = "GBK";
+
+[[noreturn]] void codecMissing()
+{
+    std::fprintf(stderr, "tallyleaf: this Qt has no GBK codec (Qt needs ICU); day files cannot be read or written\n");
+    std::abort();
+}
+
+// Qt's codecs are stateful; a fresh one per call keeps a failed call from leaking into the next.
+QStringEncoder makeEncoder()
+{
+    QStringEncoder e(CodecName, QStringConverter::Flag::Stateless);
+    if (!e.isValid())
+        codecMissing();
+    return e;
+}
+
+QStringDecoder makeDecoder()
+{
+    QStringDecoder d(CodecName, QStringConverter::Flag::Stateless);
+    if (!d.isValid())
+        codecMissing();
+    return d;
+}
+
+bool isLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+
+} // namespace
+
+std::optional<QByteArray> encode(QStringView text)
+{
+    if (text.isEmpty())
+        return QByteArray();
+    QStringEncoder encoder = makeEncoder();
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        return std::nullopt;
+    return bytes;
+}
+
+bool canEncode(QStringView text)
+{
+    return encode(text).has_value();
+}
+
+QString decode(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return QString();
+    // Plain ASCII is by far the commonest and needs no codec.
+    bool ascii = true;
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return QString::fromLatin1(bytes);
+    QStringDecoder decoder = makeDecoder();
+    return decoder.decode(bytes);
+}
+
+QByteArrayView fit(QByteArrayView bytes, qsizetype maxBytes)
+{
+    if (bytes.size() <= maxBytes)
+        return bytes;
+    qsizetype end = 0;
+    while (end < bytes.size()) {
+        const qsizetype width = isLeadByte(static_cast<unsigned char>(bytes[end])) ? 2 : 1;
+        if (end + width > maxBytes)
+            break;
+        end += width;
+    }
+    return bytes.first(end);
+}
+
+} // namespace gbk

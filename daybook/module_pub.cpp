@@ -1,0 +1,17 @@
+#include "module_pub.h"
+
+#include <QtGlobal>
+
+DayRecord BulkTable::at(qint32 index) const
+{
+    Q_ASSERT(index >= 1 && index <= BulkCapacity);
+    return index <= filled() ? m_records[size_t(index - 1)] : DayRecord{};
+}
+
+void BulkTable::set(qint32 index, DayRecord record)
+{
+    Q_ASSERT(index >= 1 && index <= BulkCapacity);
+    if (index > filled())
+        m_records.resize(size_t(index));
+    m_records[size_t(index - 1)] = std::move(record);
+}

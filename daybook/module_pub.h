@@ -1,0 +1,34 @@
+#pragma once
+
+#include "dayfile.h"
+#include "dayrecord.h"
+#include "daytable.h"
+
+#include <QDate>
+#include <QString>
+#include <vector>
+
+// The test tools' second table: up to BulkCapacity records, entries 1 to BulkCapacity.
+class BulkTable
+{
+public:
+    static constexpr qint32 BulkCapacity = 100'000;
+
+    // Entries that were never filled read as blank records; memory holds only filled ones.
+    DayRecord at(qint32 index) const;
+    void set(qint32 index, DayRecord record);
+    qint32 filled() const { return qint32(m_records.size()); }
+
+private:
+    std::vector<DayRecord> m_records;
+};
+
+// The state every window shares, by reference: the shown day, the day file and its records.
+struct Module_pub
+{
+    QDate ShownDate = QDate(1899, 12, 30); // day 0 until start-up sets today
+    QString DayFilePath;
+    ::DayTable DayTable;
+    ::BulkTable BulkTable;
+    DayFile dayFile; // what the day file still owes the disk
+};
