@@ -1,0 +1,132 @@
+// What the user does in the main window: editing, moving between days, the day commands.
+#include "frm_main.h"
+
+#include "aboutbox.h"
+#include "frm_clock.h"
+#include "markimage.h"
+#include "module_pub.h"
+#include "oledate.h"
+#include "prompts.h"
+#include "thingedit.h"
+#include "timesource.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QLabel>
+#include <QMenu>
+
+void frm_main::txt_things_Change(int)
+{
+    Dirty = true;
+}
+
+void frm_main::txt_things_Enter(int index)
+{
+    txt_things[size_t(index < 4 ? index + 1 : 0)]->setFocus(Qt::OtherFocusReason);
+    QCoreApplication::processEvents();
+}
+
+void frm_main::img_thingOK_Click(int index)
+{
+    Dirty = true;
+    setMark(index, !img_thingOK[size_t(index)]->shows(img_checkOK->pixmap()));
+}
+
+bool frm_main::moveTo(QDate day)
+{
+    // The date type ends at 1 January 100 and 31 December 9999; a step past either is refused
+    // before anything changes.
+    if (!oledate::inRange(day)) {
+        QApplication::beep();
+        return false;
+    }
+    td_save();
+    m_pub.ShownDate = day;
+    td_caption();
+    return true;
+}
+
+void frm_main::cmd_lastday_Click()
+{
+    if (moveTo(m_pub.ShownDate.addDays(-1))) {
+        td_clear();
+        td_showday();
+    }
+}
+
+void frm_main::cmd_nextday_Click()
+{
+    if (moveTo(m_pub.ShownDate.addDays(1))) {
+        td_clear();
+        td_showday();
+    }
+}
+
+void frm_main::lbl_returntoday_Click()
+{
+    td_save();
+    m_pub.ShownDate = m_time.today();
+    lbl_today->setText(QStringLiteral("今天：") + QLocale().toString(m_pub.ShownDate, QLocale::ShortFormat));
+    td_showday();
+}
+
+void frm_main::cmd_select_Click()
+{
+    td_save();
+    // The calendar window is added with the calendar.
+}
+
+void frm_main::menu_copytonextday_Click()
+{
+    const QDate next = m_pub.ShownDate.addDays(1);
+    if (!m_prompts.confirm(this, QStringLiteral("本日数据将复制到次日，次日的全部数据将被清空！")))
+        return;
+    if (!oledate::inRange(next)) {
+        QApplication::beep();
+        return;
+    }
+    // The shown day keeps its edits, as it would on any move; then its texts go to the next day.
+    td_save();
+    m_pub.ShownDate = next;
+    td_caption();
+    for (int i = 0; i < 5; ++i)
+        setMark(i, false);
+    Dirty = true;
+    td_save();
+}
+
+void frm_main::menu_clearthisday_Click()
+{
+    if (!m_prompts.confirm(this, QStringLiteral("当天的全部数据将被清空！")))
+        return;
+    td_clear();
+    Dirty = true;
+    td_save();
+}
+
+void frm_main::menu_about_Click()
+{
+    m_about->show();
+}
+
+void frm_main::cmd_edit_Click()
+{
+    menu_edit->popup(QCursor::pos());
+}
+
+void frm_main::Command3_Click()
+{
+    if (!m_clock) {
+        m_clock = new frm_clock(m_time);
+        m_clock->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_clock->show();
+    m_clock->raise();
+}
+
+void frm_main::showMainWindow()
+{
+    show();
+    raise();
+    activateWindow();
+}

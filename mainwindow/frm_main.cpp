@@ -1,0 +1,244 @@
+#include "frm_main.h"
+
+#include "aboutbox.h"
+#include "artwork.h"
+#include "clickablelabel.h"
+#include "daysurface.h"
+#include "fonts.h"
+#include "frm_clock.h"
+#include "markimage.h"
+#include "module_pub.h"
+#include "prompts.h"
+#include "thingedit.h"
+#include "timesource.h"
+#include "units.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+// The client area below the menu bar, in twips.
+constexpr double ClientWidth = 12105, ClientHeight = 6060;
+
+// Rows of the five things: tops of the marks, and of the numbers and boxes, in twips.
+constexpr double MarkTop = 960, BoxTop = 1320, RowStep = 960;
+
+template <typename W>
+W *place(W *widget, double left, double top, double width, double height)
+{
+    widget->setGeometry(units::twipsRect(left, top, width, height));
+    return widget;
+}
+
+QPushButton *button(QWidget *parent, const QString &caption, const char *name)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setFont(fonts::windowDefault());
+    return b;
+}
+
+} // namespace
+
+frm_main::frm_main(Module_pub &pub, const TimeSource &time, Prompts &prompts, MailOpener openMail, QWidget *parent)
+    : QMainWindow(parent), m_pub(pub), m_time(time), m_prompts(prompts),
+      m_about(std::make_unique<AboutBox>(std::move(openMail)))
+{
+    setObjectName(QStringLiteral("frm_main"));
+    setWindowTitle(QStringLiteral("Tallyleaf V0.01"));
+    setWindowIcon(artwork::programIcon());
+    setFont(fonts::windowDefault());
+
+    buildControls();
+    buildMenus();
+    connectHandlers();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+frm_main::~frm_main() = default;
+
+void frm_main::buildControls()
+{
+    m_surface = new DaySurface(this);
+    m_surface->setObjectName(QStringLiteral("surface"));
+    m_surface->setFixedSize(units::twipsRect(0, 0, ClientWidth, ClientHeight).size());
+    QPalette white = m_surface->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::WindowText, Qt::black);
+    m_surface->setPalette(white);
+    setCentralWidget(m_surface);
+
+    m_notDonePicture = QPixmap(artwork::Check);
+    m_donePicture = QPixmap(artwork::CheckOk);
+
+    Image4 = place(new QLabel(m_surface), 360, 120, 2730, 660);
+    Image4->setObjectName(QStringLiteral("Image4"));
+    Image4->setPixmap(QPixmap(artwork::Banner));
+
+    lbl_today = place(new QLabel(QStringLiteral("今天："), m_surface), 3840, 120, 4455, 495);
+    lbl_today->setObjectName(QStringLiteral("lbl_today"));
+    lbl_today->setFont(fonts::font(fonts::Face::MicrosoftYaHei, 15.75));
+
+    lbl_returntoday = place(new ClickableLabel(QStringLiteral("返回今天"), m_surface), 6600, 480, 855, 255);
+    lbl_returntoday->setObjectName(QStringLiteral("lbl_returntoday"));
+    lbl_returntoday->setFont(fonts::font(fonts::Face::SimSun, 9, QFont::Normal, true));
+    lbl_returntoday->setForegroundRole(QPalette::Highlight);
+    lbl_returntoday->setCursor(Qt::PointingHandCursor);
+
+    cmd_lastday = place(button(m_surface, QStringLiteral("< 前一天\u3000"), "cmd_lastday"), 7440, 120, 1335, 615);
+    cmd_select = place(button(m_surface, QStringLiteral("日 历\u3000"), "cmd_select"), 8880, 120, 1335, 615);
+    cmd_nextday = place(button(m_surface, QStringLiteral("后一天 >\u3000"), "cmd_nextday"), 10320, 120, 1335, 615);
+
+    const QFont numberFont = fonts::font(fonts::Face::SimSun, 15.75);
+    const QFont thingFont = fonts::font(fonts::Face::SimSun, 12);
+    const QString numbers[5] = {QStringLiteral("①"), QStringLiteral("②"), QStringLiteral("③"), QStringLiteral("④"),
+                                QStringLiteral("⑤")};
+    for (int i = 0; i < 5; ++i) {
+        img_thingOK[i] = place(new MarkImage(m_surface), 360, MarkTop + i * RowStep, 990, 900);
+        img_thingOK[i]->setObjectName(QStringLiteral("img_thingOK_%1").arg(i));
+        img_thingOK[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        img_thingOK[i]->setPixmap(m_notDonePicture);
+
+        Label1[i] = place(new QLabel(numbers[i], m_surface), 1440, BoxTop + i * RowStep, 495, 495);
+        Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        Label1[i]->setFont(numberFont);
+
+        txt_things[i] = place(new ThingEdit(m_surface), 2040, BoxTop + i * RowStep, 9600, 615);
+        txt_things[i]->setObjectName(QStringLiteral("txt_things_%1").arg(i));
+        txt_things[i]->setFont(thingFont);
+        QPalette p = txt_things[i]->palette();
+        p.setColor(QPalette::Base, Qt::white);
+        p.setColor(QPalette::Text, Qt::black);
+        txt_things[i]->setPalette(p);
+    }
+    img_thingOK[0]->setToolTip(QStringLiteral("点击标注完成"));
+    txt_things[0]->setThingText(QStringLiteral("写下一件重要的事"));
+
+    img_check = new QLabel(m_surface);
+    img_check->setObjectName(QStringLiteral("img_check"));
+    img_check->setPixmap(m_notDonePicture);
+    img_check->hide();
+    img_checkOK = new QLabel(m_surface);
+    img_checkOK->setObjectName(QStringLiteral("img_checkOK"));
+    img_checkOK->setPixmap(m_donePicture);
+    img_checkOK->hide();
+
+    // Hidden in the shipped layout; their commands are still wired.
+    cmd_edit = place(button(m_surface, QStringLiteral("+"), "cmd_edit"), 11520, 1440, 375, 375);
+    Command3 = place(button(m_surface, QStringLiteral("Clock"), "Command3"), 5520, 480, 975, 375);
+    cmd_Clear = place(button(m_surface, QStringLiteral("清空全部（测试用）"), "cmd_Clear"), 10680, 2040, 1935, 495);
+    cmd_Save = place(button(m_surface, QStringLiteral("保存（测试用）"), "cmd_Save"), 10680, 2640, 1935, 495);
+    cmd_Open = place(button(m_surface, QStringLiteral("打开文件（测试用）"), "cmd_Open"), 10680, 3480, 1935, 495);
+    Command1 = place(button(m_surface, QStringLiteral("Open 100000条"), "Command1"), 10800, 4560, 2175, 375);
+    Command2 = place(button(m_surface, QStringLiteral("Save 100000条"), "Command2"), 10800, 5160, 2175, 375);
+    for (QWidget *hidden : {static_cast<QWidget *>(cmd_edit), static_cast<QWidget *>(Command3),
+                            static_cast<QWidget *>(cmd_Clear), static_cast<QWidget *>(cmd_Save),
+                            static_cast<QWidget *>(cmd_Open), static_cast<QWidget *>(Command1),
+                            static_cast<QWidget *>(Command2)})
+        hidden->hide();
+
+    QWidget::setTabOrder(txt_things[0], txt_things[1]);
+    QWidget::setTabOrder(txt_things[1], txt_things[2]);
+    QWidget::setTabOrder(txt_things[2], txt_things[3]);
+    QWidget::setTabOrder(txt_things[3], txt_things[4]);
+    QWidget::setTabOrder(txt_things[4], cmd_lastday);
+    QWidget::setTabOrder(cmd_lastday, cmd_nextday);
+    QWidget::setTabOrder(cmd_nextday, cmd_select);
+}
+
+void frm_main::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    menu_edit = bar->addMenu(QStringLiteral("编辑"));
+    menu_edit->setObjectName(QStringLiteral("menu_edit"));
+    menu_copytonextday = menu_edit->addAction(QStringLiteral("复制到次日"));
+    menu_copytonextday->setObjectName(QStringLiteral("menu_copytonextday"));
+    menu_clearthisday = menu_edit->addAction(QStringLiteral("清空全天"));
+    menu_clearthisday->setObjectName(QStringLiteral("menu_clearthisday"));
+    menu_save = menu_edit->addAction(QStringLiteral("手动保存（退出时会自动保存）"));
+    menu_save->setObjectName(QStringLiteral("menu_save"));
+
+    // Entries kept in the menu for later features; never shown, no command.
+    const std::pair<const char *, QString> hidden[] = {{"menu_share", QStringLiteral("分享")},
+                                                       {"menu_viewothers", QStringLiteral("看看别人")},
+                                                       {"menu_help", QStringLiteral("帮助")},
+                                                       {"menu_more", QStringLiteral("更多功能")}};
+    for (const auto &[name, caption] : hidden) {
+        QAction *a = bar->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setVisible(false);
+    }
+    menu_about = bar->addAction(QStringLiteral("关于"));
+    menu_about->setObjectName(QStringLiteral("menu_about"));
+}
+
+void frm_main::connectHandlers()
+{
+    for (int i = 0; i < 5; ++i) {
+        connect(txt_things[i], &QLineEdit::textChanged, this, [this, i] { txt_things_Change(i); });
+        connect(txt_things[i], &ThingEdit::enterPressed, this, [this, i] { txt_things_Enter(i); });
+        connect(img_thingOK[i], &MarkImage::clicked, this, [this, i] { img_thingOK_Click(i); });
+    }
+    connect(cmd_lastday, &QPushButton::clicked, this, &frm_main::cmd_lastday_Click);
+    connect(cmd_nextday, &QPushButton::clicked, this, &frm_main::cmd_nextday_Click);
+    connect(lbl_returntoday, &ClickableLabel::clicked, this, &frm_main::lbl_returntoday_Click);
+    connect(cmd_select, &QPushButton::clicked, this, &frm_main::cmd_select_Click);
+    connect(menu_copytonextday, &QAction::triggered, this, &frm_main::menu_copytonextday_Click);
+    connect(menu_clearthisday, &QAction::triggered, this, &frm_main::menu_clearthisday_Click);
+    connect(menu_save, &QAction::triggered, this, &frm_main::td_save);
+    connect(menu_about, &QAction::triggered, this, &frm_main::menu_about_Click);
+    connect(cmd_edit, &QPushButton::clicked, this, &frm_main::cmd_edit_Click);
+    connect(Command3, &QPushButton::clicked, this, &frm_main::Command3_Click);
+    connect(cmd_Clear, &QPushButton::clicked, this, &frm_main::td_clear);
+    connect(cmd_Save, &QPushButton::clicked, this, &frm_main::td_save);
+    connect(cmd_Open, &QPushButton::clicked, this, [this] { (void)td_load(); });
+}
+
+void frm_main::centreOnScreen()
+{
+    adjustSize();
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->geometry().center());
+    move(frame.topLeft());
+}
+
+void frm_main::Form_Load(const QString &dayFilePath)
+{
+    for (ThingEdit *box : txt_things)
+        draw_frame(box);
+    m_pub.DayFilePath = dayFilePath;
+    centreOnScreen();
+    m_pub.ShownDate = m_time.today();
+    lbl_today->setText(QStringLiteral("今天：") + QLocale().toString(m_pub.ShownDate, QLocale::ShortFormat));
+    m_lastLoad = td_load();
+    QCoreApplication::processEvents();
+    show();
+    txt_things[0]->setFocus(Qt::OtherFocusReason);
+    txt_things[0]->setCursorPosition(0);
+    txt_things[0]->deselect();
+}
+
+void frm_main::closeEvent(QCloseEvent *event)
+{
+    SaveReport report = saveShownDay();
+    while (!report.allOnDisk()) {
+        const QString text = QStringLiteral("当天的内容未能保存到文件：\n%1\n\n%2\n\n请检查磁盘空间和文件权限后重试。"
+                                            "如果放弃，未保存的内容将会丢失。")
+                                 .arg(QDir::toNativeSeparators(m_pub.DayFilePath), report.detail);
+        if (!m_prompts.retryFailedSave(this, text))
+            break;
+        report = saveShownDay();
+    }
+    // The program ends with its main window; the about window is modal, so only the clock can be open.
+    if (m_clock)
+        m_clock->close();
+    QMainWindow::closeEvent(event);
+}

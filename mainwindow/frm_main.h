@@ -1,0 +1,121 @@
+#pragma once
+
+#include "dayfile.h"
+#include "dayviewhost.h"
+#include "frm_about.h"
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <QPointer>
+#include <array>
+#include <memory>
+
+class AboutBox;
+class ClickableLabel;
+class DaySurface;
+class MarkImage;
+class Prompts;
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class ThingEdit;
+class TimeSource;
+class frm_clock;
+struct Module_pub;
+
+// The main window: one day's five things, navigation between days, the day commands.
+// The view is the working copy of the shown day; td_save writes it into the day book.
+class frm_main : public QMainWindow, public DayViewHost
+{
+    Q_OBJECT
+
+public:
+    frm_main(Module_pub &pub, const TimeSource &time, Prompts &prompts, MailOpener openMail = defaultMailOpener(),
+             QWidget *parent = nullptr);
+    ~frm_main() override;
+
+    // Start-up: frames, day file, today, the view, then the window with the caret in box 1.
+    void Form_Load(const QString &dayFilePath);
+
+    // The day view.
+    void td_clear() override;
+    void td_showday() override;
+    void td_caption() override;
+    void draw_frame(QWidget *control);
+
+    // The day file, gathered from and shown in the view.
+    void td_save() override { (void)saveShownDay(); }
+    SaveReport saveShownDay();
+    LoadReport td_load();
+
+    void showMainWindow() override;
+
+    bool isDirty() const { return Dirty; }
+    const LoadReport &lastLoad() const { return m_lastLoad; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void connectHandlers();
+    void centreOnScreen();
+    void setMark(int index, bool done);
+    bool isDone(int index) const;
+    bool moveTo(QDate day);
+
+    // Handlers.
+    void txt_things_Change(int index);
+    void txt_things_Enter(int index);
+    void img_thingOK_Click(int index);
+    void cmd_lastday_Click();
+    void cmd_nextday_Click();
+    void lbl_returntoday_Click();
+    void cmd_select_Click();
+    void menu_copytonextday_Click();
+    void menu_clearthisday_Click();
+    void menu_about_Click();
+    void cmd_edit_Click();
+    void Command3_Click();
+
+    Module_pub &m_pub;
+    const TimeSource &m_time;
+    Prompts &m_prompts;
+    std::unique_ptr<AboutBox> m_about;
+    QPointer<frm_clock> m_clock;
+    LoadReport m_lastLoad;
+
+    bool Dirty = false;
+
+    DaySurface *m_surface = nullptr;
+    QLabel *Image4 = nullptr;
+    QLabel *lbl_today = nullptr;
+    ClickableLabel *lbl_returntoday = nullptr;
+    QPushButton *cmd_lastday = nullptr;
+    QPushButton *cmd_select = nullptr;
+    QPushButton *cmd_nextday = nullptr;
+    std::array<MarkImage *, 5> img_thingOK{};
+    std::array<QLabel *, 5> Label1{};
+    std::array<ThingEdit *, 5> txt_things{};
+    QLabel *img_check = nullptr;
+    QLabel *img_checkOK = nullptr;
+    QPushButton *cmd_edit = nullptr;
+    QPushButton *Command3 = nullptr;
+    QPushButton *cmd_Clear = nullptr;
+    QPushButton *cmd_Save = nullptr;
+    QPushButton *cmd_Open = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+
+    QMenu *menu_edit = nullptr;
+    QAction *menu_copytonextday = nullptr;
+    QAction *menu_clearthisday = nullptr;
+    QAction *menu_save = nullptr;
+    QAction *menu_about = nullptr;
+
+    // The two shared pictures; every mark shows one of these very objects.
+    QPixmap m_notDonePicture;
+    QPixmap m_donePicture;
+};

@@ -1,0 +1,67 @@
+#include "thingedit.h"
+
+#include "gbk.h"
+
+#include <QKeyEvent>
+#include <QValidator>
+
+class ThingValidator : public QValidator
+{
+public:
+    explicit ThingValidator(ThingEdit *edit) : QValidator(edit), m_edit(edit) {}
+
+    State validate(QString &input, int &pos) const override
+    {
+        if (m_edit->m_programmatic)
+            return Acceptable;
+        // Drop what has no GBK form, keeping the rest of a paste.
+        QString kept;
+        kept.reserve(input.size());
+        int keptBeforeCursor = 0;
+        int i = 0;
+        while (i < input.size()) {
+            const int width = input.at(i).isHighSurrogate() && i + 1 < input.size() ? 2 : 1;
+            const QStringView ch = QStringView(input).mid(i, width);
+            if (gbk::canEncode(ch)) {
+                kept += ch;
+                if (i < pos)
+                    keptBeforeCursor += width;
+            }
+            i += width;
+        }
+        // Typing may not grow the text past the limit; a longer stored text may still shrink.
+        const qsizetype before = m_edit->m_acceptedLength;
+        if (kept.size() > ThingEdit::InputLimit && kept.size() > before)
+            return Invalid;
+        input = kept;
+        pos = keptBeforeCursor;
+        return Acceptable;
+    }
+
+private:
+    ThingEdit *m_edit;
+};
+
+ThingEdit::ThingEdit(QWidget *parent) : QLineEdit(parent)
+{
+    setValidator(new ThingValidator(this));
+    // The box's own text already holds an edit while it is validated; remember the last one.
+    connect(this, &QLineEdit::textChanged, this, [this](const QString &text) { m_acceptedLength = text.size(); });
+}
+
+void ThingEdit::setThingText(const QString &text)
+{
+    m_programmatic = true;
+    setText(text);
+    m_programmatic = false;
+}
+
+void ThingEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        emit enterPressed();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}

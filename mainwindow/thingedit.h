@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QLineEdit>
+
+// The text box of one thing. Typing is limited to InputLimit characters, but text the program
+// puts in (a stored thing may be longer) is taken whole. Characters that have no GBK form are
+// refused as they are typed or pasted, so what the user sees is what the day file can hold.
+// Enter moves on to the next box instead of inserting anything.
+class ThingEdit : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    static constexpr int InputLimit = 80;
+
+    explicit ThingEdit(QWidget *parent = nullptr);
+
+    // Puts stored text into the box without the limits of typing.
+    void setThingText(const QString &text);
+
+signals:
+    void enterPressed();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    friend class ThingValidator;
+    bool m_programmatic = false;
+    qsizetype m_acceptedLength = 0;
+};

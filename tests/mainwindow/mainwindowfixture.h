@@ -1,0 +1,92 @@
+#pragma once
+
+#include "fakeclock.h"
+#include "frm_main.h"
+#include "markimage.h"
+#include "module_pub.h"
+#include "prompts.h"
+#include "slotimage.h"
+#include "thingedit.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Types text as a keyboard would, one character per key event, whatever its script.
+inline void typeText(QWidget *w, const QString &text)
+{
+    for (QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+}
+
+// Answers the main window's questions as the test says, and remembers what was asked.
+class FakePrompts final : public Prompts
+{
+public:
+    bool answerYes = true;
+    bool answerRetry = false;
+    QStringList asked;
+    QStringList retryTexts;
+    QStringList informed;
+
+    bool confirm(QWidget *, const QString &text) override { asked << text; return answerYes; }
+    bool retryFailedSave(QWidget *, const QString &text) override { retryTexts << text; return answerRetry; }
+    void inform(QWidget *, const QString &text) override { informed << text; }
+};
+
+// One main window on a day file in a fresh temporary folder, started at a chosen moment.
+struct MainWindowFixture
+{
+    explicit MainWindowFixture(QDateTime now = QDateTime(QDate(2013, 5, 17), QTime(9, 30)),
+                               const QByteArray *initialFile = nullptr)
+        : clock(std::move(now)), window(pub, clock, prompts, [this](const QUrl &url) { mails << url; return true; })
+    {
+        path = dir.filePath(QStringLiteral("things.dat"));
+        if (initialFile) {
+            QFile f(path);
+            if (f.open(QIODevice::WriteOnly))
+                f.write(*initialFile);
+        }
+        window.Form_Load(path);
+    }
+
+    ThingEdit *box(int i) const { return window.findChild<ThingEdit *>(QStringLiteral("txt_things_%1").arg(i)); }
+    MarkImage *mark(int i) const { return window.findChild<MarkImage *>(QStringLiteral("img_thingOK_%1").arg(i)); }
+    QLabel *label(const char *name) const { return window.findChild<QLabel *>(QString::fromLatin1(name)); }
+    QPushButton *button(const char *name) const { return window.findChild<QPushButton *>(QString::fromLatin1(name)); }
+    QString caption() const { return label("lbl_today")->text(); }
+    void click(const char *name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void clickMark(int i) const { QTest::mouseClick(mark(i), Qt::LeftButton, {}, QPoint(10, 10)); }
+
+    QByteArray file() const
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QStringList texts() const
+    {
+        QStringList t;
+        for (int i = 0; i < 5; ++i)
+            t << box(i)->text();
+        return t;
+    }
+    QStringList tags() const
+    {
+        QStringList t;
+        for (int i = 0; i < 5; ++i)
+            t << mark(i)->tag();
+        return t;
+    }
+
+    static QString shortDate(QDate d) { return QLocale().toString(d, QLocale::ShortFormat); }
+
+    QTemporaryDir dir;
+    QString path;
+    Module_pub pub;
+    FakeClock clock;
+    FakePrompts prompts;
+    QList<QUrl> mails;
+    frm_main window;
+};

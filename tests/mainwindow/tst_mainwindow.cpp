@@ -1,0 +1,240 @@
+#include "mainwindowfixture.h"
+
+#include "gbk.h"
+
+using namespace slotimage;
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China)); }
+
+    void firstStartCreatesAnEmptyFileAndShowsToday();
+    void roadOfOneEdit();
+    void untouchedEmptyDayWritesNothing();
+    void typingAndDeletingWritesFiveEmptyRecords();
+    void tickingAnEmptyBoxStoresDone();
+    void enterWalksTheBoxesWithoutInserting();
+    void showingADayFillsTheViewAndLeavesItClean();
+    void navigationFollowsTheCalendar_data();
+    void navigationFollowsTheCalendar();
+    void captionKeepsTodayUntilTheNextMoveAfterMidnight();
+    void returnToTodayRewritesAndTrims();
+    void stepsPastTheDateRangeAreRefused();
+    void captionFollowsTheShortDateFormat_data();
+    void captionFollowsTheShortDateFormat();
+    void closingSavesAndOffersRetryWhenTheDiskRefuses();
+};
+
+void tst_MainWindow::firstStartCreatesAnEmptyFileAndShowsToday()
+{
+    MainWindowFixture f;
+    QVERIFY(QFile::exists(f.path));
+    QCOMPARE(f.caption(), QStringLiteral("今天：2013/5/17"));
+    QCOMPARE(f.texts(), QStringList(5, QString()));
+    QCOMPARE(f.tags(), QStringList(5, QStringLiteral("False")));
+    QVERIFY(!f.window.isDirty());
+    QCOMPARE(f.box(0)->cursorPosition(), 0);
+    QVERIFY(!f.box(0)->hasSelectedText());
+    f.window.close();
+    QCOMPARE(f.file().size(), 0);
+}
+
+void tst_MainWindow::roadOfOneEdit()
+{
+    MainWindowFixture f;
+    typeText(f.box(1), QStringLiteral("写报告"));
+    QVERIFY(f.window.isDirty());
+    f.clickMark(1);
+    QCOMPARE(f.mark(1)->tag(), QStringLiteral("True"));
+    f.click("cmd_nextday");
+
+    const QByteArray expected = slot(0, 1, "", false, Day41411)
+        + slot(0, 2, *gbk::encode(QStringLiteral("写报告")), true, Day41411) + slot(0, 3, "", false, Day41411)
+        + slot(0, 4, "", false, Day41411) + slot(0, 5, "", false, Day41411);
+    QCOMPARE(f.file().toHex(), expected.toHex());
+    QCOMPARE(f.caption(), QStringLiteral("日期：2013/5/18"));
+    QCOMPARE(f.texts(), QStringList(5, QString()));
+    QVERIFY(!f.window.isDirty());
+
+    f.click("cmd_lastday");
+    QCOMPARE(f.caption(), QStringLiteral("今天：2013/5/17"));
+    QCOMPARE(f.texts()[1], QStringLiteral("写报告"));
+    QCOMPARE(f.tags()[1], QStringLiteral("True"));
+    QVERIFY(f.mark(1)->shows(f.window.findChild<QLabel *>(QStringLiteral("img_checkOK"))->pixmap()));
+    QCOMPARE(f.file().size(), 1000); // 18 May was empty and untouched
+}
+
+void tst_MainWindow::untouchedEmptyDayWritesNothing()
+{
+    MainWindowFixture f;
+    f.click("cmd_nextday");
+    f.click("cmd_nextday");
+    f.click("cmd_lastday");
+    QCOMPARE(f.file().size(), 0);
+    QCOMPARE(f.pub.DayTable.DayCount(), 0);
+}
+
+void tst_MainWindow::typingAndDeletingWritesFiveEmptyRecords()
+{
+    MainWindowFixture f;
+    QTest::keyClicks(f.box(2), QStringLiteral("x"));
+    QTest::keyClick(f.box(2), Qt::Key_Backspace);
+    f.click("cmd_nextday");
+    QByteArray expected;
+    for (int no = 1; no <= 5; ++no)
+        expected += slot(0, no, "", false, Day41411);
+    QCOMPARE(f.file().toHex(), expected.toHex());
+}
+
+void tst_MainWindow::tickingAnEmptyBoxStoresDone()
+{
+    MainWindowFixture f;
+    f.clickMark(4);
+    f.clickMark(3);
+    f.clickMark(3); // back again: still a change
+    QCOMPARE(f.tags(), (QStringList{"False", "False", "False", "False", "True"}));
+    f.click("cmd_nextday");
+    QCOMPARE(f.file().mid(800, 200).toHex(), slot(0, 5, "", true, Day41411).toHex());
+    QCOMPARE(f.file().mid(600, 200).toHex(), slot(0, 4, "", false, Day41411).toHex());
+}
+
+void tst_MainWindow::enterWalksTheBoxesWithoutInserting()
+{
+    MainWindowFixture f;
+    f.window.activateWindow();
+    for (int i = 0; i < 5; ++i) {
+        f.box(i)->setFocus();
+        QTest::keyClicks(f.box(i), QString::number(i + 1));
+        QTest::keyClick(f.box(i), Qt::Key_Return);
+        QVERIFY2(f.box((i + 1) % 5)->hasFocus(), qPrintable(QStringLiteral("after box %1").arg(i + 1)));
+    }
+    QCOMPARE(f.texts(), (QStringList{"1", "2", "3", "4", "5"}));
+}
+
+void tst_MainWindow::showingADayFillsTheViewAndLeavesItClean()
+{
+    // 17 May: "  spaced  " (done as 1), a record with no box, and a second record for
+    // position 3 further on, which wins.
+    QByteArray file = slot(0, 1, "  spaced  out  ", false, Day41411) + slot(0, 7, "nowhere", false, Day41411)
+        + slot(0, 3, "older", false, Day41411) + slot(0, 3, "newer", true, Day41411)
+        + slot(0, 2, "other day", true, Day41412) + slot(0, 0, "", false, DayZero);
+    file[168] = 1;
+    MainWindowFixture f(QDateTime(QDate(2013, 5, 17), QTime(8, 0)), &file);
+    QCOMPARE(f.texts(), (QStringList{"spaced  out", "", "newer", "", ""}));
+    QCOMPARE(f.tags(), (QStringList{"True", "False", "True", "False", "False"}));
+    QVERIFY(!f.window.isDirty());
+    // Leaving writes the day through find-or-append: the first record of each position is
+    // rewritten in place, the missing positions are appended, everything else stays.
+    f.click("cmd_nextday");
+    QByteArray expected = file;
+    expected.replace(0, 200, slot(0, 1, "spaced  out", true, Day41411));
+    expected.replace(400, 200, slot(0, 3, "newer", true, Day41411));
+    expected += slot(0, 2, "", false, Day41411) + slot(0, 4, "", false, Day41411) + slot(0, 5, "", false, Day41411);
+    QCOMPARE(f.file().toHex(), expected.toHex());
+}
+
+void tst_MainWindow::navigationFollowsTheCalendar_data()
+{
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::newRow("new year") << QDate(2013, 12, 31) << QDate(2014, 1, 1);
+    QTest::newRow("leap day") << QDate(2012, 2, 28) << QDate(2012, 2, 29);
+    QTest::newRow("no leap day") << QDate(2013, 2, 28) << QDate(2013, 3, 1);
+    QTest::newRow("end of March") << QDate(2013, 3, 31) << QDate(2013, 4, 1);
+}
+
+void tst_MainWindow::navigationFollowsTheCalendar()
+{
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    MainWindowFixture f(QDateTime(from, QTime(12, 0)));
+    f.click("cmd_nextday");
+    QCOMPARE(f.pub.ShownDate, to);
+    QCOMPARE(f.caption(), QStringLiteral("日期：") + MainWindowFixture::shortDate(to));
+    f.click("cmd_lastday");
+    QCOMPARE(f.pub.ShownDate, from);
+    QCOMPARE(f.caption(), QStringLiteral("今天：") + MainWindowFixture::shortDate(from));
+}
+
+void tst_MainWindow::captionKeepsTodayUntilTheNextMoveAfterMidnight()
+{
+    MainWindowFixture f(QDateTime(QDate(2013, 5, 17), QTime(23, 59, 50)));
+    f.clock.advanceSecs(20); // now 18 May
+    QCOMPARE(f.caption(), QStringLiteral("今天：2013/5/17"));
+    f.click("cmd_nextday");
+    QCOMPARE(f.caption(), QStringLiteral("今天：2013/5/18"));
+    f.click("cmd_lastday");
+    QCOMPARE(f.caption(), QStringLiteral("日期：2013/5/17"));
+    QTest::mouseClick(f.label("lbl_returntoday"), Qt::LeftButton);
+    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 18));
+    QCOMPARE(f.caption(), QStringLiteral("今天：2013/5/18"));
+}
+
+void tst_MainWindow::returnToTodayRewritesAndTrims()
+{
+    MainWindowFixture f;
+    QTest::keyClicks(f.box(0), QStringLiteral("  padded  "));
+    QTest::mouseClick(f.label("lbl_returntoday"), Qt::LeftButton);
+    QCOMPARE(f.texts()[0], QStringLiteral("padded"));
+    QCOMPARE(f.caption(), QStringLiteral("今天：2013/5/17"));
+    QCOMPARE(f.file().left(200).toHex(), slot(0, 1, "padded", false, Day41411).toHex());
+}
+
+void tst_MainWindow::stepsPastTheDateRangeAreRefused()
+{
+    MainWindowFixture f(QDateTime(QDate(9999, 12, 31), QTime(12, 0)));
+    QTest::keyClicks(f.box(0), QStringLiteral("last"));
+    f.click("cmd_nextday");
+    QCOMPARE(f.pub.ShownDate, QDate(9999, 12, 31));
+    QCOMPARE(f.texts()[0], QStringLiteral("last")); // the view still belongs to the shown day
+    QCOMPARE(f.caption(), QStringLiteral("今天：") + MainWindowFixture::shortDate(QDate(9999, 12, 31)));
+
+    MainWindowFixture first(QDateTime(QDate(100, 1, 1), QTime(12, 0)));
+    first.click("cmd_lastday");
+    QCOMPARE(first.pub.ShownDate, QDate(100, 1, 1));
+    first.click("cmd_nextday");
+    QCOMPARE(first.pub.ShownDate, QDate(100, 1, 2));
+}
+
+void tst_MainWindow::captionFollowsTheShortDateFormat_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("zh_CN, slashes") << QLocale(QLocale::Chinese, QLocale::China);
+    QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates);
+    QTest::newRow("de_DE, dots") << QLocale(QLocale::German, QLocale::Germany);
+    QTest::newRow("sv_SE, hyphens") << QLocale(QLocale::Swedish, QLocale::Sweden);
+}
+
+void tst_MainWindow::captionFollowsTheShortDateFormat()
+{
+    QFETCH(QLocale, locale);
+    QLocale::setDefault(locale);
+    MainWindowFixture f(QDateTime(QDate(2013, 5, 7), QTime(12, 0)));
+    QCOMPARE(f.caption(), QStringLiteral("今天：") + locale.toString(QDate(2013, 5, 7), QLocale::ShortFormat));
+    f.click("cmd_nextday");
+    QCOMPARE(f.caption(), QStringLiteral("日期：") + locale.toString(QDate(2013, 5, 8), QLocale::ShortFormat));
+}
+
+void tst_MainWindow::closingSavesAndOffersRetryWhenTheDiskRefuses()
+{
+    MainWindowFixture f;
+    QTest::keyClicks(f.box(0), QStringLiteral("important"));
+    // The folder goes away under the program; the save must not pass for a success.
+    QVERIFY(f.dir.remove());
+    f.prompts.answerRetry = false;
+    f.window.close();
+    QCOMPARE(f.prompts.retryTexts.size(), 1);
+    QVERIFY(f.prompts.retryTexts[0].contains(QDir::toNativeSeparators(f.path)));
+
+    MainWindowFixture ok;
+    QTest::keyClicks(ok.box(0), QStringLiteral("important"));
+    ok.window.close();
+    QVERIFY(ok.prompts.retryTexts.isEmpty());
+    QCOMPARE(ok.file().left(200).toHex(), slot(0, 1, "important", false, Day41411).toHex());
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"
