@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QDate>
+#include <QWidget>
+#include <array>
+#include <optional>
+
+class CalendarCell;
+class ClickLabel;
+class DayViewHost;
+class QComboBox;
+class QLabel;
+class TimeSource;
+struct Module_pub;
+
+// The calendar window: a month grid with each day's things, the year and month lists that choose
+// the month, and a click on a day that moves the main window there. It changes the day book's
+// state only when a day is picked, and is built afresh on every opening.
+class frm_date : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int DayCells = 42;   // pic_calendar(0..41), six rows of seven
+    static constexpr int GridCells = 49;  // with the weekday header row, pic_calendar(42..48)
+    static constexpr QSize MinimumOuterSize = QSize(560, 447);
+
+    frm_date(Module_pub &pub, const TimeSource &time, DayViewHost &host, QWidget *parent = nullptr);
+
+    // What the main window's calendar button opens: a fresh window, application-modal, shown
+    // without blocking. Closing it or picking a day deletes it.
+    static frm_date *open(Module_pub &pub, const TimeSource &time, DayViewHost &host);
+
+    void cal_showmonth(QDate d);
+
+    void pic_calendar_Click(int index);
+    void lbl_day_Click(int index) { pic_calendar_Click(index); }
+    void lbl_week_Click(int index) { pic_calendar_Click(index); }
+    void pic_calendar_MouseMove(int index);
+    void Form_MouseMove();
+    void lbl_returnThisMonth_Click();
+    void cbo_Year_Click();
+    void cbo_Month_Click();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    void buildControls();
+    void Form_Load();
+    void Form_Resize();
+    void keepMinimumSize();
+    std::optional<QDate> listedMonth() const;
+
+    Module_pub &m_pub;
+    const TimeSource &m_time;
+    DayViewHost &m_host;
+
+    QLabel *m_lblYear = nullptr;
+    QLabel *m_lblMonth = nullptr;
+    QComboBox *m_cboYear = nullptr;
+    QComboBox *m_cboMonth = nullptr;
+    std::array<CalendarCell *, GridCells> m_cells{};
+    std::array<ClickLabel *, DayCells> m_dayLabels{};
+
+    bool CalendarReady = false;
+    QDate MonthShown;
+};
