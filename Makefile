@@ -13,8 +13,10 @@ build: deps
 run: build
 	./build/dev/mainwindow/tallyleaf
 
+# The suite runs twice: as built, and under AddressSanitizer and UndefinedBehaviorSanitizer.
 test: build
 	ctest --preset dev -j $(JOBS)
+	$(MAKE) test-asan
 
 test-asan: deps
 	cmake --preset asan

@@ -4,7 +4,9 @@
 #include "gbk.h"
 #include "oledate.h"
 
-#include <QFileInfo>
+
+#include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -40,6 +42,17 @@ DayFile::DayFile() : m_ops(FileOps::system()) {}
 LoadReport DayFile::load(const QString &path, DayTable &table)
 {
     LoadReport report;
+    const rollbackjournal::Recovery recovery = rollbackjournal::recover(m_ops, path);
+    report.recovery = recovery.outcome;
+    report.recoveryDetail = recovery.detail;
+    if (recovery.outcome == rollbackjournal::Outcome::Unreadable) {
+        // The file may hold half a save; showing it could show a day half old and half new.
+        report.status = LoadReport::Status::JournalUnreadable;
+        report.detail = recovery.detail;
+        m_writableLimit = 0;
+        return report;
+    }
+
     int fd = m_ops.open(path, O_RDWR | O_CREAT);
     if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
         fd = m_ops.open(path, O_RDONLY); // a read-only day file still shows its days
@@ -50,35 +63,46 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
         return report;
     }
 
-    const off_t length = m_ops.size(fd);
+    // A journal that could not be applied still says what the file held before the unfinished
+    // save: read the file through it.
+    // Reading stops at the length the file has now, so that a file that never ends (a device,
+    // a wrong path) cannot hold up the start.
+    const rollbackjournal::Journal *undo = recovery.journal ? &*recovery.journal : nullptr;
+    const qint64 length = std::max<qint64>(0, std::min<qint64>(m_ops.size(fd), undo ? undo->oldLength : LLONG_MAX));
+    const qint64 end = length;
     const qint64 wholeRecords =
         length < recordimage::ImageLength ? 0 : (qint64(length) - recordimage::ImageLength) / recordimage::SlotLength + 1;
     table.clear();
-    table.reserve(qint32(std::min<qint64>(wholeRecords, DayTable::DayCapacity)), 0);
+    // Room for typical texts; pages that stay unused are never touched, so cost no memory.
+    table.reserve(qint32(std::min<qint64>(wholeRecords, DayTable::DayCapacity)), qsizetype(wholeRecords) * 32);
 
-    std::vector<char> buffer(size_t(SlotsPerRead * recordimage::SlotLength));
+    std::vector<char> buffer(size_t(std::clamp<qint64>(length, recordimage::SlotLength,
+                                                       SlotsPerRead * recordimage::SlotLength)));
     off_t offset = 0;
     bool failed = false;
-    while (true) {
-        const ssize_t n = readAll(m_ops, fd, buffer.data(), buffer.size(), offset);
+    while (offset < end) {
+        const size_t wanted = size_t(std::min<qint64>(qint64(buffer.size()), end - offset));
+        const ssize_t n = readAll(m_ops, fd, buffer.data(), wanted, offset);
         if (n < 0) {
             failed = true;
             report.status = LoadReport::Status::ReadFailed;
             report.detail = systemError(QStringLiteral("Cannot read"), path);
             break;
         }
+        if (undo)
+            rollbackjournal::overlay(*undo, offset, buffer.data(), n);
         // A slot counts once its 178-byte image is there; the 22 bytes after it carry nothing.
         qsizetype at = 0;
         for (; at + recordimage::ImageLength <= n; at += recordimage::SlotLength) {
-            if (!table.append(recordimage::decode(
-                    std::span<const char, recordimage::ImageLength>(buffer.data() + at, recordimage::ImageLength)))) {
+            if (!table.appendImage(
+                    std::span<const char, recordimage::ImageLength>(buffer.data() + at, recordimage::ImageLength))) {
                 failed = true;
                 report.status = LoadReport::Status::TooManyRecords;
                 report.detail = QStringLiteral("%1 holds more than %2 records").arg(path).arg(DayTable::DayCapacity);
                 break;
             }
         }
-        if (failed || n < ssize_t(buffer.size()))
+        if (failed || size_t(n) < wanted)
             break;
         offset += n;
     }
@@ -137,44 +161,9 @@ SaveReport DayFile::writePending(const QString &path, const DayTable &table)
         if (slot <= m_writableLimit)
             writable.insert(slot);
     }
-
-    if (!writable.empty()) {
-        const bool existed = QFileInfo::exists(path);
-        const int fd = m_ops.open(path, O_RDWR | O_CREAT);
-        if (fd < 0) {
-            report.detail = systemError(QStringLiteral("Cannot open"), path);
-        } else {
-            std::set<qint32> written;
-            QByteArray run;
-            for (const auto &[first, last] : runsOf(writable)) {
-                run.resize(qsizetype(last - first + 1) * recordimage::SlotLength);
-                for (qint32 slot = first; slot <= last; ++slot) {
-                    recordimage::encode(table.record(slot),
-                                        std::span<char, recordimage::SlotLength>(
-                                            run.data() + qsizetype(slot - first) * recordimage::SlotLength,
-                                            recordimage::SlotLength));
-                }
-                const off_t at = off_t(first - 1) * recordimage::SlotLength;
-                if (writeAll(m_ops, fd, run.constData(), size_t(run.size()), at)) {
-                    for (qint32 slot = first; slot <= last; ++slot)
-                        written.insert(slot);
-                } else if (report.detail.isEmpty()) {
-                    report.detail = systemError(QStringLiteral("Cannot write"), path);
-                }
-            }
-            // Nothing counts as saved until the disk has it.
-            const bool synced = m_ops.fsync(fd) == 0;
-            if (!synced && report.detail.isEmpty())
-                report.detail = systemError(QStringLiteral("Cannot sync"), path);
-            if (m_ops.close(fd) != 0 && report.detail.isEmpty())
-                report.detail = systemError(QStringLiteral("Cannot close"), path);
-            if (synced) {
-                if (!existed)
-                    m_ops.syncDirectory(QFileInfo(path).absolutePath());
-                for (qint32 slot : written)
-                    m_pending.erase(slot);
-            }
-        }
+    if (!writable.empty() && writeAtomically(path, table, writable, &report.detail)) {
+        for (qint32 slot : writable)
+            m_pending.erase(slot);
     }
 
     if (!m_pending.empty()) {
@@ -184,4 +173,67 @@ SaveReport DayFile::writePending(const QString &path, const DayTable &table)
             report.detail = QStringLiteral("%1 was not read to its end, so it is not written").arg(path);
     }
     return report;
+}
+
+bool DayFile::writeAtomically(const QString &path, const DayTable &table, const std::set<qint32> &slotNumbers,
+                              QString *detail)
+{
+    // A save that did not finish must be undone before its journal is replaced by this one.
+    const rollbackjournal::Recovery earlier = rollbackjournal::recover(m_ops, path);
+    if (earlier.outcome == rollbackjournal::Outcome::RollbackPending
+        || earlier.outcome == rollbackjournal::Outcome::Unreadable) {
+        *detail = earlier.detail;
+        return false;
+    }
+
+    const int fd = m_ops.open(path, O_RDWR | O_CREAT);
+    if (fd < 0) {
+        *detail = systemError(QStringLiteral("Cannot open"), path);
+        return false;
+    }
+    const auto fail = [&](const QString &what) {
+        if (detail->isEmpty())
+            *detail = systemError(what, path);
+        m_ops.close(fd);
+        return false;
+    };
+
+    const off_t oldLength = m_ops.size(fd);
+    if (oldLength < 0)
+        return fail(QStringLiteral("Cannot measure"));
+
+    rollbackjournal::Journal journal;
+    journal.oldLength = oldLength;
+    std::vector<std::pair<off_t, QByteArray>> runs;
+    for (const auto &[first, last] : runsOf(slotNumbers)) {
+        QByteArray run(qsizetype(last - first + 1) * recordimage::SlotLength, Qt::Uninitialized);
+        for (qint32 slot = first; slot <= last; ++slot) {
+            recordimage::encode(table.record(slot),
+                                std::span<char, recordimage::SlotLength>(
+                                    run.data() + qsizetype(slot - first) * recordimage::SlotLength,
+                                    recordimage::SlotLength));
+        }
+        const off_t at = off_t(first - 1) * recordimage::SlotLength;
+        // What the run overwrites; nothing where it appends.
+        QByteArray old(qsizetype(std::clamp<qint64>(qint64(oldLength) - at, 0, run.size())), Qt::Uninitialized);
+        if (readAll(m_ops, fd, old.data(), size_t(old.size()), at) != ssize_t(old.size()))
+            return fail(QStringLiteral("Cannot read"));
+        if (!old.isEmpty())
+            journal.ranges.push_back({at, old});
+        runs.emplace_back(at, run);
+    }
+
+    if (!rollbackjournal::store(m_ops, path, journal, detail)) {
+        m_ops.close(fd);
+        return false;
+    }
+    for (const auto &[at, run] : runs) {
+        if (!writeAll(m_ops, fd, run.constData(), size_t(run.size()), at))
+            return fail(QStringLiteral("Cannot write"));
+    }
+    // Nothing counts as saved until the disk has it; the journal stays until then.
+    if (m_ops.fsync(fd) != 0)
+        return fail(QStringLiteral("Cannot sync"));
+    m_ops.close(fd); // after fsync, a failing close loses nothing
+    return rollbackjournal::retire(m_ops, path, detail);
 }

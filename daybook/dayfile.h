@@ -1,6 +1,7 @@
 #pragma once
 
 #include "daytable.h"
+#include "rollbackjournal.h"
 
 #include <QDate>
 #include <QList>
@@ -19,15 +20,24 @@ struct LoadReport
         CannotOpen,     // the file could neither be opened nor created
         ReadFailed,     // reading stopped part way; the records before the failure are loaded
         TooManyRecords, // the file holds more records than the table's capacity
+        JournalUnreadable, // an unfinished save may be in the file and its journal cannot be read
     };
     Status status = Status::Loaded;
     qint32 recordsRead = 0;
     QString detail; // the system's words, for a message
 
+    // What start-up found of a save that did not finish (a crash, a full disk, a failed sync).
+    // With RollbackPending the table shows the file as it was before that save, but the file
+    // itself could not be repaired yet; every save repairs it first or fails.
+    rollbackjournal::Outcome recovery = rollbackjournal::Outcome::NoJournal;
+    QString recoveryDetail;
+
     bool ok() const { return status == Status::Loaded; }
 };
 
-// What a save did. A save never claims success for a slot that did not reach the disk.
+// What a save did. A save never claims success for a slot that did not reach the disk, and a
+// save is all or nothing on disk: until it reports OnDisk, a crash or a failure leaves the file
+// as it was before the save (after the next load or save undoes the unfinished part).
 struct SaveReport
 {
     enum class Status {
@@ -55,6 +65,9 @@ using DayThings = std::array<ThingInput, 5>;
 // and written back five slots at a time. Slots that could not be written are remembered and
 // written with the next save; after a load that did not finish, no slot past the loaded records
 // is ever written, so records that were not read are never overwritten.
+//
+// Every write goes through a rollback journal beside the file (see rollbackjournal.h), and both
+// load and save first undo a save that did not finish.
 class DayFile
 {
 public:
@@ -77,6 +90,7 @@ public:
 
 private:
     SaveReport writePending(const QString &path, const DayTable &table);
+    bool writeAtomically(const QString &path, const DayTable &table, const std::set<qint32> &slotNumbers, QString *detail);
 
     FileOps &m_ops;
     std::set<qint32> m_pending;

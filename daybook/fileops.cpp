@@ -39,6 +39,15 @@ int FileOps::fsync(int fd)
     return ::fsync(fd);
 }
 
+int FileOps::ftruncate(int fd, off_t length)
+{
+    int result;
+    do {
+        result = ::ftruncate(fd, length);
+    } while (result < 0 && errno == EINTR);
+    return result;
+}
+
 int FileOps::close(int fd)
 {
     return ::close(fd);

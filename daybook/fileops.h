@@ -15,6 +15,7 @@ public:
     virtual ssize_t pread(int fd, void *buffer, size_t count, off_t offset);
     virtual ssize_t pwrite(int fd, const void *buffer, size_t count, off_t offset);
     virtual int fsync(int fd);
+    virtual int ftruncate(int fd, off_t length);
     virtual int close(int fd);
     virtual off_t size(int fd);
     virtual int remove(const QString &path);

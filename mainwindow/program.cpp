@@ -1,0 +1,58 @@
+#include "program.h"
+
+#include "dayfilelocation.h"
+#include "dayfilelock.h"
+#include "frm_main.h"
+#include "module_pub.h"
+#include "prompts.h"
+#include "singleinstance.h"
+#include "timesource.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+int runTallyleaf()
+{
+    QApplication::setApplicationName(QStringLiteral("Tallyleaf"));
+
+    // Qt's own buttons (Yes, No, OK) in the system's language.
+    QTranslator qtTranslations;
+    if (qtTranslations.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslations);
+
+    const QString dayFilePath = defaultDayFilePath();
+    MessageBoxPrompts prompts;
+
+    // One program writes a day file at a time; a second start hands over to the first.
+    DayFileLock lock(dayFilePath);
+    SingleInstance instance(dayFilePath);
+    switch (lock.acquire()) {
+    case DayFileLock::Status::Locked:
+        instance.listen();
+        break;
+    case DayFileLock::Status::HeldByOther:
+        if (instance.activateRunning())
+            return 0;
+        prompts.inform(nullptr, QStringLiteral("Tallyleaf 已在运行（进程 %1），正在使用\n%2\n但无法切换到它的窗口。"
+                                               "请在任务栏中找到它，或结束它后再启动。")
+                                    .arg(lock.holderPid())
+                                    .arg(QDir::toNativeSeparators(dayFilePath)));
+        return 1;
+    case DayFileLock::Status::Failed:
+        break; // a folder where no lock can be made cannot take saves either; the window says so at close
+    }
+
+    Module_pub pub;
+    SystemTime time;
+    frm_main window(pub, time, prompts);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
+        window.showNormal();
+        window.showMainWindow();
+    });
+    window.Form_Load(dayFilePath);
+    return QApplication::exec();
+}

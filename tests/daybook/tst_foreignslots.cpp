@@ -1,0 +1,112 @@
+#include "dayfile.h"
+#include "oledate.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+QByteArray slotOf(qint32 thingNo, double date, QByteArray text = "x")
+{
+    return recordimage::encode({0, thingNo, text, 0, date});
+}
+
+QByteArray dayImage(double date)
+{
+    QByteArray bytes;
+    for (int no = 1; no <= 5; ++no)
+        bytes += slotOf(no, date, "thing " + QByteArray::number(no));
+    return bytes;
+}
+
+QByteArray withDate(QByteArray slot, double date)
+{
+    qToLittleEndian<double>(date, slot.data() + 170);
+    return slot;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+// Day files written by other programs, damaged, or edited by hand: every slot loads, the slots
+// that name no valid day or position match nothing, and the days around them keep working.
+class tst_ForeignSlots : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void strangeSlotsHarmNoOtherDay_data();
+    void strangeSlotsHarmNoOtherDay();
+};
+
+void tst_ForeignSlots::strangeSlotsHarmNoOtherDay_data()
+{
+    QTest::addColumn<QByteArray>("strange");
+    const double day = 40001;
+    QTest::newRow("ThingNo 0") << slotOf(0, day);
+    QTest::newRow("ThingNo 6") << slotOf(6, day);
+    QTest::newRow("ThingNo -1") << slotOf(-1, day);
+    QTest::newRow("NaN date") << withDate(slotOf(2, day), std::numeric_limits<double>::quiet_NaN());
+    QTest::newRow("infinite date") << withDate(slotOf(2, day), std::numeric_limits<double>::infinity());
+    QTest::newRow("date past 9999") << withDate(slotOf(2, day), 1e300);
+    QTest::newRow("date before year 100") << withDate(slotOf(2, day), -1e300);
+    QTest::newRow("fractional date") << withDate(slotOf(2, day), day + 0.5);
+    QTest::newRow("text with no GBK reading") << slotOf(2, day, QByteArray("\x80\xff\xfe", 3));
+    QTest::newRow("every byte 0xFF") << QByteArray(200, char(0xFF));
+}
+
+void tst_ForeignSlots::strangeSlotsHarmNoOtherDay()
+{
+    QFETCH(QByteArray, strange);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("things.dat"));
+    QByteArray middle = dayImage(40001);
+    middle.replace(200, 200, strange);
+    const QByteArray before = dayImage(40000) + middle + dayImage(40002);
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(before);
+    }
+
+    DayTable table;
+    DayFile file;
+    QVERIFY(file.load(path, table).ok());
+    QCOMPARE(table.DayCount(), 15);
+    QCOMPARE(table.recordsOfDay(40000), (std::vector<qint32>{1, 2, 3, 4, 5}));
+    QCOMPARE(table.recordsOfDay(40002), (std::vector<qint32>{11, 12, 13, 14, 15}));
+
+    // Saving the damaged day gives it five sound things and leaves every other day as it was.
+    DayThings things;
+    for (int i = 0; i < 5; ++i)
+        things[size_t(i)].text = QStringLiteral("new %1").arg(i + 1);
+    QVERIFY(file.saveDay(path, table, *oledate::toDate(40001), things).allOnDisk());
+    const QByteArray after = readFile(path);
+    QCOMPARE(after.left(1000), before.left(1000));
+    QCOMPARE(after.mid(2000, 1000), before.mid(2000, 1000));
+    // A slot that is not thing 2 of the day stays as it was, and thing 2 is appended.
+    if (after.size() == 3200)
+        QCOMPARE(after.mid(1200, 200), strange);
+    else
+        QCOMPARE(after.size(), 3000);
+
+    DayTable reloaded;
+    QVERIFY(file.load(path, reloaded).ok());
+    for (qint32 no = 1; no <= 5; ++no) {
+        const auto index = reloaded.find(40001, no);
+        QVERIFY(index);
+        QCOMPARE(reloaded.text(*index), QByteArrayView("new " + QByteArray::number(no)));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_ForeignSlots)
+#include "tst_foreignslots.moc"
