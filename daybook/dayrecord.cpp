@@ -36,26 +36,38 @@ QByteArray encode(const DayRecord &record)
     return slot;
 }
 
-DayRecord decode(std::span<const char, ImageLength> image)
+RecordView view(std::span<const char, ImageLength> image)
 {
     const char *p = image.data();
-    DayRecord r;
-    r.Reserved = qFromLittleEndian<qint32>(p + ReservedAt);
-    r.ThingNo = qFromLittleEndian<qint32>(p + ThingNoAt);
-    r.ThingText = trimSpaces(QByteArrayView(p + TextAt, ThingTextBytes)).toByteArray();
-    r.Done = qFromLittleEndian<qint16>(p + DoneAt);
-    r.ThingDate = qFromLittleEndian<double>(p + DateAt);
-    return r;
+    return RecordView{qFromLittleEndian<qint32>(p + ReservedAt), qFromLittleEndian<qint32>(p + ThingNoAt),
+                      trimSpaces(QByteArrayView(p + TextAt, ThingTextBytes)), qFromLittleEndian<qint16>(p + DoneAt),
+                      qFromLittleEndian<double>(p + DateAt)};
+}
+
+DayRecord decode(std::span<const char, ImageLength> image)
+{
+    const RecordView v = view(image);
+    return DayRecord{v.Reserved, v.ThingNo, v.ThingText.toByteArray(), v.Done, v.ThingDate};
 }
 
 QByteArrayView trimSpaces(QByteArrayView bytes)
 {
+    // Most of a stored text is filler: skip it eight bytes at a time.
+    constexpr quint64 EightSpaces = 0x2020202020202020ull;
+    const char *data = bytes.data();
     qsizetype begin = 0;
     qsizetype end = bytes.size();
-    while (begin < end && bytes[begin] == ' ')
-        ++begin;
-    while (end > begin && bytes[end - 1] == ' ')
+    while (end - begin >= 8) {
+        quint64 word;
+        std::memcpy(&word, data + end - 8, 8);
+        if (word != EightSpaces)
+            break;
+        end -= 8;
+    }
+    while (end > begin && data[end - 1] == ' ')
         --end;
+    while (begin < end && data[begin] == ' ')
+        ++begin;
     return bytes.sliced(begin, end - begin);
 }
 

@@ -30,6 +30,18 @@ inline constexpr qsizetype ThingTextBytes = 160;
 void encode(const DayRecord &record, std::span<char, SlotLength> slot);
 QByteArray encode(const DayRecord &record);
 
+// A record read in place from the first 178 bytes of a slot; the text is a view into the image,
+// without its filler spaces.
+struct RecordView
+{
+    qint32 Reserved;
+    qint32 ThingNo;
+    QByteArrayView ThingText;
+    qint16 Done;
+    double ThingDate;
+};
+RecordView view(std::span<const char, ImageLength> image);
+
 // Reads a record from the first 178 bytes of a slot; the text loses its filler spaces.
 DayRecord decode(std::span<const char, ImageLength> image);
 

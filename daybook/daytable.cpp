@@ -42,10 +42,21 @@ std::pair<quint32, quint8> DayTable::storeText(QByteArrayView text)
 
 bool DayTable::append(const DayRecord &record)
 {
+    return appendRow(record.Reserved, record.ThingNo, record.ThingText, record.Done, record.ThingDate);
+}
+
+bool DayTable::appendImage(std::span<const char, recordimage::ImageLength> image)
+{
+    const recordimage::RecordView v = recordimage::view(image);
+    return appendRow(v.Reserved, v.ThingNo, v.ThingText, v.Done, v.ThingDate);
+}
+
+bool DayTable::appendRow(qint32 reserved, qint32 thingNo, QByteArrayView text, qint16 done, double date)
+{
     if (isFull())
         return false;
-    const auto [offset, length] = storeText(record.ThingText);
-    m_rows.push_back(Row{record.ThingDate, record.Reserved, record.ThingNo, offset, length, record.Done});
+    const auto [offset, length] = storeText(text);
+    m_rows.push_back(Row{date, reserved, thingNo, offset, length, done});
     if (m_indexed)
         indexRow(DayCount());
     return true;
@@ -89,11 +100,36 @@ void DayTable::ensureIndex() const
     if (m_indexed)
         return;
     m_days.clear();
-    m_next.clear();
-    m_next.reserve(m_rows.size());
+    m_next.assign(m_rows.size(), 0);
     m_days.reserve(qsizetype(m_rows.size() / 5 + 1));
-    for (qint32 i = 1; i <= DayCount(); ++i)
-        indexRow(i);
+    // A saved day's records stand in a row, so the table is indexed a run of one day at a time.
+    std::optional<qint32> runDay;
+    Chain run{0, 0};
+    const auto closeRun = [&] {
+        if (!runDay)
+            return;
+        auto it = m_days.find(*runDay);
+        if (it == m_days.end()) {
+            m_days.insert(*runDay, run);
+        } else {
+            m_next[size_t(it->last - 1)] = run.first;
+            it->last = run.last;
+        }
+    };
+    for (qint32 i = 1; i <= DayCount(); ++i) {
+        const auto day = oledate::dayNumber(m_rows[size_t(i - 1)].date);
+        if (!day)
+            continue; // matches no day
+        if (runDay == day) {
+            m_next[size_t(run.last - 1)] = i;
+            run.last = i;
+            continue;
+        }
+        closeRun();
+        runDay = day;
+        run = Chain{i, i};
+    }
+    closeRun();
     m_indexed = true;
 }
 

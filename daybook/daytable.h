@@ -29,6 +29,8 @@ public:
 
     // Appends a record as it was read from the day file; false when the table is full.
     bool append(const DayRecord &record);
+    // The same straight from a slot's image, without an intermediate record.
+    bool appendImage(std::span<const char, recordimage::ImageLength> image);
     void clear();
     void reserve(qint32 records, qsizetype textBytes);
 
@@ -64,6 +66,7 @@ private:
     Row &row(qint32 index);
     void ensureIndex() const;
     void indexRow(qint32 index) const;
+    bool appendRow(qint32 reserved, qint32 thingNo, QByteArrayView text, qint16 done, double date);
     std::pair<quint32, quint8> storeText(QByteArrayView text);
 
     std::vector<Row> m_rows;

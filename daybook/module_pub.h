@@ -18,6 +18,7 @@ public:
     DayRecord at(qint32 index) const;
     void set(qint32 index, DayRecord record);
     qint32 filled() const { return qint32(m_records.size()); }
+    void reserve(qint32 records) { m_records.reserve(size_t(records)); }
 
 private:
     std::vector<DayRecord> m_records;

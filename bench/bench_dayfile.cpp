@@ -1,0 +1,258 @@
+// The day file on disk: loading it whole, saving one day durably, and the test tools' bulk file.
+#include "benchsupport.h"
+#include "bulkfile.h"
+#include "dayfile.h"
+#include "fileops.h"
+#include "oledate.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+using namespace bench;
+
+namespace {
+
+// Counts the syncs a save asks of the disk; everything else goes straight to the system.
+class CountingOps : public FileOps
+{
+public:
+    int fsyncs = 0;
+    int fsync(int fd) override
+    {
+        ++fsyncs;
+        return FileOps::fsync(fd);
+    }
+};
+
+bool syncFile(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// A copy that is already on the disk, so that a save's sync does not also flush the copying.
+QString durableCopy(const QString &from, const QString &name)
+{
+    const QString to = dataDir() + QLatin1Char('/') + name;
+    QFile::remove(to);
+    if (!QFile::copy(from, to) || !QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner) || !syncFile(to))
+        return QString();
+    return to;
+}
+
+// --- Loading the day file ------------------------------------------------------------------------
+
+// Start-up loads the file in a process that has touched little memory yet, so each load and each
+// reference read runs in a fresh process: every page either of them fills is a new page.
+void BM_LoadDayFile(benchmark::State &state)
+{
+    const QString path = dayFile(state.range(0));
+    plainRead(path); // into the page cache
+    std::vector<double> reads, rereads, loads;
+    QString error;
+    for (auto _ : state) {
+        const auto read = runProbe({QStringLiteral("read"), path}, &error);
+        const auto load = runProbe({QStringLiteral("load"), path}, &error);
+        if (!read || !load || read->size() != 2 || load->size() != 2 || (*load)[1] != double(state.range(0))) {
+            state.SkipWithError(error.isEmpty() ? "unexpected output from bench-probe" : qPrintable(error));
+            return;
+        }
+        reads.push_back((*read)[0]);
+        rereads.push_back((*read)[1]);
+        loads.push_back((*load)[0]);
+        state.SetIterationTime((*load)[0] / 1000);
+    }
+    const double read = median(reads);
+    state.counters["plain_read_ms"] = read;
+    // The same read into a buffer already faulted in: the copying alone, without the new pages.
+    state.counters["reread_ms"] = median(rereads);
+    reportAgainst(state, median(loads), 1.5 * read, "ms",
+                  QStringLiteral("1.5 x one plain read of the file into a new buffer"));
+}
+BENCHMARK(BM_LoadDayFile)->Arg(32'767)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
+BENCHMARK(BM_LoadDayFile)->Arg(1'000'000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+
+// --- Saving one day --------------------------------------------------------------------------------
+
+// Saves the last day of a full book (1,000,000 records, so no day can be added): its five slots
+// are rewritten in place.
+void BM_SaveDay(benchmark::State &state)
+{
+    const QString path = durableCopy(dayFile(1'000'000), QStringLiteral("save-things.dat"));
+    const QString probePath = dataDir() + QStringLiteral("/save-probe");
+    if (path.isEmpty()) {
+        state.SkipWithError("cannot copy the day file");
+        return;
+    }
+    CountingOps ops;
+    DayFile file(ops);
+    DayTable table;
+    if (!file.load(path, table).ok()) {
+        state.SkipWithError("cannot load the day file");
+        return;
+    }
+    table.recordsOfDay(0); // the first day shown after start-up builds the index, not the first save
+
+    const int probe = ::open(QFile::encodeName(probePath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (probe < 0 || ::pwrite(probe, "x", 1, 0) != 1 || ::fsync(probe) != 0) {
+        state.SkipWithError("cannot write the probe file");
+        return;
+    }
+
+    const QDate day = *oledate::toDate(table.thingDate(table.DayCount()));
+    const DayThings texts[2] = {
+        {ThingInput{QStringLiteral("买菜"), true}, {QStringLiteral("开会 10:30"), false}, {QStringLiteral("给Tom打电话"), false},
+         {}, {QStringLiteral("写周报"), true}},
+        {ThingInput{QStringLiteral("买菜和水果"), false}, {QStringLiteral("开会"), true}, {}, {QStringLiteral("跑步"), true},
+         {QStringLiteral("写周报"), false}},
+    };
+    std::vector<double> syncs, saves;
+    int round = 0;
+    const int fsyncsBefore = ops.fsyncs;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        if (::pwrite(probe, round % 2 ? "y" : "x", 1, 0) != 1 || ::fsync(probe) != 0) {
+            state.SkipWithError("the probe write failed");
+            break;
+        }
+        syncs.push_back(msSince(start));
+
+        start = Clock::now();
+        const SaveReport report = file.saveDay(path, table, day, texts[round % 2]);
+        const double ms = msSince(start);
+        if (!report.allOnDisk()) {
+            state.SkipWithError(qPrintable(report.detail));
+            break;
+        }
+        saves.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+        ++round;
+    }
+    ::close(probe);
+    QFile::remove(probePath);
+    QFile::remove(path);
+    if (round == 0)
+        return;
+    const double sync = median(syncs);
+    state.counters["fsync_1byte_ms"] = sync;
+    state.counters["fsyncs_per_save"] = double(ops.fsyncs - fsyncsBefore) / round;
+    QString against = QStringLiteral("1.5 x fsync of a 1-byte write in the same directory");
+    if (onTmpfs(path))
+        against += QStringLiteral(" (tmpfs: not a disk!)");
+    reportAgainst(state, median(saves), 1.5 * sync, "ms", against);
+}
+BENCHMARK(BM_SaveDay)->UseManualTime()->Unit(benchmark::kMillisecond)
+    ->Iterations(100);
+
+// --- The test tools' bulk file ---------------------------------------------------------------------
+
+constexpr qint32 BulkRecords = BulkTable::BulkCapacity;
+
+// What the bulk save puts in every entry.
+void fillBulkTable(BulkTable &table)
+{
+    const double today = oledate::fromDate(QDate::currentDate());
+    for (qint32 i = 1; i <= BulkRecords; ++i)
+        table.set(i, DayRecord{0, 1, QByteArrayLiteral("test"), -1, today});
+}
+
+QString bulkPath()
+{
+    return dataDir() + QStringLiteral("/things10w.dat");
+}
+
+void BM_BulkSave(benchmark::State &state)
+{
+    BulkTable table;
+    fillBulkTable(table);
+    const QString path = bulkPath();
+    const QString plainPath = dataDir() + QStringLiteral("/plain-20mb.dat");
+    const size_t length = size_t(BulkRecords) * 200;
+    std::unique_ptr<char[]> bytes(new char[length]);
+    std::memset(bytes.get(), 'x', length);
+    const int plain = ::open(QFile::encodeName(plainPath).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (plain < 0) {
+        state.SkipWithError("cannot open the plain file");
+        return;
+    }
+    std::vector<double> writes, saves;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        if (::pwrite(plain, bytes.get(), length, 0) != ssize_t(length)) {
+            state.SkipWithError("the plain write failed");
+            break;
+        }
+        writes.push_back(msSince(start));
+
+        start = Clock::now();
+        const auto result = bulkfile::save(path, table);
+        const double ms = msSince(start);
+        if (!result.ok || result.records != BulkRecords) {
+            state.SkipWithError(qPrintable(result.error));
+            break;
+        }
+        saves.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    ::close(plain);
+    QFile::remove(plainPath);
+    if (saves.empty())
+        return;
+    const double write = median(writes);
+    state.counters["plain_write_ms"] = write;
+    reportAgainst(state, median(saves), 2 * write, "ms", QStringLiteral("2 x one write of 20 MB"));
+}
+BENCHMARK(BM_BulkSave)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+
+void BM_BulkLoad(benchmark::State &state)
+{
+    const QString path = bulkPath();
+    {
+        BulkTable table;
+        fillBulkTable(table);
+        if (!bulkfile::save(path, table).ok) {
+            state.SkipWithError("cannot write the bulk file");
+            return;
+        }
+    }
+    plainRead(path);
+    std::vector<double> reads, loads;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        if (plainRead(path) < 0) {
+            state.SkipWithError("the plain read failed");
+            return;
+        }
+        reads.push_back(msSince(start));
+
+        BulkTable table;
+        start = Clock::now();
+        const auto result = bulkfile::load(path, table);
+        const double ms = msSince(start);
+        if (!result.ok || result.records != BulkRecords) {
+            state.SkipWithError("the bulk load failed");
+            return;
+        }
+        loads.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    const double read = median(reads);
+    state.counters["plain_read_ms"] = read;
+    reportAgainst(state, median(loads), 2 * read, "ms", QStringLiteral("2 x one read of 20 MB"));
+}
+BENCHMARK(BM_BulkLoad)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    return bench::runBenchmarks(argc, argv);
+}

@@ -1,0 +1,133 @@
+// Showing days from the day book: the main window's day and the calendar's month.
+//
+// These measure the work behind the windows, on the table alone. Window-level versions (the
+// real td_showday, opening frm_date) go in a section of their own after them, reported the same
+// way through reportAgainst.
+#include "benchsupport.h"
+#include "dayfile.h"
+#include "gbk.h"
+#include "oledate.h"
+
+#include <QDate>
+#include <QString>
+#include <array>
+#include <random>
+
+using namespace bench;
+
+namespace {
+
+// What a shown day holds: the five texts and completions, placed by ThingNo.
+struct ShownDay
+{
+    std::array<QString, 5> texts;
+    std::array<bool, 5> done{};
+};
+
+ShownDay showDay(const DayTable &table, double day)
+{
+    ShownDay shown;
+    for (qint32 i : table.recordsOfDay(day)) {
+        const qint32 no = table.thingNo(i);
+        if (no < 1 || no > 5)
+            continue;
+        shown.texts[size_t(no - 1)] = gbk::decode(table.text(i));
+        shown.done[size_t(no - 1)] = table.isDone(i);
+    }
+    return shown;
+}
+
+// The calendar fills up to 31 cells, one day each.
+std::array<ShownDay, 31> showMonth(const DayTable &table, QDate month)
+{
+    std::array<ShownDay, 31> cells;
+    const QDate first(month.year(), month.month(), 1);
+    for (int d = 0; d < first.daysInMonth(); ++d)
+        cells[size_t(d)] = showDay(table, oledate::fromDate(first.addDays(d)));
+    return cells;
+}
+
+// Days spread over the whole book, so that no run measures one day that stays in the cache.
+std::vector<double> daysToShow(const DayTable &table, size_t count)
+{
+    std::mt19937_64 engine(7);
+    const auto first = qint64(table.thingDate(1));
+    const auto span = quint64(qint64(table.thingDate(table.DayCount())) - first + 1);
+    std::vector<double> days(count);
+    for (double &d : days)
+        d = double(first + qint64(engine() % span));
+    return days;
+}
+
+// Months with 31 days, the most a calendar page shows.
+std::vector<QDate> monthsToShow(const DayTable &table, size_t count)
+{
+    std::vector<QDate> months;
+    for (double day : daysToShow(table, count * 2)) {
+        QDate d = *oledate::toDate(day);
+        d = QDate(d.year(), d.month(), 1);
+        if (d.daysInMonth() == 31 && months.size() < count)
+            months.push_back(d);
+    }
+    return months;
+}
+
+// --- The work behind the windows -----------------------------------------------------------------
+
+void BM_ShowDay(benchmark::State &state)
+{
+    const DayTable &table = loadedTable(state.range(0));
+    const auto days = daysToShow(table, 4096);
+    showDay(table, days.front()); // the first day shown builds the index; measured on its own below
+    size_t next = 0;
+    const auto start = Clock::now();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(showDay(table, days[next++ % days.size()]));
+    }
+    reportAgainst(state, msSince(start) / double(state.iterations()), 1.0, "ms", QStringLiteral("1 ms"));
+}
+BENCHMARK(BM_ShowDay)->Arg(1'000'000)->Arg(32'767)->Unit(benchmark::kMicrosecond);
+
+// Start-up loads the file and shows today; that first day pays for building the index.
+void BM_ShowFirstDayAfterLoad(benchmark::State &state)
+{
+    DayTable loaded; // not the shared table: that one is indexed by the benchmarks above
+    if (!DayFile().load(dayFile(state.range(0)), loaded).ok()) {
+        state.SkipWithError("cannot load the day file");
+        return;
+    }
+    const double today = loaded.thingDate(loaded.DayCount());
+    std::vector<double> times;
+    for (auto _ : state) {
+        const DayTable table = loaded; // a copy is not indexed yet
+        const auto start = Clock::now();
+        benchmark::DoNotOptimize(showDay(table, today));
+        const double ms = msSince(start);
+        times.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    reportAgainst(state, median(times), 1.0, "ms", QStringLiteral("1 ms (showing a day)"));
+}
+BENCHMARK(BM_ShowFirstDayAfterLoad)->Arg(1'000'000)->Arg(32'767)->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_CalendarMonth(benchmark::State &state)
+{
+    const DayTable &table = loadedTable(state.range(0));
+    const auto months = monthsToShow(table, 512);
+    showMonth(table, months.front());
+    size_t next = 0;
+    const auto start = Clock::now();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(showMonth(table, months[next++ % months.size()]));
+    }
+    reportAgainst(state, msSince(start) / double(state.iterations()), 5.0, "ms", QStringLiteral("5 ms"));
+}
+BENCHMARK(BM_CalendarMonth)->Arg(1'000'000)->Arg(32'767)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    return bench::runBenchmarks(argc, argv);
+}
