@@ -100,7 +100,7 @@ frm_About::frm_About(MailOpener openMail, QWidget *parent)
 
     auto *image1 = new QLabel(this);
     image1->setObjectName(QStringLiteral("Image1"));
-    image1->setPixmap(QPixmap(artwork::AboutBanner));
+    image1->setPixmap(artwork::picture(artwork::AboutBanner));
     image1->setScaledContents(true);
     image1->setGeometry(units::twipsRect(360, 240, 7200, 1680));
 

@@ -49,7 +49,7 @@ frm_clock::frm_clock(const TimeSource &time, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_time(time)
     , m_timeFormat(timeFormatWithoutZone(QLocale().timeFormat(QLocale::LongFormat)))
-    , m_banner(artwork::Banner)
+    , m_banner(artwork::picture(artwork::Banner))
 {
     setObjectName(QStringLiteral("frm_clock"));
     setWindowTitle(QStringLiteral("Form1"));

@@ -2,7 +2,9 @@
 #include "frm_main.h"
 
 #include "aboutbox.h"
+#include "bulkfile.h"
 #include "frm_clock.h"
+#include "frm_date.h"
 #include "markimage.h"
 #include "module_pub.h"
 #include "oledate.h"
@@ -12,6 +14,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 
@@ -73,7 +76,7 @@ void frm_main::lbl_returntoday_Click()
 void frm_main::cmd_select_Click()
 {
     td_save();
-    // The calendar window is added with the calendar.
+    frm_date::open(m_pub, m_time, *this); // a pick changes this window from within the calendar
 }
 
 void frm_main::menu_copytonextday_Click()
@@ -122,6 +125,26 @@ void frm_main::Command3_Click()
     }
     m_clock->show();
     m_clock->raise();
+}
+
+void frm_main::Command1_Click()
+{
+    const bulkfile::Result r = bulkfile::load(m_bulkFilePath, m_pub.BulkTable);
+    if (!r.ok)
+        m_prompts.inform(this, QStringLiteral("Bulk load failed: %1").arg(r.error));
+    else if (r.records < BulkTable::BulkCapacity)
+        m_prompts.inform(this, QStringLiteral("Only %1 records loaded: %2 is shorter than 100000 records.")
+                                   .arg(r.records)
+                                   .arg(QDir::toNativeSeparators(m_bulkFilePath)));
+    else
+        m_prompts.inform(this, QStringLiteral("10W loaded!!!"));
+}
+
+void frm_main::Command2_Click()
+{
+    bulkfile::fillForTest(m_pub.BulkTable, m_time);
+    const bulkfile::Result r = bulkfile::save(m_bulkFilePath, m_pub.BulkTable);
+    m_prompts.inform(this, r.ok ? QStringLiteral("OK,10W saved!!!") : QStringLiteral("Bulk save failed: %1").arg(r.error));
 }
 
 void frm_main::showMainWindow()

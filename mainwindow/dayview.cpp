@@ -26,6 +26,7 @@ void frm_main::setMark(int index, bool done)
     mark->setPixmap(done ? img_checkOK->pixmap() : img_check->pixmap());
     mark->resize(mark->pixmap().size());
     mark->setTag(done ? True : False);
+    describeMark(index);
 }
 
 bool frm_main::isDone(int index) const

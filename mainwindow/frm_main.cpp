@@ -2,6 +2,7 @@
 
 #include "aboutbox.h"
 #include "artwork.h"
+#include "bulkfile.h"
 #include "clickablelabel.h"
 #include "daysurface.h"
 #include "fonts.h"
@@ -47,7 +48,7 @@ QPushButton *button(QWidget *parent, const QString &caption, const char *name)
 
 frm_main::frm_main(Module_pub &pub, const TimeSource &time, Prompts &prompts, MailOpener openMail, QWidget *parent)
     : QMainWindow(parent), m_pub(pub), m_time(time), m_prompts(prompts),
-      m_about(std::make_unique<AboutBox>(std::move(openMail)))
+      m_about(std::make_unique<AboutBox>(std::move(openMail))), m_bulkFilePath(bulkfile::defaultPath())
 {
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(QStringLiteral("Tallyleaf V0.01"));
@@ -57,6 +58,7 @@ frm_main::frm_main(Module_pub &pub, const TimeSource &time, Prompts &prompts, Ma
     buildControls();
     buildMenus();
     connectHandlers();
+    buildKeyboardAndNames();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -73,12 +75,12 @@ void frm_main::buildControls()
     m_surface->setPalette(white);
     setCentralWidget(m_surface);
 
-    m_notDonePicture = QPixmap(artwork::Check);
-    m_donePicture = QPixmap(artwork::CheckOk);
+    m_notDonePicture = artwork::picture(artwork::Check);
+    m_donePicture = artwork::picture(artwork::CheckOk);
 
     Image4 = place(new QLabel(m_surface), 360, 120, 2730, 660);
     Image4->setObjectName(QStringLiteral("Image4"));
-    Image4->setPixmap(QPixmap(artwork::Banner));
+    Image4->setPixmap(artwork::picture(artwork::Banner));
 
     lbl_today = place(new QLabel(QStringLiteral("今天："), m_surface), 3840, 120, 4455, 495);
     lbl_today->setObjectName(QStringLiteral("lbl_today"));
@@ -197,6 +199,8 @@ void frm_main::connectHandlers()
     connect(cmd_Clear, &QPushButton::clicked, this, &frm_main::td_clear);
     connect(cmd_Save, &QPushButton::clicked, this, &frm_main::td_save);
     connect(cmd_Open, &QPushButton::clicked, this, [this] { (void)td_load(); });
+    connect(Command1, &QPushButton::clicked, this, &frm_main::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frm_main::Command2_Click);
 }
 
 void frm_main::centreOnScreen()

@@ -51,6 +51,9 @@ public:
 
     void showMainWindow() override;
 
+    // The developer tools' bulk file; a temporary file unless a test says otherwise.
+    void setBulkFilePath(const QString &path) { m_bulkFilePath = path; }
+
     bool isDirty() const { return Dirty; }
     const LoadReport &lastLoad() const { return m_lastLoad; }
 
@@ -61,6 +64,8 @@ private:
     void buildControls();
     void buildMenus();
     void connectHandlers();
+    void buildKeyboardAndNames();
+    void describeMark(int index);
     void centreOnScreen();
     void setMark(int index, bool done);
     bool isDone(int index) const;
@@ -79,6 +84,8 @@ private:
     void menu_about_Click();
     void cmd_edit_Click();
     void Command3_Click();
+    void Command1_Click();
+    void Command2_Click();
 
     Module_pub &m_pub;
     const TimeSource &m_time;
@@ -86,6 +93,7 @@ private:
     std::unique_ptr<AboutBox> m_about;
     QPointer<frm_clock> m_clock;
     LoadReport m_lastLoad;
+    QString m_bulkFilePath;
 
     bool Dirty = false;
 

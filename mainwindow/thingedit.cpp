@@ -2,6 +2,8 @@
 
 #include "gbk.h"
 
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QKeyEvent>
 #include <QValidator>
 
@@ -56,9 +58,25 @@ void ThingEdit::setThingText(const QString &text)
     m_programmatic = false;
 }
 
+void ThingEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    m_preedit = event->preeditString();
+    QLineEdit::inputMethodEvent(event);
+}
+
 void ThingEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !m_preedit.isEmpty()) {
+        // An input method that lets Enter through still expects it to take the composition.
+        QInputMethodEvent commit;
+        commit.setCommitString(m_preedit);
+        inputMethodEvent(&commit);
+        QGuiApplication::inputMethod()->reset();
+        event->accept();
+        return;
+    }
+    if (enter) {
         event->accept();
         emit enterPressed();
         return;

@@ -5,7 +5,8 @@
 // The text box of one thing. Typing is limited to InputLimit characters, but text the program
 // puts in (a stored thing may be longer) is taken whole. Characters that have no GBK form are
 // refused as they are typed or pasted, so what the user sees is what the day file can hold.
-// Enter moves on to the next box instead of inserting anything.
+// Enter moves on to the next box instead of inserting anything; while an input method is
+// composing, Enter commits the composition instead.
 class ThingEdit : public QLineEdit
 {
     Q_OBJECT
@@ -23,9 +24,11 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
     friend class ThingValidator;
     bool m_programmatic = false;
     qsizetype m_acceptedLength = 0;
+    QString m_preedit; // what an input method is composing, not yet part of the text
 };

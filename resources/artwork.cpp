@@ -1,6 +1,22 @@
 #include "artwork.h"
 
+#include <QGuiApplication>
+
 namespace artwork {
+
+QPixmap picture(const QString &path)
+{
+    if (qGuiApp && qGuiApp->devicePixelRatio() > 1.0) {
+        QString twin = path;
+        twin.insert(twin.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+        QPixmap hi(twin);
+        if (!hi.isNull()) {
+            hi.setDevicePixelRatio(2.0);
+            return hi;
+        }
+    }
+    return QPixmap(path);
+}
 
 QIcon programIcon()
 {

@@ -13,6 +13,10 @@ inline const QString AboutBanner = QStringLiteral(":/images/about_banner.png"); 
 inline const QString Check = QStringLiteral(":/images/check.png");              // 66 × 60, not done
 inline const QString CheckOk = QStringLiteral(":/images/check_ok.png");         // 68 × 62, done
 
+// A picture at the screen's pixel density: the @2x twin on HiDPI screens, drawn for that size
+// rather than scaled up.
+QPixmap picture(const QString &path);
+
 // The icon shared by every window of the program.
 QIcon programIcon();
 

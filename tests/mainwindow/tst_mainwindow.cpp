@@ -26,6 +26,7 @@ private slots:
     void captionFollowsTheShortDateFormat_data();
     void captionFollowsTheShortDateFormat();
     void closingSavesAndOffersRetryWhenTheDiskRefuses();
+    void calendarButtonSavesThenPickMovesTheView();
 };
 
 void tst_MainWindow::firstStartCreatesAnEmptyFileAndShowsToday()
@@ -234,6 +235,31 @@ void tst_MainWindow::closingSavesAndOffersRetryWhenTheDiskRefuses()
     ok.window.close();
     QVERIFY(ok.prompts.retryTexts.isEmpty());
     QCOMPARE(ok.file().left(200).toHex(), slot(0, 1, "important", false, Day41411).toHex());
+}
+
+void tst_MainWindow::calendarButtonSavesThenPickMovesTheView()
+{
+    QByteArray file;
+    for (int no = 1; no <= 5; ++no)
+        file += slot(0, no, no == 2 ? QByteArray("on the 18th") : QByteArray(), false, Day41412);
+    MainWindowFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 0)), &file);
+    QTest::keyClicks(f.box(0), QStringLiteral("before the calendar"));
+    f.click("cmd_select");
+    QCOMPARE(f.file().size(), 2000); // the shown day is stored before the calendar opens
+    auto *calendar = qobject_cast<QWidget *>(QApplication::activeModalWidget());
+    QVERIFY(calendar);
+    QCOMPARE(calendar->windowTitle(), QStringLiteral("日期选择"));
+
+    // May 2013 starts on a Wednesday: the 18th sits in cell 19.
+    QLabel *day18 = calendar->findChild<QLabel *>(QStringLiteral("lbl_day_19"));
+    QCOMPARE(day18->text(), QStringLiteral("18"));
+    QPointer<QWidget> guard(calendar);
+    QTest::mouseClick(day18, Qt::LeftButton);
+    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 18));
+    QCOMPARE(f.caption(), QStringLiteral("日期：2013/5/18"));
+    QCOMPARE(f.texts()[1], QStringLiteral("on the 18th"));
+    QVERIFY(!guard || !guard->isVisible());
+    QTRY_VERIFY(!guard);
 }
 
 QTEST_MAIN(tst_MainWindow)
