@@ -258,7 +258,24 @@ void frm_date::cal_showmonth(QDate d)
         day->setText(cell.day ? QString::number(cell.day) : QString());
         day->adjustSize();
         m_cells[size_t(i)]->print(cell.lines);
+        describeCell(i, cell.day ? QDate(d.year(), d.month(), cell.day) : QDate(), cell.lines);
     }
+}
+
+void frm_date::describeCell(int index, QDate date, const std::vector<monthgrid::Line> &lines)
+{
+    // What a screen reader says for a day: its date, then its things as the cell shows them.
+    CalendarCell *cell = m_cells[size_t(index)];
+    if (!date.isValid()) {
+        cell->setAccessibleName(QString());
+        cell->setAccessibleDescription(QString());
+        return;
+    }
+    cell->setAccessibleName(QLocale().toString(date, QLocale::LongFormat));
+    QStringList things;
+    for (const monthgrid::Line &line : lines)
+        things << line.text;
+    cell->setAccessibleDescription(things.isEmpty() ? QStringLiteral("没有记录") : things.join(QStringLiteral("；")));
 }
 
 void frm_date::cbo_Year_Click()

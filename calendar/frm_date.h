@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monthgrid.h"
+
 #include <QDate>
 #include <QWidget>
 #include <array>
@@ -47,6 +49,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
+    void describeCell(int index, QDate date, const std::vector<monthgrid::Line> &lines);
     void buildControls();
     void Form_Load();
     void Form_Resize();

@@ -3,8 +3,8 @@
 #include <QString>
 
 // Where things.dat lives. Beside the program, as it always has, when a day file is already there
-// or the program's folder is writable (a portable copy); otherwise, as for a program installed
-// into a system folder, in the user's own data folder, so that saves can succeed.
+// or the program's folder is writable (a portable copy) and not a system folder; otherwise, as for
+// a program installed into /usr/bin, in the user's own data folder, so that saves can succeed.
 QString dayFilePathFor(const QString &programDirectory, const QString &userDataDirectory);
 
 // The same for this process: the executable's folder and QStandardPaths::AppDataLocation.

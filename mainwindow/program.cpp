@@ -5,24 +5,21 @@
 #include "frm_main.h"
 #include "module_pub.h"
 #include "prompts.h"
+#include "qttranslations.h"
 #include "singleinstance.h"
 #include "timesource.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
 
 int runTallyleaf()
 {
     QApplication::setApplicationName(QStringLiteral("Tallyleaf"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tallyleaf.Tallyleaf")); // the launcher's icon
 
     // Qt's own buttons (Yes, No, OK) in the system's language.
-    QTranslator qtTranslations;
-    if (qtTranslations.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslations);
+    installQtTranslations(QLocale::system());
 
     const QString dayFilePath = defaultDayFilePath();
     MessageBoxPrompts prompts;

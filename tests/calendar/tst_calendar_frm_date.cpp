@@ -5,10 +5,12 @@
 #include "module_pub.h"
 #include "things.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QAccessible>
 #include <QTest>
 #include <functional>
 
@@ -166,6 +168,12 @@ void tst_calendar_frm_date::opensOnTheShownMonth()
     QCOMPARE(cell(w, 18)->lines().size(), size_t(1));
     QCOMPARE(cell(w, 18)->lines()[0].text, u"2 写周报"_s);
     QVERIFY(host.calls.isEmpty());
+
+    // A screen reader hears the date and the day's things; empty cells say nothing.
+    QAccessibleInterface *day17 = QAccessible::queryAccessibleInterface(cell(w, 18));
+    QCOMPARE(day17->text(QAccessible::Name), QLocale().toString(QDate(2013, 5, 17), QLocale::LongFormat));
+    QCOMPARE(day17->text(QAccessible::Description), u"2 写周报"_s);
+    QCOMPARE(QAccessible::queryAccessibleInterface(cell(w, 0))->text(QAccessible::Name), QString());
 }
 
 void tst_calendar_frm_date::yearListHoldsShownAndCurrentYear_data()
