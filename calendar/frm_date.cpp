@@ -2,7 +2,7 @@
 
 #include "artwork.h"
 #include "calendarcell.h"
-#include "clicklabel.h"
+#include "clickablelabel.h"
 #include "dayviewhost.h"
 #include "fonts.h"
 #include "module_pub.h"
@@ -126,7 +126,7 @@ void frm_date::buildControls()
     connect(m_cboYear, &QComboBox::currentIndexChanged, this, &frm_date::cbo_Year_Click);
     connect(m_cboMonth, &QComboBox::currentIndexChanged, this, &frm_date::cbo_Month_Click);
 
-    auto *link = new ClickLabel(QStringLiteral("返回本月"), this);
+    auto *link = new ClickableLabel(QStringLiteral("返回本月"), this);
     link->setObjectName(QStringLiteral("lbl_returnThisMonth"));
     link->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     link->setGeometry(units::twipsRect(720, 2880, 855, 255));
@@ -134,7 +134,7 @@ void frm_date::buildControls()
     QPalette linkPalette = link->palette();
     linkPalette.setColor(QPalette::WindowText, linkPalette.color(QPalette::Highlight));
     link->setPalette(linkPalette);
-    connect(link, &ClickLabel::clicked, this, &frm_date::lbl_returnThisMonth_Click);
+    connect(link, &ClickableLabel::clicked, this, &frm_date::lbl_returnThisMonth_Click);
 
     const QFont dayFont = fonts::font(fonts::Face::AdobeFanHei, 26.25, 600);
     const QPoint inset(CalendarCell::Inset, CalendarCell::Inset);
@@ -146,15 +146,15 @@ void frm_date::buildControls()
         connect(cell, &CalendarCell::hovered, this, [this, i] { pic_calendar_MouseMove(i); });
 
         if (i < DayCells) {
-            auto *day = new ClickLabel(cell);
+            auto *day = new ClickableLabel(cell);
             day->setObjectName(QStringLiteral("lbl_day_%1").arg(i));
             day->setFont(dayFont);
             day->move(inset + QPoint(8, 8));
             m_dayLabels[size_t(i)] = day;
-            connect(day, &ClickLabel::clicked, this, [this, i] { lbl_day_Click(i); });
+            connect(day, &ClickableLabel::clicked, this, [this, i] { lbl_day_Click(i); });
         } else {
             const int column = i - DayCells;
-            auto *week = new ClickLabel(QString::fromUtf16(WeekdayCaptions[column]), cell);
+            auto *week = new ClickableLabel(QString::fromUtf16(WeekdayCaptions[column]), cell);
             week->setObjectName(QStringLiteral("lbl_week_%1").arg(i));
             week->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             week->setGeometry(QRect(inset + QPoint(32, 4), QSize(41, 25)));
@@ -163,7 +163,7 @@ void frm_date::buildControls()
                 red.setColor(QPalette::WindowText, QColor(255, 0, 0));
                 week->setPalette(red);
             }
-            connect(week, &ClickLabel::clicked, this, [this, i] { lbl_week_Click(i); });
+            connect(week, &ClickableLabel::clicked, this, [this, i] { lbl_week_Click(i); });
         }
     }
 }
@@ -254,7 +254,7 @@ void frm_date::cal_showmonth(QDate d)
     const monthgrid::Month month = monthgrid::fill(m_pub.DayTable, d, m_time.today());
     for (int i = 0; i < DayCells; ++i) {
         const monthgrid::Cell &cell = month[size_t(i)];
-        ClickLabel *day = m_dayLabels[size_t(i)];
+        ClickableLabel *day = m_dayLabels[size_t(i)];
         day->setText(cell.day ? QString::number(cell.day) : QString());
         day->adjustSize();
         m_cells[size_t(i)]->print(cell.lines);

@@ -8,7 +8,7 @@
 #include <optional>
 
 class CalendarCell;
-class ClickLabel;
+class ClickableLabel;
 class DayViewHost;
 class QComboBox;
 class QLabel;
@@ -65,7 +65,7 @@ private:
     QComboBox *m_cboYear = nullptr;
     QComboBox *m_cboMonth = nullptr;
     std::array<CalendarCell *, GridCells> m_cells{};
-    std::array<ClickLabel *, DayCells> m_dayLabels{};
+    std::array<ClickableLabel *, DayCells> m_dayLabels{};
 
     bool CalendarReady = false;
     QDate MonthShown;

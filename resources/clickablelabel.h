@@ -3,8 +3,9 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-// A label that reports a click: the left button pressed and released over it.
-class ClickLabel : public QLabel
+// A label that reports a click, the left button pressed and released over it, as pictures,
+// day numbers and link-styled captions do in this program.
+class ClickableLabel : public QLabel
 {
     Q_OBJECT
 
