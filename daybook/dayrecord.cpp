@@ -24,7 +24,8 @@ void encode(const DayRecord &record, std::span<char, SlotLength> slot)
     qToLittleEndian<qint32>(record.ThingNo, p + ThingNoAt);
     const QByteArrayView text = gbk::fit(record.ThingText, ThingTextBytes);
     std::memset(p + TextAt, ' ', ThingTextBytes);
-    std::memcpy(p + TextAt, text.data(), size_t(text.size()));
+    if (!text.isEmpty()) // an empty text may have no storage at all
+        std::memcpy(p + TextAt, text.data(), size_t(text.size()));
     qToLittleEndian<qint16>(record.Done != 0 ? qint16(-1) : qint16(0), p + DoneAt);
     qToLittleEndian<double>(record.ThingDate, p + DateAt);
 }
