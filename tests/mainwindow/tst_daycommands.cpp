@@ -21,6 +21,7 @@ private slots:
     void manualSaveWritesTheShownDay();
     void aboutOpensTheSameHiddenWindowAgain();
     void clockButtonOpensOneClock();
+    void plusButtonPopsUpTheEditMenu();
 
 private:
     static void trigger(MainWindowFixture &f, const char *action)
@@ -170,6 +171,16 @@ void tst_DayCommands::clockButtonOpensOneClock()
     QCOMPARE(clocks.size(), 1);
     f.window.close(); // the clock goes with the main window
     QVERIFY(!clocks[0] || !clocks[0]->isVisible());
+}
+
+void tst_DayCommands::plusButtonPopsUpTheEditMenu()
+{
+    MainWindowFixture f;
+    auto *menu = f.window.findChild<QMenu *>(QStringLiteral("menu_edit"));
+    QVERIFY(!menu->isVisible());
+    f.button("cmd_edit")->click();
+    QVERIFY(menu->isVisible());
+    menu->hide();
 }
 
 QTEST_MAIN(tst_DayCommands)
