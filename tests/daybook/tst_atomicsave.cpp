@@ -1,3 +1,4 @@
+#include "filebytes.h"
 #include "dayfile.h"
 #include "faultyops.h"
 #include "oledate.h"
@@ -11,18 +12,6 @@
 #include <fcntl.h>
 
 namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
 
 QByteArray daysImage(int count, double firstDay)
 {

@@ -1,3 +1,4 @@
+#include "filebytes.h"
 #include "dayfile.h"
 #include "rollbackjournal.h"
 
@@ -27,12 +28,6 @@ QByteArray initialImage()
             bytes += recordimage::encode({0, no, "init-" + QByteArray::number(no), 0, day});
     }
     return bytes + Fragment;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "filebytes.h"
 #include "dayfile.h"
 #include "fileops.h"
 #include "gbk.h"
@@ -49,19 +50,6 @@ public:
         return FileOps::pwrite(fd, b, n, at);
     }
 };
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 QByteArray days(int count, double firstDay = 30000)
 {
@@ -132,7 +120,7 @@ void tst_DayFile::countsWholeRecords()
 {
     QFETCH(int, bytes);
     QFETCH(int, records);
-    writeFile(m_path, days(2).left(bytes));
+    QVERIFY(writeFile(m_path, days(2).left(bytes)));
     DayTable table;
     DayFile file;
     QVERIFY(file.load(m_path, table).ok());
@@ -153,7 +141,7 @@ void tst_DayFile::createsAMissingFileEmpty()
 void tst_DayFile::appendsANewDayAfterTheLastRecord()
 {
     const QByteArray before = days(3);
-    writeFile(m_path, before);
+    QVERIFY(writeFile(m_path, before));
     DayTable table;
     DayFile file;
     QVERIFY(file.load(m_path, table).ok());
@@ -178,7 +166,7 @@ void tst_DayFile::rewritesASavedDayInPlace()
     for (int no = 2; no <= 5; ++no)
         may17 += slot(0, no, "old", false, Day41411);
     bytes += may17 + days(1, 42000);
-    writeFile(m_path, bytes);
+    QVERIFY(writeFile(m_path, bytes));
 
     DayTable table;
     DayFile file;
@@ -197,7 +185,7 @@ void tst_DayFile::blankSlotsLoadAndMatchNoDay()
 {
     QByteArray bytes = slot(0, 1, "a", false, Day41411) + QByteArray(200, '\0') + slot(0, 2, "b", true, Day41411)
         + QByteArray(400, '\0');
-    writeFile(m_path, bytes);
+    QVERIFY(writeFile(m_path, bytes));
     DayTable table;
     DayFile file;
     QVERIFY(file.load(m_path, table).ok());
@@ -212,7 +200,7 @@ void tst_DayFile::blankSlotsLoadAndMatchNoDay()
 void tst_DayFile::readOnlyFileLoadsAndReportsSaves()
 {
     const QByteArray before = days(2);
-    writeFile(m_path, before);
+    QVERIFY(writeFile(m_path, before));
     FlakyOps ops;
     ops.refuseWriteOpen = true;
     DayTable table;
@@ -247,7 +235,7 @@ void tst_DayFile::missingDirectoryFailsVisibly()
 void tst_DayFile::unfinishedLoadNeverOverwritesUnreadSlots()
 {
     const QByteArray before = days(1000); // 5000 records: more than one read
-    writeFile(m_path, before);
+    QVERIFY(writeFile(m_path, before));
     FlakyOps ops;
     ops.failReadNumber = 2;
     DayTable table;

@@ -1,3 +1,4 @@
+#include "filebytes.h"
 #include "dayfile.h"
 #include "oledate.h"
 
@@ -27,12 +28,6 @@ QByteArray withDate(QByteArray slot, double date)
 {
     qToLittleEndian<double>(date, slot.data() + 170);
     return slot;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace

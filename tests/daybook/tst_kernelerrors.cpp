@@ -1,3 +1,4 @@
+#include "filebytes.h"
 #include "dayfile.h"
 #include "oledate.h"
 #include "rollbackjournal.h"
@@ -17,18 +18,6 @@
 namespace {
 
 constexpr int Skip = 77;
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
 
 QByteArray daysImage(int count)
 {
