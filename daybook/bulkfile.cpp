@@ -96,9 +96,13 @@ Result load(const QString &path, BulkTable &table)
                                ? 0
                                : qint32((n - recordimage::ImageLength) / recordimage::SlotLength + 1);
     table.reserve(records);
+    QByteArray text; // consecutive equal texts share one copy
     for (qint32 i = 1; i <= records; ++i) {
-        table.set(i, recordimage::decode(std::span<const char, recordimage::ImageLength>(
-                         buffer.get() + size_t(i - 1) * recordimage::SlotLength, recordimage::ImageLength)));
+        const recordimage::RecordView v = recordimage::view(std::span<const char, recordimage::ImageLength>(
+            buffer.get() + size_t(i - 1) * recordimage::SlotLength, recordimage::ImageLength));
+        if (v.ThingText != QByteArrayView(text))
+            text = v.ThingText.toByteArray();
+        table.set(i, DayRecord{v.Reserved, v.ThingNo, text, v.Done, v.ThingDate});
     }
     for (qint32 i = records + 1; i <= table.filled(); ++i)
         table.set(i, DayRecord{});

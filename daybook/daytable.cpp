@@ -57,8 +57,7 @@ bool DayTable::appendRow(qint32 reserved, qint32 thingNo, QByteArrayView text, q
         return false;
     const auto [offset, length] = storeText(text);
     m_rows.push_back(Row{date, reserved, thingNo, offset, length, done});
-    if (m_indexed)
-        indexRow(DayCount());
+    indexRow(DayCount());
     return true;
 }
 
@@ -69,68 +68,44 @@ void DayTable::clear()
     m_text.clear();
     m_text.shrink_to_fit();
     m_days.clear();
+    m_chains.clear();
+    m_chains.shrink_to_fit();
     m_next.clear();
     m_next.shrink_to_fit();
-    m_indexed = false;
+    m_tailChain = -1;
 }
 
 void DayTable::reserve(qint32 records, qsizetype textBytes)
 {
     m_rows.reserve(size_t(std::min(records, DayCapacity)));
+    m_next.reserve(size_t(std::min(records, DayCapacity)));
+    m_days.reserve(qsizetype(std::min(records, DayCapacity) / 5 + 1));
     m_text.reserve(size_t(textBytes));
 }
 
-void DayTable::indexRow(qint32 index) const
+void DayTable::indexRow(qint32 index)
 {
     m_next.push_back(0);
     const auto day = oledate::dayNumber(m_rows[size_t(index - 1)].date);
     if (!day)
         return; // matches no day
-    auto it = m_days.find(*day);
-    if (it == m_days.end()) {
-        m_days.insert(*day, Chain{index, index});
-    } else {
-        m_next[size_t(it->last - 1)] = index;
-        it->last = index;
-    }
-}
-
-void DayTable::ensureIndex() const
-{
-    if (m_indexed)
-        return;
-    m_days.clear();
-    m_next.assign(m_rows.size(), 0);
-    m_days.reserve(qsizetype(m_rows.size() / 5 + 1));
-    // A saved day's records stand in a row, so the table is indexed a run of one day at a time.
-    std::optional<qint32> runDay;
-    Chain run{0, 0};
-    const auto closeRun = [&] {
-        if (!runDay)
+    qint32 chain = m_tailChain;
+    if (chain < 0 || *day != m_tailDay) {
+        const auto it = m_days.constFind(*day);
+        if (it == m_days.cend()) {
+            m_chains.push_back(Chain{index, index});
+            m_days.insert(*day, qint32(m_chains.size() - 1));
+            m_tailDay = *day;
+            m_tailChain = qint32(m_chains.size() - 1);
             return;
-        auto it = m_days.find(*runDay);
-        if (it == m_days.end()) {
-            m_days.insert(*runDay, run);
-        } else {
-            m_next[size_t(it->last - 1)] = run.first;
-            it->last = run.last;
         }
-    };
-    for (qint32 i = 1; i <= DayCount(); ++i) {
-        const auto day = oledate::dayNumber(m_rows[size_t(i - 1)].date);
-        if (!day)
-            continue; // matches no day
-        if (runDay == day) {
-            m_next[size_t(run.last - 1)] = i;
-            run.last = i;
-            continue;
-        }
-        closeRun();
-        runDay = day;
-        run = Chain{i, i};
+        chain = *it;
     }
-    closeRun();
-    m_indexed = true;
+    Chain &c = m_chains[size_t(chain)];
+    m_next[size_t(c.last - 1)] = index;
+    c.last = index;
+    m_tailDay = *day;
+    m_tailChain = chain;
 }
 
 std::vector<qint32> DayTable::recordsOfDay(double day) const
@@ -139,11 +114,10 @@ std::vector<qint32> DayTable::recordsOfDay(double day) const
     const auto key = oledate::dayNumber(day);
     if (!key)
         return found;
-    ensureIndex();
     const auto it = m_days.constFind(*key);
     if (it == m_days.cend())
         return found;
-    for (qint32 i = it->first; i != 0; i = m_next[size_t(i - 1)])
+    for (qint32 i = m_chains[size_t(*it)].first; i != 0; i = m_next[size_t(i - 1)])
         found.push_back(i);
     return found;
 }

@@ -11,8 +11,8 @@
 // Records are never removed or reordered. Memory follows the records in use: a row of fixed
 // fields plus the trimmed text in one shared buffer, never the table's whole capacity.
 //
-// Lookups give exactly the results of a scan in ascending index order; an index by day number
-// (built on the first lookup, then kept up to date) stands behind them.
+// Lookups give exactly the results of a scan in ascending index order; an index by day number,
+// built as records are appended, stands behind them.
 class DayTable
 {
 public:
@@ -64,16 +64,19 @@ private:
 
     const Row &row(qint32 index) const;
     Row &row(qint32 index);
-    void ensureIndex() const;
-    void indexRow(qint32 index) const;
+    void indexRow(qint32 index);
     bool appendRow(qint32 reserved, qint32 thingNo, QByteArrayView text, qint16 done, double date);
     std::pair<quint32, quint8> storeText(QByteArrayView text);
 
     std::vector<Row> m_rows;
     std::vector<char> m_text;
 
-    // Day number → the chain of that day's rows, linked through m_next (0 ends a chain).
-    mutable QHash<qint32, Chain> m_days;
-    mutable std::vector<qint32> m_next;
-    mutable bool m_indexed = false;
+    // Day number → its chain of rows in m_chains, linked through m_next (0 ends a chain). Kept up
+    // to date as rows are appended; a saved day's rows stand in a row, so the newest chain is
+    // remembered and most appends need no hash lookup.
+    QHash<qint32, qint32> m_days;
+    std::vector<Chain> m_chains;
+    std::vector<qint32> m_next;
+    qint32 m_tailDay = 0;
+    qint32 m_tailChain = -1;
 };

@@ -23,8 +23,12 @@ void frm_main::setMark(int index, bool done)
 {
     MarkImage *mark = img_thingOK[size_t(index)];
     // Both from the hidden templates: the marks share the templates' picture objects.
-    mark->setPixmap(done ? img_checkOK->pixmap() : img_check->pixmap());
-    mark->resize(mark->pixmap().size());
+    const QPixmap picture = done ? img_checkOK->pixmap() : img_check->pixmap();
+    const bool changed = !mark->shows(picture) || mark->tag() != (done ? True : False);
+    if (!changed)
+        return; // showing a day sets every mark twice; the second time usually changes nothing
+    mark->setPixmap(picture);
+    mark->resize(picture.size());
     mark->setTag(done ? True : False);
     describeMark(index);
 }
