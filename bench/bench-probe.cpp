@@ -7,7 +7,14 @@
 //   bench-probe load DAYFILE               "<ms> <records>": DayFile::load into a fresh table
 //   bench-probe read FILE                  "<ms> <ms again>": one read of the whole file into a
 //                                          freshly allocated buffer, then again into the same one
+//   bench-probe calendar DAYFILE           "<ms> <ms again>": the main window started on DAYFILE,
+//                                          then the calendar opened and drawn, twice
+#include "frm_date.h"
+#include "frm_main.h"
 #include "module_pub.h"
+#include "oledate.h"
+#include "prompts.h"
+#include "timesource.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -42,7 +49,7 @@ qint64 statusField(const QByteArray &name)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: bench-probe rss core|window [DAYFILE] | load DAYFILE | read FILE\n");
+    std::fprintf(stderr, "usage: bench-probe rss core|window [DAYFILE] | load DAYFILE | read FILE | calendar DAYFILE\n");
     return 2;
 }
 
@@ -118,6 +125,53 @@ int timeRead(const char *path)
     return 0;
 }
 
+class SilentPrompts final : public Prompts
+{
+public:
+    bool confirm(QWidget *, const QString &) override { return false; }
+    bool retryFailedSave(QWidget *, const QString &) override { return false; }
+    void inform(QWidget *, const QString &) override {}
+};
+
+// Today is the day file's last day, so the calendar opens on a month that has things.
+class LastDayTime final : public TimeSource
+{
+public:
+    QDateTime now() const override { return day.isValid() ? QDateTime(day, QTime(12, 0)) : QDateTime::currentDateTime(); }
+    QDate day;
+};
+
+int timeCalendar(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    Module_pub pub;
+    LastDayTime time;
+    SilentPrompts prompts;
+    frm_main window(pub, time, prompts);
+    window.Form_Load(QString::fromLocal8Bit(argv[2]));
+    const qint32 count = pub.DayTable.DayCount();
+    if (!window.lastLoad().ok() || count == 0) {
+        std::fprintf(stderr, "bench-probe: cannot load %s\n", argv[2]);
+        return 1;
+    }
+    time.day = oledate::toDate(pub.DayTable.thingDate(count)).value_or(QDate());
+    pub.ShownDate = time.day;
+    window.td_showday();
+    QCoreApplication::processEvents();
+
+    double ms[2];
+    for (double &m : ms) {
+        const auto start = Clock::now();
+        frm_date *calendar = frm_date::open(pub, time, window);
+        QCoreApplication::processEvents();
+        m = msSince(start);
+        calendar->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    std::printf("%.4f %.4f\n", ms[0], ms[1]);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -131,5 +185,7 @@ int main(int argc, char *argv[])
         return timeLoad(argv[2]);
     if (command == "read" && argc == 3)
         return timeRead(argv[2]);
+    if (command == "calendar" && argc == 3)
+        return timeCalendar(argc, argv);
     return usage();
 }

@@ -1,11 +1,10 @@
 // Showing days from the day book: the main window's day and the calendar's month.
 //
-// These measure the work behind the windows, on the table alone. Window-level versions (the
-// real td_showday, opening frm_date) go in a section of their own after them, reported the same
-// way through reportAgainst.
+// These measure the work behind the windows, without widgets; bench_windows measures the windows.
 #include "benchsupport.h"
 #include "dayfile.h"
 #include "gbk.h"
+#include "monthgrid.h"
 #include "oledate.h"
 
 #include <QDate>
@@ -35,16 +34,6 @@ ShownDay showDay(const DayTable &table, double day)
         shown.done[size_t(no - 1)] = table.isDone(i);
     }
     return shown;
-}
-
-// The calendar fills up to 31 cells, one day each.
-std::array<ShownDay, 31> showMonth(const DayTable &table, QDate month)
-{
-    std::array<ShownDay, 31> cells;
-    const QDate first(month.year(), month.month(), 1);
-    for (int d = 0; d < first.daysInMonth(); ++d)
-        cells[size_t(d)] = showDay(table, oledate::fromDate(first.addDays(d)));
-    return cells;
 }
 
 // Days spread over the whole book, so that no run measures one day that stays in the cache.
@@ -111,19 +100,45 @@ void BM_ShowFirstDayAfterLoad(benchmark::State &state)
 BENCHMARK(BM_ShowFirstDayAfterLoad)->Arg(1'000'000)->Arg(32'767)->UseManualTime()
     ->Unit(benchmark::kMillisecond)->Iterations(10);
 
-void BM_CalendarMonth(benchmark::State &state)
+// The calendar's month: the grid and the lines of every day, as the window paints them. Today
+// is the book's last day, so every month before it has its unfinished things in the past.
+void BM_MonthGridFill(benchmark::State &state)
 {
     const DayTable &table = loadedTable(state.range(0));
+    const QDate today = *oledate::toDate(table.thingDate(table.DayCount()));
     const auto months = monthsToShow(table, 512);
-    showMonth(table, months.front());
+    monthgrid::fill(table, months.front(), today);
     size_t next = 0;
     const auto start = Clock::now();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(showMonth(table, months[next++ % months.size()]));
+        benchmark::DoNotOptimize(monthgrid::fill(table, months[next++ % months.size()], today));
     }
     reportAgainst(state, msSince(start) / double(state.iterations()), 5.0, "ms", QStringLiteral("5 ms"));
 }
-BENCHMARK(BM_CalendarMonth)->Arg(1'000'000)->Arg(32'767)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MonthGridFill)->Arg(1'000'000)->Arg(32'767)->Unit(benchmark::kMicrosecond);
+
+// A month filled on a table nobody has looked up yet: the fill builds the day index.
+void BM_MonthGridFillFirstAfterLoad(benchmark::State &state)
+{
+    DayTable loaded;
+    if (!DayFile().load(dayFile(state.range(0)), loaded).ok()) {
+        state.SkipWithError("cannot load the day file");
+        return;
+    }
+    const QDate today = *oledate::toDate(loaded.thingDate(loaded.DayCount()));
+    std::vector<double> times;
+    for (auto _ : state) {
+        const DayTable table = loaded; // a copy is not indexed yet
+        const auto start = Clock::now();
+        benchmark::DoNotOptimize(monthgrid::fill(table, today, today));
+        const double ms = msSince(start);
+        times.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    reportAgainst(state, median(times), 5.0, "ms", QStringLiteral("5 ms (first month after a load)"));
+}
+BENCHMARK(BM_MonthGridFillFirstAfterLoad)->Arg(1'000'000)->Arg(32'767)->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace
 

@@ -1,0 +1,266 @@
+// The windows themselves on a large day book: the main window showing a day, and the calendar
+// opening and changing its month. Real widgets on Qt's offscreen platform (unless QT_QPA_PLATFORM
+// names another), so each figure includes the repaint that follows.
+//
+// "Instant" is read as 100 ms: about where a wait starts to be noticed.
+#include "benchsupport.h"
+#include "frm_date.h"
+#include "frm_main.h"
+#include "module_pub.h"
+#include "oledate.h"
+#include "prompts.h"
+#include "timesource.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QWindow>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+
+using namespace bench;
+
+namespace {
+
+constexpr double ShowDayLimitMs = 1.0;
+constexpr double InstantMs = 100.0;
+const QString Instant = QStringLiteral("100 ms (\"instant\")");
+
+// Nothing here asks the user anything; an unexpected question must not block the run.
+class SilentPrompts final : public Prompts
+{
+public:
+    bool confirm(QWidget *, const QString &) override { return false; }
+    bool retryFailedSave(QWidget *, const QString &) override { return false; }
+    void inform(QWidget *, const QString &) override {}
+};
+
+// A clock that stays on the day it is set to, so "today" can be the day book's last day.
+class SetTime final : public TimeSource
+{
+public:
+    QDateTime now() const override { return m_now; }
+    void setDay(QDate day) { m_now = QDateTime(day, QTime(12, 0)); }
+
+private:
+    QDateTime m_now = QDateTime::currentDateTime();
+};
+
+// A main window started on dayFile(records), as the program starts it, its clock then set to the
+// book's last day. One per size for the whole run: the table is what costs memory.
+struct Started
+{
+    Module_pub pub;
+    SetTime time;
+    SilentPrompts prompts;
+    frm_main window{pub, time, prompts};
+    QDate lastDay;
+    QDate firstDay;
+};
+
+// Widgets must go before the application object does; main() clears this.
+std::map<qint64, std::unique_ptr<Started>> windows;
+
+Started &started(qint64 records)
+{
+    auto &s = windows[records];
+    if (!s) {
+        s = std::make_unique<Started>();
+        s->window.Form_Load(dayFile(records));
+        if (!s->window.lastLoad().ok() || s->pub.DayTable.DayCount() == 0) {
+            std::fprintf(stderr, "cannot load the day file: %s\n", qPrintable(s->window.lastLoad().detail));
+            std::exit(1);
+        }
+        const DayTable &table = s->pub.DayTable;
+        s->firstDay = *oledate::toDate(table.thingDate(1));
+        s->lastDay = *oledate::toDate(table.thingDate(table.DayCount()));
+        s->time.setDay(s->lastDay);
+        s->pub.ShownDate = s->lastDay;
+        QCoreApplication::processEvents();
+    }
+    return *s;
+}
+
+// Days spread over the whole book, so that no run keeps showing one day that stays in the cache.
+std::vector<QDate> daysToShow(const Started &s, size_t count)
+{
+    std::mt19937_64 engine(11);
+    const auto span = quint64(s.firstDay.daysTo(s.lastDay) + 1);
+    std::vector<QDate> days(count);
+    for (QDate &d : days)
+        d = s.firstDay.addDays(qint64(engine() % span));
+    return days;
+}
+
+// What the calendar button does, up to the window being drawn; the window is closed unmeasured.
+// Nothing when the window was never exposed: the figure would then leave out the drawing.
+std::optional<double> openCalendar(Started &s, double *builtMs = nullptr)
+{
+    const auto start = Clock::now();
+    frm_date *calendar = frm_date::open(s.pub, s.time, s.window);
+    if (builtMs)
+        *builtMs = msSince(start);
+    QCoreApplication::processEvents(); // the expose, layout and paint of the new window
+    const double ms = msSince(start);
+    const bool drawn = calendar->windowHandle() && calendar->windowHandle()->isExposed();
+    calendar->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    return drawn ? std::optional<double>(ms) : std::nullopt;
+}
+
+// --- The main window ------------------------------------------------------------------------------
+
+void BM_WindowShowDay(benchmark::State &state)
+{
+    Started &s = started(state.range(0));
+    const auto days = daysToShow(s, 4096);
+    size_t next = 0;
+    std::vector<double> times;
+    for (auto _ : state) {
+        s.pub.ShownDate = days[next++ % days.size()];
+        const auto start = Clock::now();
+        s.window.td_showday();
+        const double ms = msSince(start);
+        times.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    s.pub.ShownDate = s.lastDay;
+    reportAgainst(state, median(times), ShowDayLimitMs, "ms", QStringLiteral("1 ms (median; window repainted)"));
+}
+BENCHMARK(BM_WindowShowDay)->Arg(1'000'000)->Arg(32'767)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The day shown right after the day file is read again (the test tools' open button): that
+// first lookup builds the table's day index.
+void BM_WindowShowFirstDayAfterLoad(benchmark::State &state)
+{
+    Started &s = started(state.range(0));
+    std::vector<double> times, loads;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        const LoadReport report = s.pub.dayFile.load(s.pub.DayFilePath, s.pub.DayTable);
+        loads.push_back(msSince(start));
+        if (!report.ok()) {
+            state.SkipWithError(qPrintable(report.detail));
+            return;
+        }
+        s.pub.ShownDate = s.lastDay;
+        start = Clock::now();
+        s.window.td_showday();
+        const double ms = msSince(start);
+        times.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    state.counters["load_ms"] = median(loads);
+    reportAgainst(state, median(times), ShowDayLimitMs, "ms", QStringLiteral("1 ms (first day after a load)"));
+}
+BENCHMARK(BM_WindowShowFirstDayAfterLoad)->Arg(1'000'000)->Arg(32'767)->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// --- The calendar ---------------------------------------------------------------------------------
+
+// The first opening in a process also pays for what Qt sets up once (fonts, styles); the program
+// opens it after start-up, so that is measured in a fresh process of its own.
+void BM_OpenCalendarFirstInProcess(benchmark::State &state)
+{
+    const QString path = dayFile(state.range(0));
+    std::vector<double> firsts, seconds;
+    QString error;
+    for (auto _ : state) {
+        const auto numbers = runProbe({QStringLiteral("calendar"), path}, &error);
+        if (!numbers || numbers->size() != 2) {
+            state.SkipWithError(error.isEmpty() ? "unexpected output from bench-probe" : qPrintable(error));
+            return;
+        }
+        firsts.push_back((*numbers)[0]);
+        seconds.push_back((*numbers)[1]);
+        state.SetIterationTime((*numbers)[0] / 1000);
+    }
+    state.counters["second_ms"] = median(seconds);
+    reportAgainst(state, median(firsts), InstantMs, "ms", Instant + QStringLiteral(", first opening after start-up"));
+}
+BENCHMARK(BM_OpenCalendarFirstInProcess)->Arg(1'000'000)->Arg(32'767)->UseManualTime()
+    ->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Opening it again and again, on months spread over the book.
+void BM_OpenCalendar(benchmark::State &state)
+{
+    Started &s = started(state.range(0));
+    const auto days = daysToShow(s, 64);
+    (void)openCalendar(s); // the first opening is the benchmark above
+    size_t next = 0;
+    std::vector<double> times, builds;
+    for (auto _ : state) {
+        s.pub.ShownDate = days[next++ % days.size()];
+        double built = 0;
+        const auto ms = openCalendar(s, &built);
+        if (!ms) {
+            state.SkipWithError("the calendar was not exposed");
+            return;
+        }
+        times.push_back(*ms);
+        builds.push_back(built);
+        state.SetIterationTime(*ms / 1000);
+    }
+    s.pub.ShownDate = s.lastDay;
+    state.counters["built_ms"] = median(builds);
+    reportAgainst(state, median(times), InstantMs, "ms", Instant + QStringLiteral(", built, shown and drawn"));
+}
+BENCHMARK(BM_OpenCalendar)->Arg(1'000'000)->Arg(32'767)->UseManualTime()->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
+
+// Choosing another month in the open calendar's list.
+void BM_CalendarChangeMonth(benchmark::State &state)
+{
+    Started &s = started(state.range(0));
+    std::unique_ptr<frm_date> calendar(new frm_date(s.pub, s.time, s.window));
+    calendar->show();
+    QCoreApplication::processEvents();
+    auto *months = calendar->findChild<QComboBox *>(QStringLiteral("cbo_Month"));
+    if (!months) {
+        state.SkipWithError("the calendar has no month list");
+        return;
+    }
+    int month = months->currentIndex();
+    std::vector<double> times;
+    for (auto _ : state) {
+        month = (month + 5) % 12;
+        const auto start = Clock::now();
+        months->setCurrentIndex(month);
+        QCoreApplication::processEvents();
+        const double ms = msSince(start);
+        times.push_back(ms);
+        state.SetIterationTime(ms / 1000);
+    }
+    reportAgainst(state, median(times), InstantMs, "ms", Instant + QStringLiteral(", another month drawn"));
+}
+BENCHMARK(BM_CalendarChangeMonth)->Arg(1'000'000)->Arg(32'767)->UseManualTime()->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
+
+QtMessageHandler qtMessages = nullptr;
+
+// The offscreen platform warns about size hints for every window shown: noise around the figures.
+void quietMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!message.contains(QLatin1StringView("propagateSizeHints")))
+        qtMessages(type, context, message);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qtMessages = qInstallMessageHandler(quietMessages);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    windows.clear();
+    return 0;
+}
