@@ -11,10 +11,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <vector>
 
 namespace bulkfile {
 
 namespace {
+
+constexpr qint32 SlotsPerChunk = 4096;
 
 QString systemError(const char *what, const QString &path)
 {
@@ -51,14 +54,19 @@ Result save(const QString &path, const BulkTable &table, qint32 count)
         result.error = systemError("Cannot open", path);
         return result;
     }
-    const size_t length = size_t(count) * size_t(recordimage::SlotLength);
-    std::unique_ptr<char[]> buffer(new char[length]);
-    for (qint32 i = 1; i <= count; ++i) {
-        recordimage::encode(table.at(i), std::span<char, recordimage::SlotLength>(
-                                             buffer.get() + size_t(i - 1) * recordimage::SlotLength,
-                                             recordimage::SlotLength));
+    // Encoded a chunk at a time into one buffer that stays in the cache.
+    std::vector<char> buffer(size_t(SlotsPerChunk * recordimage::SlotLength));
+    bool written = true;
+    for (qint32 first = 1; written && first <= count; first += SlotsPerChunk) {
+        const qint32 last = std::min(count, first + SlotsPerChunk - 1);
+        for (qint32 i = first; i <= last; ++i) {
+            recordimage::encode(table.at(i), std::span<char, recordimage::SlotLength>(
+                                                 buffer.data() + size_t(i - first) * recordimage::SlotLength,
+                                                 recordimage::SlotLength));
+        }
+        written = writeAll(ops, fd, buffer.data(), size_t(last - first + 1) * recordimage::SlotLength,
+                           off_t(first - 1) * recordimage::SlotLength);
     }
-    const bool written = writeAll(ops, fd, buffer.get(), length, 0);
     if (!written)
         result.error = systemError("Cannot write", path);
     if (ops.close(fd) != 0 && written)
@@ -80,34 +88,38 @@ Result load(const QString &path, BulkTable &table)
         return result;
     }
     const off_t size = ops.size(fd);
-    const qint64 wanted = qMin<qint64>(qMax<qint64>(size, 0),
-                                       qint64(BulkTable::BulkCapacity) * recordimage::SlotLength);
-    std::unique_ptr<char[]> buffer(new char[size_t(wanted)]);
-    const ssize_t n = size < 0 ? -1 : readAll(ops, fd, buffer.get(), size_t(wanted), 0);
-    if (n < 0) {
-        result.error = systemError("Cannot read", path);
-        ops.close(fd);
-        return result;
+    // A slot counts once its 178-byte image is there, as in the day file.
+    const qint32 records = size < recordimage::ImageLength
+                               ? 0
+                               : qint32(std::min<qint64>((qint64(size) - recordimage::ImageLength) / recordimage::SlotLength + 1,
+                                                         BulkTable::BulkCapacity));
+    table.reserve(records);
+    std::vector<char> buffer(size_t(SlotsPerChunk * recordimage::SlotLength));
+    QByteArray text; // consecutive equal texts share one copy
+    qint32 read = 0;
+    while (read < records) {
+        const qint32 chunk = std::min(SlotsPerChunk, records - read);
+        const size_t wanted = size_t(chunk - 1) * recordimage::SlotLength + recordimage::ImageLength;
+        const ssize_t n = readAll(ops, fd, buffer.data(), wanted, off_t(read) * recordimage::SlotLength);
+        if (n != ssize_t(wanted)) {
+            result.error = n < 0 ? systemError("Cannot read", path)
+                                 : QStringLiteral("%1 became shorter while it was read").arg(path);
+            break;
+        }
+        for (qint32 k = 0; k < chunk; ++k) {
+            const recordimage::RecordView v = recordimage::view(std::span<const char, recordimage::ImageLength>(
+                buffer.data() + size_t(k) * recordimage::SlotLength, recordimage::ImageLength));
+            if (v.ThingText != QByteArrayView(text))
+                text = v.ThingText.toByteArray();
+            table.set(read + k + 1, DayRecord{v.Reserved, v.ThingNo, text, v.Done, v.ThingDate});
+        }
+        read += chunk;
     }
     ops.close(fd);
-
-    // A slot counts once its 178-byte image is there, as in the day file.
-    const qint32 records = n < recordimage::ImageLength
-                               ? 0
-                               : qint32((n - recordimage::ImageLength) / recordimage::SlotLength + 1);
-    table.reserve(records);
-    QByteArray text; // consecutive equal texts share one copy
-    for (qint32 i = 1; i <= records; ++i) {
-        const recordimage::RecordView v = recordimage::view(std::span<const char, recordimage::ImageLength>(
-            buffer.get() + size_t(i - 1) * recordimage::SlotLength, recordimage::ImageLength));
-        if (v.ThingText != QByteArrayView(text))
-            text = v.ThingText.toByteArray();
-        table.set(i, DayRecord{v.Reserved, v.ThingNo, text, v.Done, v.ThingDate});
-    }
-    for (qint32 i = records + 1; i <= table.filled(); ++i)
+    for (qint32 i = read + 1; i <= table.filled(); ++i)
         table.set(i, DayRecord{});
-    result.ok = true;
-    result.records = records;
+    result.ok = result.error.isEmpty();
+    result.records = read;
     return result;
 }
 

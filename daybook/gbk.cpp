@@ -4,6 +4,7 @@
 #include <QStringEncoder>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace gbk {
 
@@ -17,21 +18,29 @@ const char *const CodecName = "GBK";
     std::abort();
 }
 
-// Qt's codecs are stateful; a fresh one per call keeps a failed call from leaking into the next.
-QStringEncoder makeEncoder()
+// Opening a codec is far dearer than converting a thing's few bytes, so each thread keeps one of
+// each. Qt 6.4's resetState() does not clear an ICU codec's error, so a codec that has seen an
+// error is replaced before its next use.
+QStringEncoder &encoder()
 {
-    QStringEncoder e(CodecName, QStringConverter::Flag::Stateless);
-    if (!e.isValid())
-        codecMissing();
-    return e;
+    thread_local std::optional<QStringEncoder> e;
+    if (!e || e->hasError()) {
+        e.emplace(CodecName, QStringConverter::Flag::Stateless);
+        if (!e->isValid())
+            codecMissing();
+    }
+    return *e;
 }
 
-QStringDecoder makeDecoder()
+QStringDecoder &decoder()
 {
-    QStringDecoder d(CodecName, QStringConverter::Flag::Stateless);
-    if (!d.isValid())
-        codecMissing();
-    return d;
+    thread_local std::optional<QStringDecoder> d;
+    if (!d || d->hasError()) {
+        d.emplace(CodecName, QStringConverter::Flag::Stateless);
+        if (!d->isValid())
+            codecMissing();
+    }
+    return *d;
 }
 
 bool isLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
@@ -42,9 +51,9 @@ std::optional<QByteArray> encode(QStringView text)
 {
     if (text.isEmpty())
         return QByteArray();
-    QStringEncoder encoder = makeEncoder();
-    QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
+    QStringEncoder &e = encoder();
+    QByteArray bytes = e.encode(text);
+    if (e.hasError())
         return std::nullopt;
     return bytes;
 }
@@ -68,8 +77,7 @@ QString decode(QByteArrayView bytes)
     }
     if (ascii)
         return QString::fromLatin1(bytes);
-    QStringDecoder decoder = makeDecoder();
-    return decoder.decode(bytes);
+    return decoder().decode(bytes);
 }
 
 QByteArrayView fit(QByteArrayView bytes, qsizetype maxBytes)

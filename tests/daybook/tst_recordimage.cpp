@@ -107,6 +107,10 @@ void tst_RecordImage::reportsCharactersWithoutGbkForm()
     QVERIFY(gbk::canEncode(QStringLiteral("写下 today ①")));
     QVERIFY(!gbk::encode(QStringLiteral("party 🎉")).has_value());
     QVERIFY(!gbk::canEncode(QString(QChar(0x0E01)))); // Thai: no GBK form
+    // A refused character must not spoil the codec for what comes after it.
+    QCOMPARE(gbk::encode(QStringLiteral("中")), std::optional<QByteArray>(QByteArray::fromHex("d6d0")));
+    QCOMPARE(gbk::decode(QByteArray::fromHex("ff")).size(), 1); // not GBK: a replacement character
+    QCOMPARE(gbk::decode(QByteArray::fromHex("d6d0")), QStringLiteral("中"));
 }
 
 void tst_RecordImage::convertsDates_data()
