@@ -2,10 +2,11 @@
 
 #include <QtGlobal>
 
-DayRecord BulkTable::at(qint32 index) const
+const DayRecord &BulkTable::at(qint32 index) const
 {
     Q_ASSERT(index >= 1 && index <= BulkCapacity);
-    return index <= filled() ? m_records[size_t(index - 1)] : DayRecord{};
+    static const DayRecord blank;
+    return index <= filled() ? m_records[size_t(index - 1)] : blank;
 }
 
 void BulkTable::set(qint32 index, DayRecord record)
