@@ -78,8 +78,9 @@ void frm_main::draw_frame(QWidget *control)
 LoadReport frm_main::td_load()
 {
     const LoadReport report = m_pub.dayFile.load(m_pub.DayFilePath, m_pub.DayTable);
-    // After a failed open nothing was read; the view keeps what it shows.
-    if (report.status != LoadReport::Status::CannotOpen)
+    // When nothing could be read the view keeps what it shows; after a partial read it shows
+    // what was read (nothing of it can be written over, see DayFile).
+    if (report.status != LoadReport::Status::CannotOpen && report.status != LoadReport::Status::JournalUnreadable)
         td_showday();
     return report;
 }
