@@ -13,8 +13,7 @@
 #include "frm_main.h"
 #include "module_pub.h"
 #include "oledate.h"
-#include "prompts.h"
-#include "timesource.h"
+#include "windowstand-ins.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -125,27 +124,11 @@ int timeRead(const char *path)
     return 0;
 }
 
-class SilentPrompts final : public Prompts
-{
-public:
-    bool confirm(QWidget *, const QString &) override { return false; }
-    bool retryFailedSave(QWidget *, const QString &) override { return false; }
-    void inform(QWidget *, const QString &) override {}
-};
-
-// Today is the day file's last day, so the calendar opens on a month that has things.
-class LastDayTime final : public TimeSource
-{
-public:
-    QDateTime now() const override { return day.isValid() ? QDateTime(day, QTime(12, 0)) : QDateTime::currentDateTime(); }
-    QDate day;
-};
-
 int timeCalendar(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     Module_pub pub;
-    LastDayTime time;
+    SetTime time; // set to the book's last day once it is loaded, so the calendar opens on things
     SilentPrompts prompts;
     frm_main window(pub, time, prompts);
     window.Form_Load(QString::fromLocal8Bit(argv[2]));
@@ -154,8 +137,9 @@ int timeCalendar(int argc, char *argv[])
         std::fprintf(stderr, "bench-probe: cannot load %s\n", argv[2]);
         return 1;
     }
-    time.day = oledate::toDate(pub.DayTable.thingDate(count)).value_or(QDate());
-    pub.ShownDate = time.day;
+    const QDate lastDay = oledate::toDate(pub.DayTable.thingDate(count)).value_or(QDate::currentDate());
+    time.setDay(lastDay);
+    pub.ShownDate = lastDay;
     window.td_showday();
     QCoreApplication::processEvents();
 

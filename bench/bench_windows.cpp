@@ -8,8 +8,7 @@
 #include "frm_main.h"
 #include "module_pub.h"
 #include "oledate.h"
-#include "prompts.h"
-#include "timesource.h"
+#include "windowstand-ins.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -27,26 +26,6 @@ namespace {
 constexpr double ShowDayLimitMs = 1.0;
 constexpr double InstantMs = 100.0;
 const QString Instant = QStringLiteral("100 ms (\"instant\")");
-
-// Nothing here asks the user anything; an unexpected question must not block the run.
-class SilentPrompts final : public Prompts
-{
-public:
-    bool confirm(QWidget *, const QString &) override { return false; }
-    bool retryFailedSave(QWidget *, const QString &) override { return false; }
-    void inform(QWidget *, const QString &) override {}
-};
-
-// A clock that stays on the day it is set to, so "today" can be the day book's last day.
-class SetTime final : public TimeSource
-{
-public:
-    QDateTime now() const override { return m_now; }
-    void setDay(QDate day) { m_now = QDateTime(day, QTime(12, 0)); }
-
-private:
-    QDateTime m_now = QDateTime::currentDateTime();
-};
 
 // A main window started on dayFile(records), as the program starts it, its clock then set to the
 // book's last day. One per size for the whole run: the table is what costs memory.
@@ -132,8 +111,8 @@ void BM_WindowShowDay(benchmark::State &state)
 }
 BENCHMARK(BM_WindowShowDay)->Arg(1'000'000)->Arg(32'767)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-// The day shown right after the day file is read again (the test tools' open button): that
-// first lookup builds the table's day index.
+// The day shown right after the day file is read again (the test tools' open button), on a
+// table nothing has touched since the load.
 void BM_WindowShowFirstDayAfterLoad(benchmark::State &state)
 {
     Started &s = started(state.range(0));

@@ -21,26 +21,27 @@ const char *const CodecName = "GBK";
 // Opening a codec is far dearer than converting a thing's few bytes, so each thread keeps one of
 // each. Qt 6.4's resetState() does not clear an ICU codec's error, so a codec that has seen an
 // error is replaced before its next use.
+template <typename Codec>
+Codec &cached(std::optional<Codec> &codec)
+{
+    if (!codec || codec->hasError()) {
+        codec.emplace(CodecName, QStringConverter::Flag::Stateless);
+        if (!codec->isValid())
+            codecMissing();
+    }
+    return *codec;
+}
+
 QStringEncoder &encoder()
 {
     thread_local std::optional<QStringEncoder> e;
-    if (!e || e->hasError()) {
-        e.emplace(CodecName, QStringConverter::Flag::Stateless);
-        if (!e->isValid())
-            codecMissing();
-    }
-    return *e;
+    return cached(e);
 }
 
 QStringDecoder &decoder()
 {
     thread_local std::optional<QStringDecoder> d;
-    if (!d || d->hasError()) {
-        d.emplace(CodecName, QStringConverter::Flag::Stateless);
-        if (!d->isValid())
-            codecMissing();
-    }
-    return *d;
+    return cached(d);
 }
 
 bool isLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
