@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,6 +65,20 @@ off_t FileOps::size(int fd)
 int FileOps::remove(const QString &path)
 {
     return ::unlink(QFile::encodeName(path).constData());
+}
+
+int FileOps::renameNoReplace(const QString &from, const QString &to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    // A file system without the flag: a hard link cannot replace anything either.
+    if (::link(source.constData(), target.constData()) != 0)
+        return -1;
+    return ::unlink(source.constData());
 }
 
 int FileOps::syncDirectory(const QString &directory)

@@ -1,7 +1,7 @@
 #include "filebytes.h"
 #include "dayfile.h"
 #include "faultyops.h"
-#include "oledate.h"
+#include "savedays.h"
 #include "rollbackjournal.h"
 
 #include <QCryptographicHash>
@@ -11,31 +11,6 @@
 #include <QtEndian>
 #include <fcntl.h>
 
-namespace {
-
-QByteArray daysImage(int count, double firstDay)
-{
-    QByteArray bytes;
-    for (int d = 0; d < count; ++d) {
-        for (int no = 1; no <= 5; ++no)
-            bytes += recordimage::encode({7, no, "day " + QByteArray::number(d) + "/" + QByteArray::number(no), 0, firstDay + d});
-    }
-    return bytes;
-}
-
-DayThings thingsOf(const QString &tag)
-{
-    DayThings t;
-    for (int i = 0; i < 5; ++i) {
-        t[size_t(i)].text = tag + QString::number(i + 1);
-        t[size_t(i)].done = i % 2;
-    }
-    return t;
-}
-
-QDate dayOf(double n) { return *oledate::toDate(n); }
-
-} // namespace
 
 Q_DECLARE_METATYPE(FaultyOps::Fault)
 
