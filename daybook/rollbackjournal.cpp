@@ -71,9 +71,10 @@ Fit fitOf(const Journal &journal, qint64 length, const Reader &read)
         for (qint64 i = 0; i < count; ++i) {
             const char c = held->at(i);
             const bool isNew = c == range.newBytes.at(i);
-            // Bytes past the old length are cut off by a rollback, so they prove nothing either way.
-            const bool isOld = i < range.oldBytes.size() ? c == range.oldBytes.at(i) : false;
-            if (i < range.oldBytes.size() && !isOld && !isNew)
+            // Past the old length, a sector whose data did not reach the disk before a power cut
+            // reads as zeros.
+            const bool isOld = i < range.oldBytes.size() ? c == range.oldBytes.at(i) : c == 0;
+            if (!isOld && !isNew)
                 return Fit::Foreign;
             allOld = allOld && isOld;
             allNew = allNew && isNew;
