@@ -19,6 +19,16 @@ debroot_sources() {
 
 debroot_make_cache() {
   [[ -d "$debroot_cache" ]] && return 0
+  # Two checks started together make it once.
+  local lock rc=0
+  exec {lock}>"$debroot_cache.lock"
+  flock "$lock"
+  [[ -d "$debroot_cache" ]] || debroot_bootstrap || rc=$?
+  exec {lock}>&-
+  return "$rc"
+}
+
+debroot_bootstrap() {
   local mirror log
   mirror=$(debroot_sources | awk -v s="$debroot_suite" '$2 == s { print $1; exit }')
   [[ -n "$mirror" ]] || { echo "apt on this machine has no source for $debroot_suite" >&2; return 1; }
