@@ -1,5 +1,6 @@
 #include "filebytes.h"
 #include "dayfile.h"
+#include "fileops.h"
 #include "faultyops.h"
 #include "oledate.h"
 #include "rollbackjournal.h"
@@ -123,7 +124,7 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
     {
         QVERIFY(writeFile(m_path, before));
         DayTable table;
-        DayFile file;
+        DayFile file(FileOps::system());
         QVERIFY(file.load(m_path, table).ok());
         if (earlierDay != 0)
             QVERIFY(file.saveDay(m_path, table, dayOf(earlierDay), thingsOf(QStringLiteral("earlier "))).allOnDisk());
@@ -164,7 +165,7 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
 
         // Start-up recovery, as a fresh program would do it.
         DayTable recovered;
-        DayFile fresh;
+        DayFile fresh(FileOps::system());
         const LoadReport load = fresh.load(m_path, recovered);
         QVERIFY(load.ok());
         const QByteArray onDisk = readFile(m_path);
@@ -220,7 +221,7 @@ void tst_AtomicSave::journalsThatWereNeverCompleteAreDropped()
     QVERIFY(writeFile(m_journal, bytes));
 
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     const LoadReport load = file.load(m_path, table);
     QVERIFY(load.ok());
     QCOMPARE(load.recovery, valid ? rollbackjournal::Outcome::RolledBack : rollbackjournal::Outcome::Discarded);

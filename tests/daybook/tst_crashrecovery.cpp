@@ -1,5 +1,6 @@
 #include "filebytes.h"
 #include "dayfile.h"
+#include "fileops.h"
 #include "rollbackjournal.h"
 
 #include <QFile>
@@ -48,7 +49,7 @@ void tst_CrashRecovery::checkRecovered(const QString &path, const QByteArray &in
                                        const QMap<double, qint64> &reported, int *interrupted)
 {
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     const LoadReport load = file.load(path, table);
     QVERIFY2(load.ok(), qPrintable(load.detail));
     if (load.recovery != rollbackjournal::Outcome::NoJournal)

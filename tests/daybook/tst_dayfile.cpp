@@ -122,7 +122,7 @@ void tst_DayFile::countsWholeRecords()
     QFETCH(int, records);
     QVERIFY(writeFile(m_path, days(2).left(bytes)));
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(m_path, table).ok());
     QCOMPARE(table.DayCount(), records);
 }
@@ -130,7 +130,7 @@ void tst_DayFile::countsWholeRecords()
 void tst_DayFile::createsAMissingFileEmpty()
 {
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     const LoadReport r = file.load(m_path, table);
     QVERIFY(r.ok());
     QCOMPARE(table.DayCount(), 0);
@@ -143,7 +143,7 @@ void tst_DayFile::appendsANewDayAfterTheLastRecord()
     const QByteArray before = days(3);
     QVERIFY(writeFile(m_path, before));
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(m_path, table).ok());
 
     const SaveReport r = file.saveDay(m_path, table, May17,
@@ -169,7 +169,7 @@ void tst_DayFile::rewritesASavedDayInPlace()
     QVERIFY(writeFile(m_path, bytes));
 
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(m_path, table).ok());
     QVERIFY(file.saveDay(m_path, table, May17, things({QStringLiteral("  new  "), QStringLiteral("b")}, 0b1))
                 .allOnDisk());
@@ -187,7 +187,7 @@ void tst_DayFile::blankSlotsLoadAndMatchNoDay()
         + QByteArray(400, '\0');
     QVERIFY(writeFile(m_path, bytes));
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(m_path, table).ok());
     QCOMPARE(table.DayCount(), 5);
     QCOMPARE(table.recordsOfDay(41411), (std::vector<qint32>{1, 3}));
@@ -224,7 +224,7 @@ void tst_DayFile::missingDirectoryFailsVisibly()
 {
     const QString path = m_dir.filePath(QStringLiteral("gone/things.dat"));
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QCOMPARE(file.load(path, table).status, LoadReport::Status::CannotOpen);
     const SaveReport r = file.saveDay(path, table, May17, things({QStringLiteral("x")}));
     QCOMPARE(r.status, SaveReport::Status::NotOnDisk);
@@ -282,7 +282,7 @@ void tst_DayFile::slotsThatFailedAreWrittenWithTheNextSave()
 void tst_DayFile::textsWithoutGbkFormChangeNothing()
 {
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(m_path, table).ok());
     const SaveReport r = file.saveDay(m_path, table, May17, things({QStringLiteral("ok"), QStringLiteral("🎉")}));
     QCOMPARE(r.status, SaveReport::Status::NoGbkForm);

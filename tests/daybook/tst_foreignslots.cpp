@@ -1,5 +1,6 @@
 #include "filebytes.h"
 #include "dayfile.h"
+#include "fileops.h"
 #include "oledate.h"
 
 #include <QFile>
@@ -74,7 +75,7 @@ void tst_ForeignSlots::strangeSlotsHarmNoOtherDay()
     }
 
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(path, table).ok());
     QCOMPARE(table.DayCount(), 15);
     QCOMPARE(table.recordsOfDay(40000), (std::vector<qint32>{1, 2, 3, 4, 5}));

@@ -1,5 +1,6 @@
 #include "filebytes.h"
 #include "dayfile.h"
+#include "fileops.h"
 #include "oledate.h"
 #include "rollbackjournal.h"
 
@@ -58,7 +59,7 @@ int inChild(bool unprivileged, const std::function<int()> &body)
 int refusedSave(const QString &path, const char *expectedError)
 {
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     if (!file.load(path, table).ok())
         return 1;
     const SaveReport r = file.saveDay(path, table, *oledate::toDate(41000), someThings());
@@ -106,7 +107,7 @@ void tst_KernelErrors::fullDisk()
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), m_path));
 
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(m_path, table).ok());
     QCOMPARE(table.DayCount(), 0); // endless zeros, but of length 0: no records, and the load ends
     const SaveReport r = file.saveDay(m_path, table, *oledate::toDate(41000), someThings());
@@ -154,7 +155,7 @@ void tst_KernelErrors::fileSizeLimitCutsAnAppendShort()
         if (::setrlimit(RLIMIT_FSIZE, &r) != 0)
             return Skip;
         DayTable table;
-        DayFile file;
+        DayFile file(FileOps::system());
         if (!file.load(m_path, table).ok())
             return 1;
         const SaveReport s = file.saveDay(m_path, table, *oledate::toDate(41000), someThings());
@@ -168,7 +169,7 @@ void tst_KernelErrors::fileSizeLimitCutsAnAppendShort()
     QCOMPARE(QFileInfo(m_path).size(), before.size() + 500); // the torn append is on disk...
 
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     const LoadReport load = file.load(m_path, table);
     QVERIFY(load.ok());
     QCOMPARE(load.recovery, rollbackjournal::Outcome::RolledBack);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fakeclock.h"
+#include "faultyops.h"
 #include "frm_main.h"
 #include "markimage.h"
 #include "module_pub.h"
@@ -84,7 +85,8 @@ struct MainWindowFixture
 
     QTemporaryDir dir;
     QString path;
-    Module_pub pub;
+    FaultyOps disk; // fails nothing until a test says so
+    Module_pub pub{disk};
     FakeClock clock;
     FakePrompts prompts;
     QList<QUrl> mails;
