@@ -252,19 +252,9 @@ void tst_AtomicSave::journalThatCannotBeAppliedStillShowsTheOldDay()
 
     // Now the file cannot be written: the journal cannot be applied, but the table shows the
     // day as it was, and saves refuse to write over the unfinished one.
-    class ReadOnlyOps : public FileOps
-    {
-    public:
-        bool readOnly = true;
-        int open(const QString &path, int flags, int mode) override
-        {
-            if (readOnly && path.endsWith(QLatin1String("things.dat")) && (flags & O_ACCMODE) != O_RDONLY) {
-                errno = EACCES;
-                return -1;
-            }
-            return FileOps::open(path, flags, mode);
-        }
-    } readOnly;
+    FaultyOps readOnly;
+    readOnly.readOnly = true;
+    readOnly.readOnlySuffix = QStringLiteral("things.dat"); // the journal beside it can still be written
     DayTable shown;
     DayFile later(readOnly);
     const LoadReport load = later.load(m_path, shown);

@@ -1,5 +1,6 @@
 #include "filebytes.h"
 #include "dayfile.h"
+#include "faultyops.h"
 #include "fileops.h"
 #include "gbk.h"
 #include "oledate.h"
@@ -14,42 +15,6 @@
 using namespace slotimage;
 
 namespace {
-
-// Fails chosen calls the way the kernel would.
-class FlakyOps : public FileOps
-{
-public:
-    int failReadNumber = 0;  // the n-th pread fails (1-based); 0: none
-    int failWrites = 0;      // this many pwrites fail, then writes work again
-    bool refuseWriteOpen = false;
-    int reads = 0;
-
-    int open(const QString &path, int flags, int mode) override
-    {
-        if (refuseWriteOpen && (flags & (O_RDWR | O_WRONLY))) {
-            errno = EACCES;
-            return -1;
-        }
-        return FileOps::open(path, flags, mode);
-    }
-    ssize_t pread(int fd, void *b, size_t n, off_t at) override
-    {
-        if (++reads == failReadNumber) {
-            errno = EIO;
-            return -1;
-        }
-        return FileOps::pread(fd, b, n, at);
-    }
-    ssize_t pwrite(int fd, const void *b, size_t n, off_t at) override
-    {
-        if (failWrites > 0) {
-            --failWrites;
-            errno = ENOSPC;
-            return -1;
-        }
-        return FileOps::pwrite(fd, b, n, at);
-    }
-};
 
 QByteArray days(int count, double firstDay = 30000)
 {
@@ -201,8 +166,8 @@ void tst_DayFile::readOnlyFileLoadsAndReportsSaves()
 {
     const QByteArray before = days(2);
     QVERIFY(writeFile(m_path, before));
-    FlakyOps ops;
-    ops.refuseWriteOpen = true;
+    FaultyOps ops;
+    ops.readOnly = true;
     DayTable table;
     DayFile file(ops);
     QVERIFY(file.load(m_path, table).ok());
@@ -215,7 +180,7 @@ void tst_DayFile::readOnlyFileLoadsAndReportsSaves()
     QCOMPARE(table.text(11), QByteArrayView("kept")); // the day lives on in memory
     QCOMPARE(readFile(m_path), before);
 
-    ops.refuseWriteOpen = false; // e.g. the user made the file writable again
+    ops.readOnly = false; // e.g. the user made the file writable again
     QVERIFY(file.flushPending(m_path, table).allOnDisk());
     QCOMPARE(readFile(m_path).size(), 15 * 200);
 }
@@ -236,8 +201,8 @@ void tst_DayFile::unfinishedLoadNeverOverwritesUnreadSlots()
 {
     const QByteArray before = days(1000); // 5000 records: more than one read
     QVERIFY(writeFile(m_path, before));
-    FlakyOps ops;
-    ops.failReadNumber = 2;
+    FaultyOps ops;
+    ops.failReadAt = 2;
     DayTable table;
     DayFile file(ops);
     const LoadReport load = file.load(m_path, table);
@@ -261,7 +226,8 @@ void tst_DayFile::unfinishedLoadNeverOverwritesUnreadSlots()
 
 void tst_DayFile::slotsThatFailedAreWrittenWithTheNextSave()
 {
-    FlakyOps ops;
+    FaultyOps ops;
+    ops.error = ENOSPC;
     DayTable table;
     DayFile file(ops);
     QVERIFY(file.load(m_path, table).ok());
