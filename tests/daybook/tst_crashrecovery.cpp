@@ -1,6 +1,7 @@
 #include "filebytes.h"
 #include "dayfile.h"
 #include "fileops.h"
+#include "slotimage.h"
 #include "rollbackjournal.h"
 
 #include <QFile>
@@ -24,10 +25,8 @@ const QByteArray Fragment(50, 'f'); // the start of a slot, too short to be a re
 QByteArray initialImage()
 {
     QByteArray bytes;
-    for (double day : Untouched + Rewritten) {
-        for (int no = 1; no <= 5; ++no)
-            bytes += recordimage::encode({0, no, "init-" + QByteArray::number(no), 0, day});
-    }
+    for (double day : Untouched + Rewritten)
+        bytes += slotimage::daySlots(day, "init");
     return bytes + Fragment;
 }
 

@@ -16,18 +16,6 @@ using namespace slotimage;
 
 namespace {
 
-QByteArray days(int count, double firstDay = 30000)
-{
-    QByteArray bytes;
-    for (int d = 0; d < count; ++d) {
-        for (int no = 1; no <= 5; ++no) {
-            DayRecord r{0, no, QByteArray::number(d) + "-" + QByteArray::number(no), 0, firstDay + d};
-            bytes += recordimage::encode(r);
-        }
-    }
-    return bytes;
-}
-
 DayThings things(std::initializer_list<QString> texts, int doneMask = 0)
 {
     DayThings t;
@@ -85,7 +73,7 @@ void tst_DayFile::countsWholeRecords()
 {
     QFETCH(int, bytes);
     QFETCH(int, records);
-    QVERIFY(writeFile(m_path, days(2).left(bytes)));
+    QVERIFY(writeFile(m_path, days(2, 30000).left(bytes)));
     DayTable table;
     DayFile file(FileOps::system());
     QVERIFY(file.load(m_path, table).ok());
@@ -105,7 +93,7 @@ void tst_DayFile::createsAMissingFileEmpty()
 
 void tst_DayFile::appendsANewDayAfterTheLastRecord()
 {
-    const QByteArray before = days(3);
+    const QByteArray before = days(3, 30000);
     QVERIFY(writeFile(m_path, before));
     DayTable table;
     DayFile file(FileOps::system());
@@ -164,7 +152,7 @@ void tst_DayFile::blankSlotsLoadAndMatchNoDay()
 
 void tst_DayFile::readOnlyFileLoadsAndReportsSaves()
 {
-    const QByteArray before = days(2);
+    const QByteArray before = days(2, 30000);
     QVERIFY(writeFile(m_path, before));
     FaultyOps ops;
     ops.readOnly = true;
@@ -199,7 +187,7 @@ void tst_DayFile::missingDirectoryFailsVisibly()
 
 void tst_DayFile::unfinishedLoadNeverOverwritesUnreadSlots()
 {
-    const QByteArray before = days(1000); // 5000 records: more than one read
+    const QByteArray before = days(1000, 30000); // 5000 records: more than one read
     QVERIFY(writeFile(m_path, before));
     FaultyOps ops;
     ops.failReadAt = 2;

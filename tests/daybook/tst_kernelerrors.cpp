@@ -1,6 +1,7 @@
 #include "filebytes.h"
 #include "dayfile.h"
 #include "fileops.h"
+#include "slotimage.h"
 #include "oledate.h"
 #include "rollbackjournal.h"
 
@@ -19,16 +20,6 @@
 namespace {
 
 constexpr int Skip = 77;
-
-QByteArray daysImage(int count)
-{
-    QByteArray bytes;
-    for (int d = 0; d < count; ++d) {
-        for (int no = 1; no <= 5; ++no)
-            bytes += recordimage::encode({0, no, "old", 0, 40000.0 + d});
-    }
-    return bytes;
-}
 
 DayThings someThings()
 {
@@ -85,7 +76,7 @@ private slots:
         m_path = m_dir.filePath(QStringLiteral("things.dat"));
         QFile::remove(m_path);
         QFile::remove(rollbackjournal::pathFor(m_path));
-        QVERIFY(writeFile(m_path, daysImage(2)));
+        QVERIFY(writeFile(m_path, slotimage::days(2, 40000)));
     }
 
     void fullDisk();

@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
-#include <cstring>
 
 using namespace slotimage;
 
@@ -43,12 +42,9 @@ void tst_SessionEnd::signalSavesTheShownDay()
     // it trimmed, and only a save of the shown day writes the trimmed text: what the user would
     // have typed since the last save stands in for it.
     const double today = QDate(1899, 12, 30).daysTo(QDate::currentDate());
-    char dateBytes[8];
-    std::memcpy(dateBytes, &today, 8);
-    const QByteArray dateHex = QByteArray(dateBytes, 8).toHex();
-    QByteArray file = slot(0, 1, "  hello world", false, dateHex.constData());
+    QByteArray file = slot(0, 1, "  hello world", false, today);
     for (int no = 2; no <= 5; ++no)
-        file += slot(0, no, "", false, dateHex.constData());
+        file += slot(0, no, "", false, today);
     const QString dayFile = dir.filePath(QStringLiteral("things.dat"));
     QVERIFY(writeFile(dayFile, file));
 
@@ -67,7 +63,7 @@ void tst_SessionEnd::signalSavesTheShownDay()
     QCOMPARE(child.exitCode(), 0);
 
     QByteArray expected = file;
-    expected.replace(0, 200, slot(0, 1, "hello world", false, dateHex.constData()));
+    expected.replace(0, 200, slot(0, 1, "hello world", false, today));
     QCOMPARE(readFile(dayFile).toHex(), expected.toHex());
 }
 
