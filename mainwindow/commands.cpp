@@ -71,8 +71,11 @@ bool frm_main::moveTo(QDate day, const DayThings *carried)
     m_pub.ShownDate = day;
     td_caption();
     if (carried) {
-        for (int i = 0; i < 5; ++i)
-            setMark(i, false);
+        for (size_t i = 0; i < 5; ++i) {
+            txt_things[i]->setThingText((*carried)[i].text); // the same texts, without a hint of the design
+            setMark(int(i), false);
+        }
+        m_designShown = false;
         Dirty = false;
     } else {
         td_showday();

@@ -18,6 +18,11 @@ namespace {
 const QString True = QStringLiteral("True");
 const QString False = QStringLiteral("False");
 const QColor FrameBlue(79, 129, 189);
+
+bool hasContent(const DayThings &things)
+{
+    return std::any_of(things.begin(), things.end(), [](const ThingInput &t) { return !t.text.isEmpty() || t.done; });
+}
 } // namespace
 
 void frm_main::setMark(int index, bool done)
@@ -108,16 +113,10 @@ SaveReport frm_main::saveThings(QDate day, const DayThings &things)
 SaveReport frm_main::td_save()
 {
     const DayThings things = viewThings();
-    const bool anything = Dirty || std::any_of(things.begin(), things.end(), [](const ThingInput &t) {
-        return !t.text.isEmpty() || t.done;
-    });
-    if (!anything) // a day shown empty and left untouched gets no records
+    if (!Dirty && !hasContent(things)) // a day shown empty and left untouched gets no records
         return m_pub.dayFile.flushPending(m_pub.DayFilePath, m_pub.DayTable);
     SaveReport report = saveThings(m_pub.ShownDate, things);
-    const bool empty = std::none_of(things.begin(), things.end(), [](const ThingInput &t) {
-        return !t.text.isEmpty() || t.done;
-    });
-    if (report.status == SaveReport::Status::TableFull && empty
+    if (report.status == SaveReport::Status::TableFull && !hasContent(things)
         && m_pub.DayTable.recordsOfDay(oledate::fromDate(m_pub.ShownDate)).empty()) {
         // A full day book cannot take five empty records, and a day without records shows the
         // same: nothing is lost by leaving it, so the user is not held on it.
