@@ -76,7 +76,10 @@ private:
     bool isDone(int index) const;
     DayThings viewThings() const;
     [[nodiscard]] SaveReport saveThings(QDate day, const DayThings &things);
+    // td_save, and the user told what went wrong; true when the day book took the day.
     [[nodiscard]] bool writeShownDay();
+    // Tells the user what a save of things did, a disk failure only once until a save succeeds
+    // (every time when byHand); true when the day book took the day.
     [[nodiscard]] bool tell(const SaveReport &report, const DayThings &things, bool byHand = false);
     [[nodiscard]] bool moveTo(QDate day, const DayThings *carried);
     void saveByHand();
