@@ -290,16 +290,23 @@ void tst_MainWindow::calendarButtonSavesThenPickMovesTheView()
 void tst_MainWindow::refusedSaveKeepsTheWindowAsItWas_data()
 {
     QTest::addColumn<QByteArray>("move");
+    QTest::addColumn<bool>("bookFull"); // else a text without a GBK form
     for (const char *move : {"previous day", "next day", "back to today", "calendar button", "calendar pick",
                              "copy to the next day"})
-        QTest::newRow(move) << QByteArray(move);
+        QTest::newRow(move) << QByteArray(move) << false;
+    QTest::newRow("next day, the day book full") << QByteArray("next day") << true;
 }
 
-// A text without a GBK form cannot be taken by the day book: no move may leave it behind.
+// A day the day book cannot take: no move may leave it behind.
 void tst_MainWindow::refusedSaveKeepsTheWindowAsItWas()
 {
     QFETCH(QByteArray, move);
+    QFETCH(bool, bookFull);
     MainWindowFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 30)));
+    if (bookFull) {
+        while (f.pub.DayTable.DayCount() < DayTable::DayCapacity - 4) // no room for a new day's five
+            QVERIFY(f.pub.DayTable.append(DayRecord{}));
+    }
     QTest::keyClicks(f.box(0), QStringLiteral("kept"));
     QPointer<QWidget> calendar;
     if (move == "calendar pick") {
@@ -307,7 +314,8 @@ void tst_MainWindow::refusedSaveKeepsTheWindowAsItWas()
         calendar = QApplication::activeModalWidget();
         QVERIFY(calendar);
     }
-    f.box(1)->setThingText(QStringLiteral("派对🎉"));
+    if (!bookFull)
+        f.box(1)->setThingText(QStringLiteral("派对🎉"));
     const QStringList texts = f.texts();
     const QByteArray before = f.file();
 
@@ -330,9 +338,18 @@ void tst_MainWindow::refusedSaveKeepsTheWindowAsItWas()
     QVERIFY(f.window.isDirty());
     QCOMPARE(f.file(), before);
     QCOMPARE(f.prompts.informed.size(), 1);
-    QVERIFY(f.prompts.informed[0].contains(QStringLiteral("第2件事中的 🎉")));
+    QVERIFY(f.prompts.informed[0].contains(bookFull ? QStringLiteral("日记本已满") : QStringLiteral("第2件事中的 🎉")));
     QVERIFY(move == "calendar pick" || !QApplication::activeModalWidget()); // the calendar opens only for a kept day
     QTRY_VERIFY(!calendar);
+
+    if (bookFull) { // emptied again, the day holds nothing to keep: leaving it loses nothing
+        f.box(0)->selectAll();
+        QTest::keyClick(f.box(0), Qt::Key_Delete);
+        QVERIFY(f.window.isDirty());
+        f.click("cmd_nextday");
+        QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 18));
+        QCOMPARE(f.prompts.informed.size(), 1);
+    }
 }
 
 void tst_MainWindow::diskFailureDuringAMoveIsToldOnce()
