@@ -37,14 +37,12 @@ std::vector<std::pair<qint32, qint32>> runsOf(const std::set<qint32> &slotNumber
 } // namespace
 
 DayFile::DayFile(FileOps &ops) : m_ops(ops) {}
-DayFile::DayFile() : m_ops(FileOps::system()) {}
 
 LoadReport DayFile::load(const QString &path, DayTable &table)
 {
     LoadReport report;
     const rollbackjournal::Recovery recovery = rollbackjournal::recover(m_ops, path);
     report.recovery = recovery.outcome;
-    report.recoveryDetail = recovery.detail;
     if (recovery.outcome == rollbackjournal::Outcome::Unreadable) {
         // The file may hold half a save; showing it could show a day half old and half new.
         report.status = LoadReport::Status::JournalUnreadable;
