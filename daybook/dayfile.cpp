@@ -37,7 +37,6 @@ std::vector<std::pair<qint32, qint32>> runsOf(const std::set<qint32> &slotNumber
 } // namespace
 
 DayFile::DayFile(FileOps &ops) : m_ops(ops) {}
-DayFile::DayFile() : m_ops(FileOps::system()) {}
 
 LoadReport DayFile::load(const QString &path, DayTable &table)
 {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "dayfile.h"
-#include "dayrecord.h"
 #include "oledate.h"
+#include "slotimage.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -10,16 +10,7 @@
 
 // Day files and days to save, for the tests of how saves reach the disk.
 
-// count days from firstDay on, five slots each, every text naming its day and position.
-inline QByteArray daysImage(int count, double firstDay)
-{
-    QByteArray bytes;
-    for (int d = 0; d < count; ++d) {
-        for (int no = 1; no <= 5; ++no)
-            bytes += recordimage::encode({7, no, "day " + QByteArray::number(d) + "/" + QByteArray::number(no), 0, firstDay + d});
-    }
-    return bytes;
-}
+using slotimage::days;
 
 inline DayThings thingsOf(const QString &tag)
 {

@@ -1,5 +1,6 @@
 #include "filebytes.h"
 #include "dayfile.h"
+#include "fileops.h"
 #include "faultyops.h"
 #include "savedays.h"
 #include "rollbackjournal.h"
@@ -10,7 +11,6 @@
 #include <QTest>
 #include <QtEndian>
 #include <fcntl.h>
-
 
 Q_DECLARE_METATYPE(FaultyOps::Fault)
 Q_DECLARE_METATYPE(rollbackjournal::Outcome)
@@ -50,8 +50,8 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole_data()
     QTest::addColumn<bool>("persistent");
     QTest::addColumn<FaultyOps::Fault>("fault");
 
-    const QByteArray fourDays = daysImage(4, 40000);
-    const QByteArray twentyDays = daysImage(20, 40000);
+    const QByteArray fourDays = days(4, 40000, 7);
+    const QByteArray twentyDays = days(20, 40000, 7);
     const struct
     {
         const char *name;
@@ -99,7 +99,7 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
     {
         QVERIFY(writeFile(m_path, before));
         DayTable table;
-        DayFile file;
+        DayFile file(FileOps::system());
         QVERIFY(file.load(m_path, table).ok());
         if (earlierDay != 0)
             QVERIFY(file.saveDay(m_path, table, dayOf(earlierDay), thingsOf(QStringLiteral("earlier "))).allOnDisk());
@@ -139,7 +139,7 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
 
         // Start-up recovery, as a fresh program would do it.
         DayTable recovered;
-        DayFile fresh;
+        DayFile fresh(FileOps::system());
         const LoadReport load = fresh.load(m_path, recovered);
         QVERIFY(load.ok());
         const QByteArray onDisk = readFile(m_path);
@@ -165,10 +165,10 @@ void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile_data()
     QTest::addColumn<rollbackjournal::Outcome>("outcome");
 
     // Before the save: three days and a tail; the save rewrote day 1 and appended a day over the tail.
-    const QByteArray before = daysImage(3, 40000) + "tail";
-    const QByteArray finished = before.left(1000) + daysImage(1, 50000) + before.mid(2000, 1000) + daysImage(1, 50001);
-    const QByteArray halfDone = before.left(1000) + daysImage(1, 50000) + before.mid(2000);
-    const QByteArray appendCut = before.left(3000) + daysImage(1, 50001).left(700);
+    const QByteArray before = days(3, 40000) + "tail";
+    const QByteArray finished = before.left(1000) + days(1, 50000) + before.mid(2000, 1000) + days(1, 50001);
+    const QByteArray halfDone = before.left(1000) + days(1, 50000) + before.mid(2000);
+    const QByteArray appendCut = before.left(3000) + days(1, 50001).left(700);
     using O = rollbackjournal::Outcome;
     QTest::newRow("save cut short") << 0 << halfDone << O::RolledBack;
     QTest::newRow("append cut short") << 0 << appendCut << O::RolledBack;
@@ -178,11 +178,11 @@ void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile_data()
     QTest::newRow("torn: checksum missing") << 32 << halfDone << O::Discarded;
     QTest::newRow("torn: only the magic") << -2 << halfDone << O::Discarded;
     QTest::newRow("torn: one bit flipped") << -1 << halfDone << O::Discarded;
-    QTest::newRow("another file: longer") << 0 << finished + daysImage(300, 60000) << O::SetAside;
+    QTest::newRow("another file: longer") << 0 << finished + days(300, 60000) << O::SetAside;
     QTest::newRow("another file: shorter") << 0 << before.left(1000) << O::SetAside;
-    QTest::newRow("another file: same length") << 0 << daysImage(3, 70000) + "tail" << O::SetAside;
+    QTest::newRow("another file: same length") << 0 << days(3, 70000) + "tail" << O::SetAside;
     QTest::newRow("another file: longer than the old, shorter than the new")
-        << 0 << before.left(3000) + daysImage(1, 60000).left(500) << O::SetAside;
+        << 0 << before.left(3000) + days(1, 60000).left(500) << O::SetAside;
     QTest::newRow("another file: one byte differs") << 0 << QByteArray(halfDone).replace(1010, 1, "#") << O::SetAside;
 }
 
@@ -194,15 +194,15 @@ void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile()
     QFETCH(int, cut);
     QFETCH(QByteArray, file);
     QFETCH(rollbackjournal::Outcome, outcome);
-    const QByteArray before = daysImage(3, 40000) + "tail";
+    const QByteArray before = days(3, 40000) + "tail";
     QVERIFY(writeFile(m_path, file));
     QFile::remove(m_journal + QStringLiteral(".kept"));
 
     rollbackjournal::Journal j;
     j.oldLength = before.size();
     j.newLength = 4000;
-    j.ranges.push_back({1000, before.mid(1000, 1000), daysImage(1, 50000)});
-    j.ranges.push_back({3000, before.mid(3000), daysImage(1, 50001)});
+    j.ranges.push_back({1000, before.mid(1000, 1000), days(1, 50000)});
+    j.ranges.push_back({3000, before.mid(3000), days(1, 50001)});
     QByteArray bytes = rollbackjournal::encode(j);
     if (cut > 0)
         bytes.chop(cut);
@@ -219,7 +219,7 @@ void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile()
     QCOMPARE(readFile(m_journal), bytes); // nothing was written
 
     DayTable table;
-    DayFile dayFile;
+    DayFile dayFile(FileOps::system());
     const LoadReport load = dayFile.load(m_path, table);
     QVERIFY(load.ok());
     QCOMPARE(load.recovery, outcome);
@@ -241,7 +241,7 @@ void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile()
 void tst_AtomicSave::journalThatCannotBeAppliedStillShowsTheOldDay()
 {
     // A save cut short after its slots were written: the journal stays, the file is torn.
-    const QByteArray before = daysImage(2, 40000);
+    const QByteArray before = days(2, 40000, 7);
     QVERIFY(writeFile(m_path, before));
     QByteArray torn;
     for (int n = 1; n < 20 && torn.isEmpty(); ++n) {
@@ -264,26 +264,16 @@ void tst_AtomicSave::journalThatCannotBeAppliedStillShowsTheOldDay()
 
     // Now the file cannot be written: the journal cannot be applied, but the table shows the
     // day as it was, and saves refuse to write over the unfinished one.
-    class ReadOnlyOps : public FileOps
-    {
-    public:
-        bool readOnly = true;
-        int open(const QString &path, int flags, int mode) override
-        {
-            if (readOnly && path.endsWith(QLatin1String("things.dat")) && (flags & O_ACCMODE) != O_RDONLY) {
-                errno = EACCES;
-                return -1;
-            }
-            return FileOps::open(path, flags, mode);
-        }
-    } readOnly;
+    FaultyOps readOnly;
+    readOnly.readOnly = true;
+    readOnly.readOnlySuffix = QStringLiteral("things.dat"); // the journal beside it can still be written
     DayTable shown;
     DayFile later(readOnly);
     const LoadReport load = later.load(m_path, shown);
     QVERIFY(load.ok());
     QCOMPARE(load.recovery, rollbackjournal::Outcome::RollbackPending);
     QCOMPARE(shown.DayCount(), 10);
-    QCOMPARE(shown.text(1), QByteArrayView("day 0/1"));
+    QCOMPARE(shown.text(1), QByteArrayView("day 0-1"));
     QCOMPARE(later.saveDay(m_path, shown, dayOf(40001), thingsOf(QStringLiteral("x"))).status,
              SaveReport::Status::NotOnDisk);
     QCOMPARE(readFile(m_path), torn);

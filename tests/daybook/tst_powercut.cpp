@@ -89,7 +89,7 @@ private slots:
 void tst_PowerCut::everyCrashLeavesWholeDays_data()
 {
     QTest::addColumn<Setup>("setup");
-    const QByteArray fourDays = daysImage(4, LaterDay);
+    const QByteArray fourDays = days(4, LaterDay);
     QTest::newRow("rewrite in place") << Setup{fourDays, 0, LaterDay + 1};
     QTest::newRow("append") << Setup{fourDays, 0, 41000};
     QTest::newRow("append over a trailing fragment") << Setup{fourDays + QByteArray(150, 'f'), 0, 41000};
@@ -182,7 +182,7 @@ void tst_PowerCut::syncsPerSave_data()
     QTest::addColumn<int>("folderSyncs");
     QTest::addColumn<int>("writes");
 
-    QByteArray unchanged = daysImage(3, LaterDay);
+    QByteArray unchanged = days(3, LaterDay);
     {
         PageCacheOps ops;
         ops.put(Path, unchanged);
