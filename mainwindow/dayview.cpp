@@ -1,11 +1,13 @@
 // The day view of the main window and the view's half of reading and writing the day file.
 #include "frm_main.h"
 
+#include "dayfilenotices.h"
 #include "daysurface.h"
 #include "gbk.h"
 #include "markimage.h"
 #include "module_pub.h"
 #include "oledate.h"
+#include "prompts.h"
 #include "thingedit.h"
 #include "timesource.h"
 #include "units.h"
@@ -94,9 +96,10 @@ SaveReport frm_main::saveShownDay()
         things[i].done = isDone(int(i));
         anything = anything || !things[i].text.isEmpty() || things[i].done;
     }
-    if (!anything) // a day shown empty and left untouched gets no records
-        return m_pub.dayFile.flushPending(m_pub.DayFilePath, m_pub.DayTable);
-    const SaveReport report = m_pub.dayFile.saveDay(m_pub.DayFilePath, m_pub.DayTable, m_pub.ShownDate, things);
-    Dirty = false;
-    return report;
+    // A day shown empty and left untouched gets no records.
+    SaveReport report = anything ? m_pub.dayFile.saveDay(m_pub.DayFilePath, m_pub.DayTable, m_pub.ShownDate, things)
+                                 : m_pub.dayFile.flushPending(m_pub.DayFilePath, m_pub.DayTable);
+    if (anything)
+        Dirty = false;
+    return dayfilenotices::afterSave(m_prompts, this, m_pub, std::move(report));
 }
