@@ -128,7 +128,7 @@ DayFileLock::Step DayFileLock::takeOver(int fd, bool writable, Status *status)
         ::close(fd);
         return Step::Again;
     }
-    if (!writable) {
+    if (!writable || st.st_uid != ::geteuid()) {
         // Another user's lock that nobody holds: removed while held, then made afresh as ours.
         const bool removed = ::unlink(name.constData()) == 0;
         const int error = errno;
