@@ -1,6 +1,10 @@
 #include "mainwindowfixture.h"
 
+#include "filebytes.h"
 #include "gbk.h"
+#include "rollbackjournal.h"
+
+#include <sys/stat.h>
 
 using namespace slotimage;
 
@@ -27,6 +31,10 @@ private slots:
     void captionFollowsTheShortDateFormat();
     void closingSavesAndOffersRetryWhenTheDiskRefuses();
     void calendarButtonSavesThenPickMovesTheView();
+    void startUpNamesTheFileAtFault_data();
+    void startUpNamesTheFileAtFault();
+    void aFileChangedBehindTheWindow_data();
+    void aFileChangedBehindTheWindow();
 };
 
 void tst_MainWindow::firstStartCreatesAnEmptyFileAndShowsToday()
@@ -260,6 +268,89 @@ void tst_MainWindow::calendarButtonSavesThenPickMovesTheView()
     QCOMPARE(f.texts()[1], QStringLiteral("on the 18th"));
     QVERIFY(!guard || !guard->isVisible());
     QTRY_VERIFY(!guard);
+}
+
+void tst_MainWindow::startUpNamesTheFileAtFault_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<QString>("saying");
+    QTest::newRow("day file is a folder") << "things.dat" << QByteArray("folder") << "无法打开日程文件";
+    QTest::newRow("day file is a dangling link") << "things.dat" << QByteArray("link") << "无法打开日程文件";
+    QTest::newRow("journal is a FIFO") << "things.dat.journal" << QByteArray("fifo") << "无法读取上次未完成的保存留下的日志";
+    QTest::newRow("all is well") << "" << QByteArray() << "";
+}
+
+// One plain message at start-up, naming the file at fault and saying that nothing is saved.
+void tst_MainWindow::startUpNamesTheFileAtFault()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, kind);
+    QFETCH(QString, saying);
+    QTemporaryDir dir;
+    const QString odd = dir.filePath(name);
+    if (kind == "folder")
+        QVERIFY(QDir().mkdir(odd));
+    else if (kind == "link")
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), odd));
+    else if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(odd).constData(), 0600), 0);
+    Module_pub pub;
+    FakeClock clock(QDateTime(QDate(2013, 5, 17), QTime(9, 30)));
+    FakePrompts prompts;
+    frm_main window(pub, clock, prompts, [](const QUrl &) { return true; });
+    window.Form_Load(dir.filePath(QStringLiteral("things.dat")));
+    if (saying.isEmpty()) {
+        QVERIFY(prompts.informed.isEmpty());
+        return;
+    }
+    QCOMPARE(prompts.informed.size(), 1);
+    QVERIFY2(prompts.informed[0].startsWith(saying), qPrintable(prompts.informed[0]));
+    QVERIFY(prompts.informed[0].contains(QDir::toNativeSeparators(odd) + QLatin1Char('\n')));
+    QVERIFY(prompts.informed[0].contains(QStringLiteral("不会保存任何内容")));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("gone"))));
+}
+
+void tst_MainWindow::aFileChangedBehindTheWindow_data()
+{
+    QTest::addColumn<bool>("deleted");
+    QTest::addColumn<bool>("loadTheirs");
+    QTest::newRow("replaced, their file loaded") << false << true;
+    QTest::newRow("replaced, kept as it is") << false << false;
+    QTest::newRow("deleted") << true << false;
+}
+
+void tst_MainWindow::aFileChangedBehindTheWindow()
+{
+    QFETCH(bool, deleted);
+    QFETCH(bool, loadTheirs);
+    MainWindowFixture f;
+    QTest::keyClicks(f.box(0), QStringLiteral("mine"));
+    f.window.td_save();
+    const QByteArray theirs = slot(0, 1, "theirs", false, Day41412);
+    const QString other = f.dir.filePath(QStringLiteral("other"));
+    QVERIFY(QFile::remove(f.path));
+    if (!deleted) {
+        QVERIFY(writeFile(other, theirs));
+        QVERIFY(QFile::rename(other, f.path));
+    }
+    f.prompts.answerYes = loadTheirs;
+    QTest::keyClicks(f.box(1), QStringLiteral("more"));
+    f.window.td_save();
+
+    QCOMPARE(f.texts().mid(0, 2), (QStringList{"mine", "more"})); // the view keeps the day either way
+    QByteArray mine;
+    for (int no = 1; no <= 5; ++no)
+        mine += slot(0, no, no == 1 ? "mine" : no == 2 ? "more" : "", false, Day41411);
+    if (deleted) {
+        QCOMPARE(f.prompts.informed.size(), 1);
+        QVERIFY(f.prompts.informed[0].contains(QStringLiteral("被删除")));
+        QCOMPARE(f.file(), mine); // everything held, written back whole
+        return;
+    }
+    QCOMPARE(f.prompts.asked.size(), 1);
+    QVERIFY(f.prompts.asked[0].contains(QDir::toNativeSeparators(f.path)));
+    QCOMPARE(f.file().toHex(), (loadTheirs ? theirs + mine : theirs).toHex());
 }
 
 QTEST_MAIN(tst_MainWindow)
