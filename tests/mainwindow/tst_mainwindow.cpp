@@ -1,12 +1,15 @@
 #include "mainwindowfixture.h"
 
 #include "filebytes.h"
+#include "dayfilenotices.h"
 #include "gbk.h"
 #include "rollbackjournal.h"
 
 #include <sys/stat.h>
 
 using namespace slotimage;
+
+Q_DECLARE_METATYPE(LoadReport)
 
 class tst_MainWindow : public QObject
 {
@@ -33,6 +36,8 @@ private slots:
     void calendarButtonSavesThenPickMovesTheView();
     void startUpNamesTheFileAtFault_data();
     void startUpNamesTheFileAtFault();
+    void startUpSaysWhatStillWorks_data();
+    void startUpSaysWhatStillWorks();
     void aFileChangedBehindTheWindow_data();
     void aFileChangedBehindTheWindow();
 };
@@ -309,6 +314,37 @@ void tst_MainWindow::startUpNamesTheFileAtFault()
     QVERIFY(prompts.informed[0].contains(QDir::toNativeSeparators(odd) + QLatin1Char('\n')));
     QVERIFY(prompts.informed[0].contains(QStringLiteral("不会保存任何内容")));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("gone"))));
+}
+
+// Failures that real files make only slowly (a read error, a million records) or not at all.
+void tst_MainWindow::startUpSaysWhatStillWorks_data()
+{
+    QTest::addColumn<LoadReport>("load");
+    QTest::addColumn<QString>("saying");
+    LoadReport readFailed;
+    readFailed.status = LoadReport::Status::ReadFailed;
+    readFailed.recordsRead = 35;
+    LoadReport tooMany = readFailed;
+    tooMany.status = LoadReport::Status::TooManyRecords;
+    LoadReport notUndone;
+    notUndone.recovery = rollbackjournal::Outcome::RollbackPending;
+    LoadReport undone;
+    undone.recovery = rollbackjournal::Outcome::RolledBack;
+    QTest::newRow("read error") << readFailed << "已读出的 35 条记录照常显示";
+    QTest::newRow("more records than the table holds") << tooMany << "已读出的 35 条记录照常显示";
+    QTest::newRow("journal not applied") << notUndone << "在撤销成功之前，不会保存任何内容";
+    QTest::newRow("journal applied: nothing to say") << undone << "";
+}
+
+void tst_MainWindow::startUpSaysWhatStillWorks()
+{
+    QFETCH(LoadReport, load);
+    QFETCH(QString, saying);
+    const QString text = dayfilenotices::startupText(QStringLiteral("/somewhere/things.dat"), load);
+    QCOMPARE(text.isEmpty(), saying.isEmpty());
+    QVERIFY2(text.contains(saying), qPrintable(text));
+    if (!saying.isEmpty())
+        QVERIFY(text.contains(QDir::toNativeSeparators(QStringLiteral("/somewhere/things.dat\n"))));
 }
 
 void tst_MainWindow::aFileChangedBehindTheWindow_data()
