@@ -54,7 +54,7 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
         return report;
     }
 
-    const int fd = openOrCreate(m_ops, path);
+    const int fd = openOrCreate(m_ops, path, &report.readOnly);
     if (fd < 0) {
         report.status = LoadReport::Status::CannotOpen;
         report.detail = systemError(QStringLiteral("Cannot open"), path);

@@ -26,6 +26,7 @@ struct LoadReport
     Status status = Status::Loaded;
     qint32 recordsRead = 0;
     QString detail; // the system's words, for a message
+    bool readOnly = false; // the file may be read but not written: no save can reach it
 
     // What start-up found of a save that did not finish (a crash, a full disk, a failed sync).
     // With RollbackPending the table shows the file as it was before that save, but the file

@@ -41,6 +41,8 @@ QString startupText(const QString &dayFilePath, const LoadReport &load)
     case LoadReport::Status::Loaded:
         break;
     }
+    if (load.readOnly)
+        return QStringLiteral("日程文件只能读取，不能写入：\n%1\n\n本次运行可以查看，但不会保存任何修改。").arg(shown(dayFilePath));
     switch (load.recovery) {
     case rollbackjournal::Outcome::RollbackPending:
         return QStringLiteral("上次未完成的保存还不能撤销：\n%1\n（%2）\n\n窗口显示的是那次保存之前的内容；"

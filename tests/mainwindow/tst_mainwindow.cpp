@@ -333,6 +333,9 @@ void tst_MainWindow::startUpSaysWhatStillWorks_data()
     QTest::newRow("read error") << readFailed << "已读出的 35 条记录照常显示";
     QTest::newRow("more records than the table holds") << tooMany << "已读出的 35 条记录照常显示";
     QTest::newRow("journal not applied") << notUndone << "在撤销成功之前，不会保存任何内容";
+    LoadReport readOnly;
+    readOnly.readOnly = true;
+    QTest::newRow("read-only day file") << readOnly << "不会保存任何修改";
     QTest::newRow("journal applied: nothing to say") << undone << "";
 }
 
