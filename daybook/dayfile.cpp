@@ -164,8 +164,10 @@ SaveReport DayFile::writePending(const QString &path, const DayTable &table)
     if (!writable.empty()) {
         const bool written = writeAtomically(path, table, writable, &report.detail);
         m_check.afterWrite(writable, written);
-        for (qint32 slot : written ? writable : std::set<qint32>())
-            m_pending.erase(slot);
+        if (written) {
+            for (qint32 slot : writable)
+                m_pending.erase(slot);
+        }
     }
 
     if (!m_pending.empty()) {

@@ -7,7 +7,6 @@
 #include "markimage.h"
 #include "module_pub.h"
 #include "oledate.h"
-#include "prompts.h"
 #include "thingedit.h"
 #include "timesource.h"
 #include "units.h"
