@@ -24,7 +24,7 @@ constexpr qint64 MaxJournalBytes = qint64(256) << 20;
 
 QString systemError(const char *what, const QString &path)
 {
-    return QStringLiteral("%1 %2: %3").arg(QLatin1StringView(what), path, QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1 %2: %3").arg(QLatin1StringView(what), path, errorText(errno));
 }
 
 QString directoryOf(const QString &path) { return QFileInfo(path).absolutePath(); }
@@ -112,7 +112,7 @@ Recovery recover(FileOps &ops, const QString &dayFilePath)
 {
     Recovery r;
     const QString journalPath = pathFor(dayFilePath);
-    const int journalFd = ops.open(journalPath, O_RDONLY);
+    const int journalFd = ops.open(journalPath, O_RDONLY | O_NOFOLLOW); // this program never makes it a link
     if (journalFd < 0) {
         if (errno != ENOENT) {
             r.outcome = Outcome::Unreadable;
