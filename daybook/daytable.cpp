@@ -58,6 +58,7 @@ bool DayTable::appendRow(qint32 reserved, qint32 thingNo, QByteArrayView text, q
     const auto [offset, length] = storeText(text);
     m_rows.push_back(Row{date, reserved, thingNo, offset, length, done});
     indexRow(DayCount());
+    ++m_changes;
     return true;
 }
 
@@ -73,6 +74,7 @@ void DayTable::clear()
     m_next.clear();
     m_next.shrink_to_fit();
     m_tailChain = -1;
+    ++m_changes;
 }
 
 void DayTable::reserve(qint32 records, qsizetype textBytes)
@@ -151,4 +153,5 @@ void DayTable::setThing(qint32 index, QByteArrayView text, bool done)
     r.textOffset = offset;
     r.textLength = length;
     r.done = done ? qint16(-1) : qint16(0);
+    ++m_changes;
 }

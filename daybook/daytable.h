@@ -20,6 +20,9 @@ public:
 
     qint32 DayCount() const { return qint32(m_rows.size()); }
     bool isFull() const { return DayCount() >= DayCapacity; }
+    // Grows with every append, change of a text and clear: who keeps findings about the table
+    // can tell that they are out of date.
+    quint64 changes() const { return m_changes; }
 
     DayRecord record(qint32 index) const;
     QByteArrayView text(qint32 index) const; // valid until the table changes
@@ -79,4 +82,5 @@ private:
     std::vector<qint32> m_next;
     qint32 m_tailDay = 0;
     qint32 m_tailChain = -1;
+    quint64 m_changes = 0;
 };
