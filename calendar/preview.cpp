@@ -19,6 +19,7 @@ public:
     void td_clear() override {}
     void td_showday() override {}
     void showMainWindow() override { QApplication::quit(); }
+    bool goToDay(QDate) override { return false; }
 
 private:
     const Module_pub &m_pub;

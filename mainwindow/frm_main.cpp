@@ -7,6 +7,7 @@
 #include "daysurface.h"
 #include "fonts.h"
 #include "frm_clock.h"
+#include "frm_search.h"
 #include "markimage.h"
 #include "module_pub.h"
 #include "prompts.h"
@@ -241,8 +242,11 @@ void frm_main::closeEvent(QCloseEvent *event)
             break;
         report = saveShownDay();
     }
-    // The program ends with its main window; the about window is modal, so only the clock can be open.
+    // The program ends with its main window; the about window is modal, so only the clock and the
+    // search window can be open.
     if (m_clock)
         m_clock->close();
+    if (m_search)
+        m_search->close();
     QMainWindow::closeEvent(event);
 }

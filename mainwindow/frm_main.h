@@ -22,6 +22,7 @@ class QPushButton;
 class ThingEdit;
 class TimeSource;
 class frm_clock;
+class frm_search;
 struct Module_pub;
 
 // The main window: one day's five things, navigation between days, the day commands.
@@ -50,6 +51,7 @@ public:
     LoadReport td_load();
 
     void showMainWindow() override;
+    [[nodiscard]] bool goToDay(QDate day) override;
 
     // The developer tools' bulk file; a temporary file unless a test says otherwise.
     void setBulkFilePath(const QString &path) { m_bulkFilePath = path; }
@@ -86,12 +88,14 @@ private:
     void Command3_Click();
     void Command1_Click();
     void Command2_Click();
+    void showSearch();
 
     Module_pub &m_pub;
     const TimeSource &m_time;
     Prompts &m_prompts;
     std::unique_ptr<AboutBox> m_about;
     QPointer<frm_clock> m_clock;
+    QPointer<frm_search> m_search;
     LoadReport m_lastLoad;
     QString m_bulkFilePath;
 

@@ -38,6 +38,7 @@ public:
     void td_clear() override { note(u"td_clear"_s); }
     void td_showday() override { note(u"td_showday"_s); }
     void showMainWindow() override { note(u"showMainWindow"_s); }
+    bool goToDay(QDate) override { note(u"goToDay"_s); return true; }
 
 private:
     void note(const QString &call)
