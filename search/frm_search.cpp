@@ -226,9 +226,9 @@ bool frm_search::eventFilter(QObject *watched, QEvent *event)
 
 // Coming back from the main window, where days may have been written: the rows are sought again,
 // keeping the place in the list.
-void frm_search::changeEvent(QEvent *event)
+bool frm_search::event(QEvent *event)
 {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_search.isStale())
+    if (event->type() == QEvent::WindowActivate && m_search.isStale())
         showResults(lst_results->currentIndex().row());
-    QWidget::changeEvent(event);
+    return QWidget::event(event);
 }
