@@ -6,28 +6,10 @@
 #include <QtGlobal>
 #include <algorithm>
 
-const DayTable::Row &DayTable::row(qint32 index) const
-{
-    Q_ASSERT(index >= 1 && index <= DayCount());
-    return m_rows[size_t(index - 1)];
-}
-
-DayTable::Row &DayTable::row(qint32 index)
-{
-    Q_ASSERT(index >= 1 && index <= DayCount());
-    return m_rows[size_t(index - 1)];
-}
-
 DayRecord DayTable::record(qint32 index) const
 {
     const Row &r = row(index);
     return DayRecord{r.reserved, r.thingNo, text(index).toByteArray(), r.done, r.date};
-}
-
-QByteArrayView DayTable::text(qint32 index) const
-{
-    const Row &r = row(index);
-    return QByteArrayView(m_text.data() + r.textOffset, r.textLength);
 }
 
 std::pair<quint32, quint8> DayTable::storeText(QByteArrayView text)

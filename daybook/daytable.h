@@ -25,7 +25,13 @@ public:
     quint64 changes() const { return m_changes; }
 
     DayRecord record(qint32 index) const;
-    QByteArrayView text(qint32 index) const; // valid until the table changes
+    // Valid until the table changes. Inline, as are the fields below: search reads them for every
+    // record on each key.
+    QByteArrayView text(qint32 index) const
+    {
+        const Row &r = row(index);
+        return QByteArrayView(m_text.data() + r.textOffset, r.textLength);
+    }
     qint32 thingNo(qint32 index) const { return row(index).thingNo; }
     double thingDate(qint32 index) const { return row(index).date; }
     bool isDone(qint32 index) const { return row(index).done != 0; }
@@ -65,8 +71,16 @@ private:
         qint32 last;
     };
 
-    const Row &row(qint32 index) const;
-    Row &row(qint32 index);
+    const Row &row(qint32 index) const
+    {
+        Q_ASSERT(index >= 1 && index <= DayCount());
+        return m_rows[size_t(index - 1)];
+    }
+    Row &row(qint32 index)
+    {
+        Q_ASSERT(index >= 1 && index <= DayCount());
+        return m_rows[size_t(index - 1)];
+    }
     void indexRow(qint32 index);
     bool appendRow(qint32 reserved, qint32 thingNo, QByteArrayView text, qint16 done, double date);
     std::pair<quint32, quint8> storeText(QByteArrayView text);

@@ -4,6 +4,7 @@
 #include "oledate.h"
 
 #include <algorithm>
+#include <cstring>
 #include <bit>
 #include <limits>
 
@@ -64,16 +65,31 @@ ThingPattern::ThingPattern(QStringView query)
     }
     if (m_chars.empty())
         return;
+    // Upper case, and the full-width forms in row 0xA3, can begin a match of a letter or digit.
     const quint16 first = m_chars.front();
-    if (first >= 0x100) {
-        m_starts[first >> 8] = true;
-        return;
-    }
-    m_starts[first] = true;
+    const auto start = [this](int b) { m_starts[size_t(m_startCount++)] = uchar(b); };
+    start(first >= 0x100 ? first >> 8 : first);
     if (first >= 'a' && first <= 'z')
-        m_starts[first - ('a' - 'A')] = true;
+        start(first - ('a' - 'A'));
     if ((first >= 'a' && first <= 'z') || (first >= '0' && first <= '9'))
-        m_starts[0xA3] = true;
+        start(0xA3);
+}
+
+bool ThingPattern::matchesFrom(QByteArrayView text, qsizetype candidate) const
+{
+    const uchar *begin = bytes(text);
+    const uchar *end = begin + text.size();
+    const uchar *boundary = begin;
+    while (boundary < begin + candidate)
+        boundary += widthAt(boundary, end);
+    if (boundary == begin + candidate && matchLength(boundary, end) > 0)
+        return true;
+    return find(text, boundary - begin) >= 0;
+}
+
+bool ThingPattern::beginsAt(const uchar *p, const uchar *end) const
+{
+    return foldedAt(p, end).code == m_chars.front();
 }
 
 qsizetype ThingPattern::matchLength(const uchar *at, const uchar *end) const
@@ -90,14 +106,35 @@ qsizetype ThingPattern::matchLength(const uchar *at, const uchar *end) const
     return p - at;
 }
 
+const uchar *ThingPattern::nextStart(StartCursor &cursor, const uchar *p) const
+{
+    const uchar *nearest = cursor.end;
+    for (int k = 0; k < m_startCount; ++k) {
+        const uchar *&next = cursor.next[size_t(k)];
+        if (!next || next < p) {
+            const void *found = p < cursor.end ? std::memchr(p, m_starts[size_t(k)], size_t(cursor.end - p)) : nullptr;
+            next = found ? static_cast<const uchar *>(found) : cursor.end;
+        }
+        nearest = std::min(nearest, next);
+    }
+    return nearest;
+}
+
+// Most texts hold no byte that could begin a match, so the bytes are searched first and the
+// characters are walked only up to a byte that could: a trail byte that looks like one is then
+// passed over.
 qsizetype ThingPattern::find(QByteArrayView text, qsizetype from) const
 {
     if (m_chars.empty() || m_unmatchable)
         return -1;
     const uchar *begin = bytes(text);
     const uchar *end = begin + text.size();
-    for (const uchar *p = begin + from; p < end; p += widthAt(p, end)) {
-        if (m_starts[*p] && matchLength(p, end) > 0)
+    const uchar *boundary = begin + from; // where a character begins
+    StartCursor cursor{end};
+    for (const uchar *p = nextStart(cursor, boundary); p < end; p = nextStart(cursor, p + 1)) {
+        while (boundary < p)
+            boundary += widthAt(boundary, end);
+        if (boundary == p && matchLength(p, end) > 0)
             return p - begin;
     }
     return -1;
@@ -156,15 +193,36 @@ bool ThingSearch::qualifies(qint32 index) const
     return no >= 1 && no <= 5 && oledate::dayNumber(m_table.thingDate(index)).has_value();
 }
 
+// Texts that were saved one after the other lie one after the other in the table's buffer. Such
+// a run is searched as a whole for bytes that could begin a match, which is far quicker than
+// looking at each short text on its own; only a record holding such a byte is matched properly.
 void ThingSearch::scanAll()
 {
     const qint32 count = m_table.DayCount();
     m_found.assign(size_t(count + 63) / 64, 0);
-    if (!m_pattern.isEmpty()) {
-        for (qint32 i = 1; i <= count; ++i) {
-            if (m_pattern.matches(m_table.text(i)) && qualifies(i))
+    for (qint32 first = 1; first <= count && !m_pattern.isEmpty();) {
+        qint32 last = first;
+        const char *runEnd = m_table.text(first).data() + m_table.text(first).size();
+        while (last < count && m_table.text(last + 1).data() == runEnd)
+            runEnd += m_table.text(++last).size();
+
+        const auto *end = reinterpret_cast<const uchar *>(runEnd);
+        qint32 i = first;
+        const uchar *textEnd = bytes(m_table.text(i)) + m_table.text(i).size();
+        ThingPattern::StartCursor cursor{end};
+        for (const uchar *p = m_pattern.nextStart(cursor, bytes(m_table.text(first))); p < end;) {
+            if (!m_pattern.beginsAt(p, end)) { // not even the first character's bytes
+                p = m_pattern.nextStart(cursor, p + 1);
+                continue;
+            }
+            while (p >= textEnd) // the record that holds p; empty texts are passed over
+                textEnd += m_table.text(++i).size();
+            const QByteArrayView text = m_table.text(i);
+            if (m_pattern.matchesFrom(text, p - bytes(text)) && qualifies(i))
                 m_found[size_t(i - 1) / 64] |= quint64(1) << ((i - 1) % 64);
+            p = m_pattern.nextStart(cursor, textEnd);
         }
+        first = last + 1;
     }
     m_tableChanges = m_table.changes();
     m_scanned = true;

@@ -39,12 +39,27 @@ public:
     // results can be sought among earlier's alone.
     bool narrows(const ThingPattern &earlier) const;
 
+    // Where the bytes that could begin a match occur next, searched up to end.
+    struct StartCursor
+    {
+        const uchar *end;
+        std::array<const uchar *, 3> next{};
+    };
+    // The first byte from p on that could begin a match (not yet known to begin a character), or
+    // the cursor's end. Calls with one cursor must not go backwards.
+    const uchar *nextStart(StartCursor &cursor, const uchar *p) const;
+    // matches(text), when no match can begin before byte candidate.
+    bool matchesFrom(QByteArrayView text, qsizetype candidate) const;
+    // Whether the bytes at p read as the first character, were a character to begin there.
+    bool beginsAt(const uchar *p, const uchar *end) const;
+
 private:
     qsizetype find(QByteArrayView text, qsizetype from) const;
     qsizetype matchLength(const uchar *at, const uchar *end) const;
 
     std::vector<quint16> m_chars;    // folded characters
-    std::array<bool, 256> m_starts{}; // bytes that may begin the first character
+    std::array<uchar, 3> m_starts{}; // bytes that may begin the first character
+    int m_startCount = 0;
     bool m_unmatchable = false;      // the query holds a character with no GBK form
 };
 

@@ -109,7 +109,16 @@ void FoundThingDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     }
 
     // The text, cut with an ellipsis when it does not fit; matches beyond the cut go with it.
-    const QString shown = fm.elidedText(thing.text, Qt::ElideRight, cell.width());
+    // Bold matches are wider, so they leave less room for the rest.
+    QFont bold = opt.font;
+    bold.setBold(true);
+    const QFontMetrics boldFm(bold);
+    int room = cell.width();
+    for (const auto &[start, length] : thing.matches) {
+        const QString part = thing.text.mid(start, length);
+        room -= boldFm.horizontalAdvance(part) - fm.horizontalAdvance(part);
+    }
+    const QString shown = fm.elidedText(thing.text, Qt::ElideRight, room);
     const qsizetype kept = shown == thing.text ? shown.size() : shown.size() - 1;
     QList<QTextLayout::FormatRange> formats;
     for (const auto &[start, length] : thing.matches) {
@@ -135,4 +144,22 @@ void FoundThingDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
 QSize FoundThingDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const
 {
     return {0, option.fontMetrics.height() + int(units::twipsToPixels(120))};
+}
+
+void FoundThingList::setEmptyText(const QString &text)
+{
+    if (text == m_emptyText)
+        return;
+    m_emptyText = text;
+    viewport()->update();
+}
+
+void FoundThingList::paintEvent(QPaintEvent *event)
+{
+    QListView::paintEvent(event);
+    if (model() && model()->rowCount() > 0)
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
 }

@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QDate>
+#include <QListView>
 #include <QStyledItemDelegate>
 #include <utility>
 #include <vector>
@@ -51,4 +52,20 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+};
+
+// The results list, which says in its middle why it is empty.
+class FoundThingList : public QListView
+{
+    Q_OBJECT
+
+public:
+    using QListView::QListView;
+    void setEmptyText(const QString &text);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_emptyText;
 };

@@ -15,7 +15,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QShortcut>
 
 namespace {
@@ -83,7 +82,7 @@ void frm_search::buildControls()
     dateFilter(chk_to, dtp_to, "chk_to", "dtp_to", QStringLiteral("到"), QStringLiteral("截止日期"));
 
     m_found = new FoundThings(this);
-    lst_results = new QListView(this);
+    lst_results = new FoundThingList(this);
     lst_results->setObjectName(QStringLiteral("lst_results"));
     lst_results->setAccessibleName(QStringLiteral("查找结果"));
     lst_results->setFont(fonts::font(fonts::Face::SimSun, 10.5));
@@ -162,7 +161,9 @@ void frm_search::showResults(int currentRow)
 {
     if (m_search.isStale()) // days were written since the texts were searched
         m_search.refresh();
-    const ThingSearch::Page page = m_search.results(filter(), ShownRows);
+    const SearchFilter f = filter();
+    const bool narrowed = f.done != DoneFilter::All || f.from.isValid() || f.to.isValid();
+    const ThingSearch::Page page = m_search.results(f, ShownRows);
     const DayTable &table = m_pub.DayTable;
     std::vector<FoundThing> rows;
     rows.reserve(page.records.size());
@@ -178,11 +179,14 @@ void frm_search::showResults(int currentRow)
     if (m_search.pattern().isEmpty())
         lbl_status->setText(QStringLiteral("输入文字，查找所有日子里的事。"));
     else if (page.total == 0)
-        lbl_status->setText(QStringLiteral("没有找到包含“%1”的事。").arg(txt_query->text().trimmed()));
+        lbl_status->setText(QStringLiteral("%1没有找到包含“%2”的事。")
+                                .arg(narrowed ? QStringLiteral("在所选的状态和日期里") : QString(),
+                                     txt_query->text().trimmed()));
     else if (page.total > ShownRows)
         lbl_status->setText(QStringLiteral("找到 %1 件事，列出最近的 %2 件。").arg(page.total).arg(ShownRows));
     else
         lbl_status->setText(QStringLiteral("找到 %1 件事。").arg(page.total));
+    lst_results->setEmptyText(page.total == 0 ? lbl_status->text() : QString());
 }
 
 void frm_search::openRow(int row)

@@ -5,13 +5,13 @@
 #include <QWidget>
 
 class DayViewHost;
+class FoundThingList;
 class FoundThings;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
-class QListView;
 struct Module_pub;
 
 // The search window: as the user types, every thing whose text holds the query, newest day
@@ -52,6 +52,6 @@ private:
     QDateEdit *dtp_from = nullptr;
     QCheckBox *chk_to = nullptr;
     QDateEdit *dtp_to = nullptr;
-    QListView *lst_results = nullptr;
+    FoundThingList *lst_results = nullptr;
     QLabel *lbl_status = nullptr;
 };

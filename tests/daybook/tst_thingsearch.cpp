@@ -80,6 +80,7 @@ static DayTable sampleTable()
     add(QDate(2013, 5, 11), 0, QStringLiteral("买菜"), false);     // no position
     add(QDate(2013, 5, 11), 6, QStringLiteral("买菜"), false);     // no box for it
     add(QDate(2013, 5, 11), 1, QStringLiteral("买菜"), false, 0.5); // part of a day
+    add(QDate(2013, 5, 11), 4, QStringLiteral("乤"), false);           // 0x81 0x61: no "a" in it
     return t;
 }
 
@@ -105,6 +106,7 @@ void tst_ThingSearch::results_data()
                                    << qint64(3) << QStringList{"9/1", "7/1", "5/1"};
     QTest::newRow("empty range") << "买菜" << all << QDate(2013, 5, 9) << QDate(2013, 5, 8) << 5 << qint64(0)
                                  << QStringList{};
+    QTest::newRow("trail byte is no letter") << "A" << all << none << none << 5 << qint64(0) << QStringList{};
     QTest::newRow("count without rows") << "跑步" << all << none << none << 0 << qint64(10) << QStringList{};
 }
 

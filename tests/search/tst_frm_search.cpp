@@ -120,7 +120,7 @@ void tst_FrmSearch::typingListsMatchesNewestFirst()
 
     typeText(SearchFixture::query(search), QStringLiteral("x"));
     QVERIFY(SearchFixture::rows(search).isEmpty());
-    QCOMPARE(SearchFixture::status(search), QStringLiteral("没有找到包含“买菜x”的事。"));
+    QCOMPARE(SearchFixture::status(search), QStringLiteral("在所选的状态和日期里没有找到包含“买菜x”的事。"));
 }
 
 void tst_FrmSearch::enterAndDoubleClickShowTheDayAfterWritingTheShownDay()
