@@ -4,8 +4,8 @@
 #include "oledate.h"
 
 #include <algorithm>
-#include <cstring>
 #include <bit>
+#include <cstring>
 #include <limits>
 
 namespace {
