@@ -18,7 +18,7 @@ constexpr qsizetype SlotsPerRead = 4096;
 
 QString systemError(const QString &what, const QString &path)
 {
-    return QStringLiteral("%1 %2: %3").arg(what, path, QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1 %2: %3").arg(what, path, errorText(errno));
 }
 
 // The slots as runs of consecutive numbers, so that a day's five slots go out in one write.
@@ -41,6 +41,7 @@ DayFile::DayFile(FileOps &ops) : m_ops(ops) {}
 LoadReport DayFile::load(const QString &path, DayTable &table)
 {
     LoadReport report;
+    m_check.forget();
     const rollbackjournal::Recovery recovery = rollbackjournal::recover(m_ops, path);
     report.recovery = recovery.outcome;
     report.recoveryDetail = recovery.detail;
@@ -54,11 +55,9 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
         return report;
     }
 
-    int fd = m_ops.open(path, O_RDWR | O_CREAT);
-    if (fd >= 0)
+    const int fd = openOrCreate(m_ops, path, &report.readOnly);
+    if (fd >= 0 && !report.readOnly)
         rollbackjournal::prepare(m_ops, path); // so that no save has to sync the folder
-    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
-        fd = m_ops.open(path, O_RDONLY); // a read-only day file still shows its days
     if (fd < 0) {
         report.status = LoadReport::Status::CannotOpen;
         report.detail = systemError(QStringLiteral("Cannot open"), path);
@@ -109,6 +108,7 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
             break;
         offset += n;
     }
+    m_check.loaded(m_ops, fd, length);
     m_ops.close(fd);
 
     report.recordsRead = table.DayCount();
@@ -151,22 +151,26 @@ SaveReport DayFile::saveDay(const QString &path, DayTable &table, QDate day, con
 
 SaveReport DayFile::flushPending(const QString &path, const DayTable &table)
 {
-    if (m_pending.empty())
-        return {};
-    return writePending(path, table);
+    return writePending(path, table); // even with nothing kept back: a deleted file is written back
 }
 
 SaveReport DayFile::writePending(const QString &path, const DayTable &table)
 {
     SaveReport report;
+    if (!checkFileOnDisk(path, table, report)) // a file changed behind the program's back is not written
+        return report;
     std::set<qint32> writable;
     for (qint32 slot : m_pending) {
         if (slot <= m_writableLimit)
             writable.insert(slot);
     }
-    if (!writable.empty() && writeAtomically(path, table, writable, &report.detail)) {
-        for (qint32 slot : writable)
-            m_pending.erase(slot);
+    if (!writable.empty()) {
+        const bool written = writeAtomically(path, table, writable, &report.detail);
+        m_check.afterWrite(writable, written);
+        if (written) {
+            for (qint32 slot : writable)
+                m_pending.erase(slot);
+        }
     }
 
     if (!m_pending.empty()) {
@@ -192,7 +196,7 @@ bool DayFile::writeAtomically(const QString &path, const DayTable &table, const 
         m_settled = true;
     }
 
-    const int fd = m_ops.open(path, O_RDWR | O_CREAT);
+    const int fd = m_ops.open(path, O_RDWR); // a deleted file is made again before this (DayFileCheck)
     if (fd < 0) {
         *detail = systemError(QStringLiteral("Cannot open"), path);
         return false;

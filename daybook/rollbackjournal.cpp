@@ -25,7 +25,7 @@ constexpr qint64 MaxJournalBytes = qint64(512) << 20;
 
 QString systemError(const char *what, const QString &path)
 {
-    return QStringLiteral("%1 %2: %3").arg(QLatin1StringView(what), path, QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1 %2: %3").arg(QLatin1StringView(what), path, errorText(errno));
 }
 
 QString directoryOf(const QString &path) { return QFileInfo(path).absolutePath(); }
@@ -93,7 +93,7 @@ struct JournalFile
 JournalFile readJournal(FileOps &ops, const QString &journalPath)
 {
     JournalFile j;
-    const int fd = ops.open(journalPath, O_RDONLY);
+    const int fd = ops.open(journalPath, O_RDONLY | O_NOFOLLOW);
     if (fd < 0) {
         if (errno != ENOENT) {
             j.state = JournalFile::State::Unreadable;
@@ -382,7 +382,7 @@ bool store(FileOps &ops, const QString &dayFilePath, const Journal &journal, QSt
     const QString journalPath = pathFor(dayFilePath);
     const QByteArray bytes = encode(journal);
     bool created = false;
-    int fd = ops.open(journalPath, O_RDWR);
+    int fd = ops.open(journalPath, O_RDWR | O_NOFOLLOW);
     if (fd < 0 && errno == ENOENT) {
         fd = ops.open(journalPath, O_RDWR | O_CREAT | O_EXCL);
         created = true;

@@ -4,9 +4,11 @@
 #include "artwork.h"
 #include "bulkfile.h"
 #include "clickablelabel.h"
+#include "dayfilenotices.h"
 #include "daysurface.h"
 #include "fonts.h"
 #include "frm_clock.h"
+#include "frm_search.h"
 #include "markimage.h"
 #include "module_pub.h"
 #include "prompts.h"
@@ -229,4 +231,5 @@ void frm_main::Form_Load(const QString &dayFilePath)
     txt_things[0]->setFocus(Qt::OtherFocusReason);
     txt_things[0]->setCursorPosition(0);
     txt_things[0]->deselect();
+    dayfilenotices::afterStartup(m_prompts, this, dayFilePath, m_lastLoad);
 }

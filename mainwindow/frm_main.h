@@ -22,6 +22,7 @@ class QPushButton;
 class ThingEdit;
 class TimeSource;
 class frm_clock;
+class frm_search;
 struct Module_pub;
 
 // The main window: one day's five things, navigation between days, the day commands.
@@ -75,7 +76,10 @@ private:
     void setMark(int index, bool done);
     bool isDone(int index) const;
     DayThings viewThings() const;
+    // Saves and their follow-ups: a day file deleted or replaced behind the program's back.
+    [[nodiscard]] SaveReport heeded(SaveReport report);
     [[nodiscard]] SaveReport saveThings(QDate day, const DayThings &things);
+    [[nodiscard]] SaveReport flushHeldBack();
     // td_save, and the user told what went wrong; true when the day book took the day.
     [[nodiscard]] bool writeShownDay();
     // Tells the user what a save of things did, a disk failure only once until a save succeeds
@@ -101,12 +105,14 @@ private:
     void Command3_Click();
     void Command1_Click();
     void Command2_Click();
+    void showSearch();
 
     Module_pub &m_pub;
     const TimeSource &m_time;
     Prompts &m_prompts;
     std::unique_ptr<AboutBox> m_about;
     QPointer<frm_clock> m_clock;
+    QPointer<frm_search> m_search;
     LoadReport m_lastLoad;
     QString m_bulkFilePath;
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <map>
 #include <memory>
 #include <vector>
@@ -185,6 +186,18 @@ public:
     {
         const OpenFile *f = file(fd);
         return f ? off_t(f->node->current.size()) : -1;
+    }
+    int fstat(int fd, struct stat *st) override
+    {
+        const OpenFile *f = file(fd);
+        if (!f)
+            return -1;
+        *st = {};
+        st->st_dev = 1;
+        st->st_ino = ino_t(reinterpret_cast<quintptr>(f->node.get()));
+        st->st_mode = S_IFREG | 0600;
+        st->st_size = off_t(f->node->current.size());
+        return 0;
     }
     int remove(const QString &path) override
     {
