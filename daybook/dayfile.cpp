@@ -56,8 +56,8 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
     }
 
     const int fd = openOrCreate(m_ops, path, &report.readOnly);
-    if (fd >= 0 && !report.readOnly)
-        rollbackjournal::prepare(m_ops, path); // so that no save has to sync the folder
+    // So that no save has to sync the folder; when this fails, the first save does.
+    m_journalNameDurable = fd >= 0 && !report.readOnly && rollbackjournal::prepare(m_ops, path);
     if (fd < 0) {
         report.status = LoadReport::Status::CannotOpen;
         report.detail = systemError(QStringLiteral("Cannot open"), path);
@@ -239,7 +239,7 @@ bool DayFile::writeAtomically(const QString &path, const DayTable &table, const 
     }
 
     m_settled = false; // from here on, a failure may leave part of this save in the file
-    if (!rollbackjournal::store(m_ops, path, journal, detail)) {
+    if (!rollbackjournal::store(m_ops, path, journal, &m_journalNameDurable, detail)) {
         m_ops.close(fd);
         return false;
     }

@@ -111,4 +111,6 @@ private:
     qint32 m_writableLimit = std::numeric_limits<qint32>::max();
     // The file and its journal are known to agree on disk; otherwise a save recovers first.
     bool m_settled = false;
+    // The journal's folder entry is on the disk, so a save need not sync the folder.
+    bool m_journalNameDurable = false;
 };

@@ -367,25 +367,25 @@ std::optional<QByteArray> recoveredContent(FileOps &ops, const QString &dayFileP
     return bytes;
 }
 
-void prepare(FileOps &ops, const QString &dayFilePath)
+bool prepare(FileOps &ops, const QString &dayFilePath)
 {
     const int fd = ops.open(pathFor(dayFilePath), O_RDWR | O_CREAT | O_EXCL);
-    if (fd < 0)
-        return; // there already is one, or the folder is read-only: store() tries again
-    ops.close(fd);
-    // Failing here costs nothing: a journal whose name is not durable is made durable by store().
-    [[maybe_unused]] const int synced = ops.syncDirectory(directoryOf(dayFilePath));
+    if (fd >= 0)
+        ops.close(fd);
+    else if (errno != EEXIST)
+        return false;
+    // Also for a journal already there: it may have been made by a save whose folder sync never ran.
+    return ops.syncDirectory(directoryOf(dayFilePath)) == 0;
 }
 
-bool store(FileOps &ops, const QString &dayFilePath, const Journal &journal, QString *detail)
+bool store(FileOps &ops, const QString &dayFilePath, const Journal &journal, bool *nameDurable, QString *detail)
 {
     const QString journalPath = pathFor(dayFilePath);
     const QByteArray bytes = encode(journal);
-    bool created = false;
     int fd = ops.open(journalPath, O_RDWR | O_NOFOLLOW);
     if (fd < 0 && errno == ENOENT) {
         fd = ops.open(journalPath, O_RDWR | O_CREAT | O_EXCL);
-        created = true;
+        *nameDurable = false;
     }
     if (fd < 0) {
         *detail = systemError("Cannot create", journalPath);
@@ -399,11 +399,13 @@ bool store(FileOps &ops, const QString &dayFilePath, const Journal &journal, QSt
         *detail = systemError("Cannot sync", journalPath);
     }
     ops.close(fd);
-    // A journal made just now: without this its name could vanish in a power cut while the
-    // slots it guards are already overwritten.
-    if (ok && created && ops.syncDirectory(directoryOf(dayFilePath)) != 0) {
-        ok = false;
-        *detail = systemError("Cannot sync the folder of", journalPath);
+    // Without this a power cut could take the journal's name while the slots it guards are
+    // already overwritten.
+    if (ok && !*nameDurable) {
+        ok = ops.syncDirectory(directoryOf(dayFilePath)) == 0;
+        if (!ok)
+            *detail = systemError("Cannot sync the folder of", journalPath);
+        *nameDurable = ok;
     }
     return ok;
 }

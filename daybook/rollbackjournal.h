@@ -11,7 +11,8 @@ class FileOps;
 // How a save reaches the disk whole, with two syncs.
 //
 // One journal lies beside the day file. It is created once (at load, where its folder entry is
-// synced) and from then on overwritten in place, so a save never has to sync the folder:
+// synced; a save that finds it missing makes it and syncs the folder) and from then on
+// overwritten in place, so a save need not sync the folder:
 //   1. The save reads the bytes its slots would overwrite. When they already are the bytes it
 //      would write, it stops: nothing is written, nothing synced.
 //   2. It writes over the journal: the day file's length before and after the save and, for
@@ -91,12 +92,15 @@ Recovery recover(FileOps &ops, const QString &dayFilePath);
 // do goes into *what (keptAside stays empty: nothing is moved).
 std::optional<QByteArray> recoveredContent(FileOps &ops, const QString &dayFilePath, Recovery *what);
 
-// Creates an empty journal when there is none and makes its name durable, so that saves need
-// not sync the folder. Best effort: a save creates the journal itself when this could not.
-void prepare(FileOps &ops, const QString &dayFilePath);
+// Creates an empty journal when there is none and syncs the folder, so that the journal's name
+// is durable (whoever made it, and whether or not its folder was synced then) and saves need not
+// sync the folder. False when that failed.
+[[nodiscard]] bool prepare(FileOps &ops, const QString &dayFilePath);
 
-// Writes the journal over the previous one and syncs it. False with detail set on failure, in
-// which case the day file must not be touched.
-[[nodiscard]] bool store(FileOps &ops, const QString &dayFilePath, const Journal &journal, QString *detail);
+// Writes the journal over the previous one and syncs it; when the journal had to be made, or its
+// name is not known to be durable (*nameDurable false), syncs the folder too and sets
+// *nameDurable. False with detail set on failure, in which case the day file must not be touched.
+[[nodiscard]] bool store(FileOps &ops, const QString &dayFilePath, const Journal &journal, bool *nameDurable,
+                         QString *detail);
 
 } // namespace rollbackjournal

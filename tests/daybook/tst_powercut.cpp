@@ -101,8 +101,9 @@ void tst_PowerCut::everyCrashLeavesWholeDays_data()
 
 // A save cut short at every one of its calls, by a killed process or a power cut that keeps any
 // mixture of the unsynced sectors; then start-up recovery, itself cut short at every call; then
-// a later save of another day, cut short at a random call. After each recovery the file is the
-// file before or after each save, never a mixture, and a save reported done is never undone.
+// a later save of another day in the same session, cut short at every call. After each recovery
+// the file is the file before or after each save, never a mixture, and a save reported done is
+// never undone.
 void tst_PowerCut::everyCrashLeavesWholeDays()
 {
     QFETCH(Setup, setup);
@@ -135,43 +136,44 @@ void tst_PowerCut::everyCrashLeavesWholeDays()
     for (int crash = 0; crash <= saveCalls; ++crash) {
         for (size_t e = 0; e < std::size(Endings); ++e) {
             for (int recoveryCrash = -1; recoveryCrash < 6; ++recoveryCrash) {
-                const QString where = QStringLiteral("save cut after %1 calls, ending %2, recovery cut after %3")
-                                          .arg(crash).arg(e).arg(recoveryCrash);
-                QRandomGenerator random(quint32(crash * 1000 + int(e) * 10 + recoveryCrash + 1));
-                PageCacheOps ops;
-                const bool done = loadAndSave(ops, setup, crash).allOnDisk();
-                end(ops, Endings[e], random);
-                if (recoveryCrash >= 0) {
-                    ops.crashAfter = recoveryCrash;
-                    recoveredBytes(ops);
-                    end(ops, Endings[random.bounded(int(std::size(Endings)))], random);
-                }
-                DayTable table;
-                DayFile file(ops);
-                const QByteArray recovered = load(ops, file, table);
-                QVERIFY2(recovered == after || (!done && recovered == before),
-                         qPrintable(where + (done ? QStringLiteral(": a save reported done was lost")
-                                                  : QStringLiteral(": the file mixes old and new slots"))));
+                for (int laterCrash = -1; laterCrash < 5; ++laterCrash) {
+                    const QString where = QStringLiteral("save cut after %1 calls, ending %2, recovery cut after %3")
+                                              .arg(crash).arg(e).arg(recoveryCrash);
+                    QRandomGenerator random(quint32(crash * 1000 + int(e) * 100 + recoveryCrash * 10 + laterCrash + 11));
+                    PageCacheOps ops;
+                    const bool done = loadAndSave(ops, setup, crash).allOnDisk();
+                    end(ops, Endings[e], random);
+                    if (recoveryCrash >= 0) {
+                        ops.crashAfter = recoveryCrash;
+                        recoveredBytes(ops);
+                        end(ops, Endings[random.bounded(int(std::size(Endings)))], random);
+                    }
+                    DayTable table;
+                    DayFile file(ops);
+                    const QByteArray recovered = load(ops, file, table);
+                    QVERIFY2(recovered == after || (!done && recovered == before),
+                             qPrintable(where + (done ? QStringLiteral(": a save reported done was lost")
+                                                      : QStringLiteral(": the file mixes old and new slots"))));
 
-                // A later save of the same session overwrites the journal: whatever recovery left
-                // must be on the disk by then.
-                const int laterCrash = int(random.bounded(8)) - 1;
-                ops.resetCounters();
-                ops.crashAfter = laterCrash;
-                const bool laterDone = !recovered.startsWith("<load failed>")
-                    && file.saveDay(Path, table, dayOf(LaterDay), thingsOf(QStringLiteral("later "))).allOnDisk();
-                end(ops, Endings[random.bounded(int(std::size(Endings)))], random);
-                const QByteArray later = recovered == after ? laterOnAfter : laterOnBefore;
-                const QByteArray final = recoveredBytes(ops);
-                QVERIFY2(final == later || (!laterDone && final == recovered),
-                         qPrintable(where + QStringLiteral(", later save cut after %1: the file is neither before nor "
-                                                           "after the later save")
-                                                .arg(laterCrash)));
-                ++runs;
+                    // A later save of the same session overwrites the journal: whatever recovery left
+                    // must be on the disk by then.
+                    ops.resetCounters();
+                    ops.crashAfter = laterCrash;
+                    const bool laterDone = !recovered.startsWith("<load failed>")
+                        && file.saveDay(Path, table, dayOf(LaterDay), thingsOf(QStringLiteral("later "))).allOnDisk();
+                    end(ops, Endings[random.bounded(int(std::size(Endings)))], random);
+                    const QByteArray later = recovered == after ? laterOnAfter : laterOnBefore;
+                    const QByteArray final = recoveredBytes(ops);
+                    QVERIFY2(final == later || (!laterDone && final == recovered),
+                             qPrintable(where + QStringLiteral(", later save cut after %1: the file is neither before nor "
+                                                               "after the later save")
+                                                    .arg(laterCrash)));
+                    ++runs;
+                }
             }
         }
     }
-    QVERIFY(runs > 100);
+    QVERIFY(runs > 500);
 }
 
 void tst_PowerCut::syncsPerSave_data()
