@@ -34,6 +34,55 @@ std::vector<std::pair<qint32, qint32>> runsOf(const std::set<qint32> &slotNumber
     return runs;
 }
 
+// Reads every whole record of the open day file into table, through undo when a save is to be
+// undone. False when reading stopped early; report says why.
+bool readRecords(FileOps &ops, int fd, const QString &path, const rollbackjournal::Journal *undo, DayTable &table,
+                 LoadReport &report)
+{
+    // Through undo, the file reads as it was before the unfinished save.
+    // Reading stops at the length the file has now, so that a file that never ends (a device,
+    // a wrong path) cannot hold up the start.
+    const qint64 length = std::max<qint64>(0, std::min<qint64>(ops.size(fd), undo ? undo->oldLength : LLONG_MAX));
+    const qint64 end = length;
+    const qint64 wholeRecords =
+        length < recordimage::ImageLength ? 0 : (qint64(length) - recordimage::ImageLength) / recordimage::SlotLength + 1;
+    table.clear();
+    // Room for typical texts; pages that stay unused are never touched, so cost no memory.
+    table.reserve(qint32(std::min<qint64>(wholeRecords, DayTable::DayCapacity)), qsizetype(wholeRecords) * 32);
+
+    std::vector<char> buffer(size_t(std::clamp<qint64>(length, recordimage::SlotLength,
+                                                       SlotsPerRead * recordimage::SlotLength)));
+    off_t offset = 0;
+    bool failed = false;
+    while (offset < end) {
+        const size_t wanted = size_t(std::min<qint64>(qint64(buffer.size()), end - offset));
+        const ssize_t n = readAll(ops, fd, buffer.data(), wanted, offset);
+        if (n < 0) {
+            failed = true;
+            report.status = LoadReport::Status::ReadFailed;
+            report.detail = systemError(QStringLiteral("Cannot read"), path);
+            break;
+        }
+        if (undo)
+            rollbackjournal::overlay(*undo, offset, buffer.data(), n);
+        // A slot counts once its 178-byte image is there; the 22 bytes after it carry nothing.
+        qsizetype at = 0;
+        for (; at + recordimage::ImageLength <= n; at += recordimage::SlotLength) {
+            if (!table.appendImage(
+                    std::span<const char, recordimage::ImageLength>(buffer.data() + at, recordimage::ImageLength))) {
+                failed = true;
+                report.status = LoadReport::Status::TooManyRecords;
+                report.detail = QStringLiteral("%1 holds more than %2 records").arg(path).arg(DayTable::DayCapacity);
+                break;
+            }
+        }
+        if (failed || size_t(n) < wanted)
+            break;
+        offset += n;
+    }
+    return !failed;
+}
+
 } // namespace
 
 DayFile::DayFile(FileOps &ops) : m_ops(ops) {}
@@ -63,49 +112,8 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
         return report;
     }
 
-    // A journal that could not be applied still says what the file held before the unfinished
-    // save: read the file through it.
-    // Reading stops at the length the file has now, so that a file that never ends (a device,
-    // a wrong path) cannot hold up the start.
     const rollbackjournal::Journal *undo = recovery.journal ? &*recovery.journal : nullptr;
-    const qint64 length = std::max<qint64>(0, std::min<qint64>(m_ops.size(fd), undo ? undo->oldLength : LLONG_MAX));
-    const qint64 end = length;
-    const qint64 wholeRecords =
-        length < recordimage::ImageLength ? 0 : (qint64(length) - recordimage::ImageLength) / recordimage::SlotLength + 1;
-    table.clear();
-    // Room for typical texts; pages that stay unused are never touched, so cost no memory.
-    table.reserve(qint32(std::min<qint64>(wholeRecords, DayTable::DayCapacity)), qsizetype(wholeRecords) * 32);
-
-    std::vector<char> buffer(size_t(std::clamp<qint64>(length, recordimage::SlotLength,
-                                                       SlotsPerRead * recordimage::SlotLength)));
-    off_t offset = 0;
-    bool failed = false;
-    while (offset < end) {
-        const size_t wanted = size_t(std::min<qint64>(qint64(buffer.size()), end - offset));
-        const ssize_t n = readAll(m_ops, fd, buffer.data(), wanted, offset);
-        if (n < 0) {
-            failed = true;
-            report.status = LoadReport::Status::ReadFailed;
-            report.detail = systemError(QStringLiteral("Cannot read"), path);
-            break;
-        }
-        if (undo)
-            rollbackjournal::overlay(*undo, offset, buffer.data(), n);
-        // A slot counts once its 178-byte image is there; the 22 bytes after it carry nothing.
-        qsizetype at = 0;
-        for (; at + recordimage::ImageLength <= n; at += recordimage::SlotLength) {
-            if (!table.appendImage(
-                    std::span<const char, recordimage::ImageLength>(buffer.data() + at, recordimage::ImageLength))) {
-                failed = true;
-                report.status = LoadReport::Status::TooManyRecords;
-                report.detail = QStringLiteral("%1 holds more than %2 records").arg(path).arg(DayTable::DayCapacity);
-                break;
-            }
-        }
-        if (failed || size_t(n) < wanted)
-            break;
-        offset += n;
-    }
+    const bool failed = !readRecords(m_ops, fd, path, undo, table, report);
     m_ops.close(fd);
 
     report.recordsRead = table.DayCount();
@@ -114,35 +122,71 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
     return report;
 }
 
+LoadReport DayFile::read(const QString &path, DayTable &table) const
+{
+    LoadReport report;
+    const rollbackjournal::Recovery recovery = rollbackjournal::preview(m_ops, path);
+    report.recovery = recovery.outcome;
+    report.recoveryDetail = recovery.detail;
+    if (recovery.outcome == rollbackjournal::Outcome::Unreadable) {
+        report.status = LoadReport::Status::JournalUnreadable;
+        report.detail = recovery.detail;
+        return report;
+    }
+    const int fd = m_ops.open(path, O_RDONLY);
+    if (fd < 0) {
+        report.status = LoadReport::Status::CannotOpen;
+        report.detail = systemError(QStringLiteral("Cannot open"), path);
+        return report;
+    }
+    const rollbackjournal::Journal *undo = recovery.journal ? &*recovery.journal : nullptr;
+    readRecords(m_ops, fd, path, undo, table, report); // the report says how far it got
+    m_ops.close(fd);
+    report.recordsRead = table.DayCount();
+    return report;
+}
+
 SaveReport DayFile::saveDay(const QString &path, DayTable &table, QDate day, const DayThings &things)
 {
-    SaveReport report;
-    std::array<QByteArray, 5> texts;
-    for (size_t i = 0; i < things.size(); ++i) {
-        const auto encoded = gbk::encode(things[i].text);
-        if (!encoded) {
-            report.status = SaveReport::Status::NoGbkForm;
-            report.detail = QStringLiteral("Thing %1 has characters without a GBK form").arg(i + 1);
-            return report;
-        }
-        texts[i] = *encoded;
-    }
+    return saveDays(path, table, {{day, things}});
+}
 
-    const double date = oledate::fromDate(day);
-    int missing = 0;
-    for (qint32 no = 1; no <= 5; ++no)
-        missing += table.find(date, no) ? 0 : 1;
+SaveReport DayFile::saveDays(const QString &path, DayTable &table, const std::vector<std::pair<QDate, DayThings>> &days)
+{
+    SaveReport report;
+    std::vector<std::array<QByteArray, 5>> texts(days.size());
+    qint64 missing = 0;
+    for (size_t d = 0; d < days.size(); ++d) {
+        const auto &[day, things] = days[d];
+        for (size_t i = 0; i < things.size(); ++i) {
+            const auto encoded = gbk::encode(things[i].text);
+            if (!encoded) {
+                report.status = SaveReport::Status::NoGbkForm;
+                report.detail = QStringLiteral("Thing %1 of %2 has characters without a GBK form")
+                                    .arg(i + 1)
+                                    .arg(day.toString(Qt::ISODate));
+                return report;
+            }
+            texts[d][i] = *encoded;
+        }
+        for (qint32 no = 1; no <= 5; ++no)
+            missing += table.find(oledate::fromDate(day), no) ? 0 : 1;
+    }
     if (qint64(table.DayCount()) + missing > DayTable::DayCapacity) {
         report.status = SaveReport::Status::TableFull;
         report.detail = QStringLiteral("The day book is full (%1 records)").arg(DayTable::DayCapacity);
         return report;
     }
 
-    for (qint32 no = 1; no <= 5; ++no) {
-        const qint32 index = *table.findOrAppend(date, no);
-        table.setThing(index, texts[size_t(no - 1)], things[size_t(no - 1)].done);
-        m_pending.insert(index);
+    for (size_t d = 0; d < days.size(); ++d) {
+        const auto &[day, things] = days[d];
+        for (qint32 no = 1; no <= 5; ++no) {
+            const qint32 index = *table.findOrAppend(oledate::fromDate(day), no);
+            table.setThing(index, texts[d][size_t(no - 1)], things[size_t(no - 1)].done);
+            m_pending.insert(index);
+        }
     }
+    // One journal covers every slot, so the days reach the disk together or not at all.
     return writePending(path, table);
 }
 

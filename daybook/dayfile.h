@@ -9,6 +9,8 @@
 #include <array>
 #include <limits>
 #include <set>
+#include <utility>
+#include <vector>
 
 class FileOps;
 
@@ -77,9 +79,15 @@ public:
     // Replaces the table's records with the file's, creating an empty file when there is none.
     LoadReport load(const QString &path, DayTable &table);
 
+    // The same without changing anything on disk: no file is created and an unfinished save is
+    // not undone on disk but read through, so the table holds what the next load would give.
+    LoadReport read(const QString &path, DayTable &table) const;
+
     // Stores the five things of day in the table (find-or-append of each position) and writes
     // their slots, together with any slots kept back by earlier saves.
     SaveReport saveDay(const QString &path, DayTable &table, QDate day, const DayThings &things);
+    // The same for several days, written as one save: all of them reach the disk or none.
+    SaveReport saveDays(const QString &path, DayTable &table, const std::vector<std::pair<QDate, DayThings>> &days);
 
     // Writes the slots kept back by earlier saves.
     SaveReport flushPending(const QString &path, const DayTable &table);

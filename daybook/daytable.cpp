@@ -30,11 +30,15 @@ QByteArrayView DayTable::text(qint32 index) const
     return QByteArrayView(m_text.data() + r.textOffset, r.textLength);
 }
 
-std::pair<quint32, quint8> DayTable::storeText(QByteArrayView text)
+QByteArrayView DayTable::storedText(QByteArrayView text)
 {
     // Cutting may leave a space at the new end; the file would lose it on the next load anyway.
-    const QByteArrayView fitted =
-        recordimage::trimSpaces(gbk::fit(recordimage::trimSpaces(text), recordimage::ThingTextBytes));
+    return recordimage::trimSpaces(gbk::fit(recordimage::trimSpaces(text), recordimage::ThingTextBytes));
+}
+
+std::pair<quint32, quint8> DayTable::storeText(QByteArrayView text)
+{
+    const QByteArrayView fitted = storedText(text);
     const auto offset = quint32(m_text.size());
     m_text.insert(m_text.end(), fitted.begin(), fitted.end());
     return {offset, quint8(fitted.size())};

@@ -45,6 +45,9 @@ public:
 
     // The text and completion of a record; its day and position never change.
     void setThing(qint32 index, QByteArrayView text, bool done);
+    // What setThing keeps of a GBK text: without leading and trailing spaces, cut to the day
+    // file's 160 bytes at a character boundary.
+    static QByteArrayView storedText(QByteArrayView text);
 
 private:
     struct Row

@@ -175,6 +175,32 @@ Recovery recover(FileOps &ops, const QString &dayFilePath)
     return r;
 }
 
+Recovery preview(FileOps &ops, const QString &dayFilePath)
+{
+    Recovery r;
+    const QString journalPath = pathFor(dayFilePath);
+    const int fd = ops.open(journalPath, O_RDONLY);
+    if (fd < 0) {
+        if (errno != ENOENT) {
+            r.outcome = Outcome::Unreadable;
+            r.detail = systemError("Cannot open", journalPath);
+        }
+        return r;
+    }
+    const off_t size = ops.size(fd);
+    QByteArray bytes(size < 0 || size > MaxJournalBytes ? 0 : qsizetype(size), Qt::Uninitialized);
+    const bool read = size >= 0 && readAll(ops, fd, bytes.data(), size_t(bytes.size()), 0) == ssize_t(bytes.size());
+    ops.close(fd);
+    if (!read) {
+        r.outcome = Outcome::Unreadable;
+        r.detail = systemError("Cannot read", journalPath);
+        return r;
+    }
+    r.journal = size <= MaxJournalBytes ? decode(bytes) : std::nullopt;
+    r.outcome = r.journal ? Outcome::RollbackPending : Outcome::Discarded;
+    return r;
+}
+
 bool store(FileOps &ops, const QString &dayFilePath, const Journal &journal, QString *detail)
 {
     const QString journalPath = pathFor(dayFilePath);

@@ -61,6 +61,11 @@ struct Recovery
 // Undoes an unfinished save of the day file at dayFilePath, if there is one.
 Recovery recover(FileOps &ops, const QString &dayFilePath);
 
+// What recover() would find, worked out without writing anything: RollbackPending with the
+// journal to read the day file through, Discarded for a journal recovery would drop (the file
+// reads as it is), NoJournal or Unreadable as recover() reports them.
+Recovery preview(FileOps &ops, const QString &dayFilePath);
+
 // Writes the journal and makes it and its name durable. False with detail set on failure, in
 // which case the day file must not be touched.
 bool store(FileOps &ops, const QString &dayFilePath, const Journal &journal, QString *detail);
