@@ -1,0 +1,141 @@
+// tallyleaf-tool: export the day book to iCalendar or CSV, import things from CSV.
+#include "arguments.h"
+#include "csv.h"
+#include "dayfilelocation.h"
+#include "dayfilelock.h"
+#include "exitstatus.h"
+#include "exportthings.h"
+#include "icalendar.h"
+#include "importcsv.h"
+#include "steadyread.h"
+#include "timesource.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <cstdio>
+
+namespace {
+
+// Messages name the file as the user typed it or as the location rule found it.
+int fail(int status, const QString &message)
+{
+    std::fprintf(stderr, "tallyleaf-tool: %s\n", qPrintable(message));
+    return status;
+}
+
+int writeOutput(const QString &output, const QByteArray &bytes)
+{
+    if (output.isEmpty()) {
+        QFile out;
+        if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
+            return fail(NotWritten, QStringLiteral("cannot write to standard output: %1").arg(out.errorString()));
+        return Success;
+    }
+    // Whole or not at all: a failed export leaves no half-written file behind.
+    QSaveFile out(output);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        return fail(NotWritten, QStringLiteral("cannot write %1: %2").arg(output, out.errorString()));
+    return Success;
+}
+
+int exportThings(const Command &command, const QString &dayFilePath)
+{
+    DayTable table;
+    const SteadyRead read = readSteadily(dayFilePath, table);
+    if (read.tooManyChanges)
+        return fail(InUse, QStringLiteral("%1 kept changing while it was read; try again").arg(dayFilePath));
+    if (!read.report.ok())
+        return fail(Unreadable, read.report.detail);
+
+    const std::vector<DatedThing> things = thingsBetween(table, command.from, command.to);
+    const QByteArray bytes = command.format == Command::Format::ICalendar
+        ? icalendar(things, SystemTime().now())
+        : csv::write(things, command.excel);
+    return writeOutput(command.output, bytes);
+}
+
+int importThings(const Command &command, const QString &dayFilePath)
+{
+    const QString &input = command.inputFile;
+    QFile file(input);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(Unreadable, QStringLiteral("cannot read %1: %2").arg(input, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(Unreadable, QStringLiteral("cannot read %1: %2").arg(input, file.errorString()));
+
+    QString error;
+    const std::optional<std::vector<csv::Record>> records = csv::parse(bytes, &error);
+    if (!records)
+        return fail(Unreadable, QStringLiteral("%1: %2").arg(input, error));
+    const ImportRows checked = checkRows(*records);
+    for (const QString &problem : checked.problems)
+        fail(Unreadable, QStringLiteral("%1: %2").arg(input, problem));
+    if (!checked.problems.isEmpty())
+        return fail(Unreadable, QStringLiteral("nothing imported: %1 has %2 faulty row(s)")
+                                               .arg(input)
+                                               .arg(checked.problems.size()));
+
+    // The running program is the day file's one writer: its saves would overwrite ours.
+    DayFileLock lock(dayFilePath);
+    switch (lock.acquire()) {
+    case DayFileLock::Status::Locked:
+        break;
+    case DayFileLock::Status::HeldByOther:
+        return fail(InUse, QStringLiteral("nothing imported: %1 is in use by Tallyleaf (process %2); close it and "
+                                          "import again")
+                               .arg(dayFilePath)
+                               .arg(lock.holderPid()));
+    case DayFileLock::Status::Failed:
+        return fail(NotWritten, QStringLiteral("nothing imported: %1").arg(lock.detail()));
+    }
+
+    DayTable table;
+    DayFile dayFile;
+    const LoadReport load = dayFile.load(dayFilePath, table);
+    if (!load.ok())
+        return fail(Unreadable, QStringLiteral("nothing imported: %1").arg(load.detail));
+
+    for (const QString &note : checked.notes)
+        std::fprintf(stderr, "tallyleaf-tool: %s: %s\n", qPrintable(input), qPrintable(note));
+    const std::vector<std::pair<QDate, DayThings>> days = changedDays(table, checked);
+    if (!days.empty()) {
+        const SaveReport save = dayFile.saveDays(dayFilePath, table, days);
+        switch (save.status) {
+        case SaveReport::Status::OnDisk:
+            break;
+        case SaveReport::Status::NoGbkForm: // a text already in the day file that cannot be read back
+            return fail(Unreadable, QStringLiteral("nothing imported: %1: %2").arg(dayFilePath, save.detail));
+        case SaveReport::Status::TableFull:
+        case SaveReport::Status::NotOnDisk:
+            // The journal undoes whatever part reached the file, at the next start or import.
+            return fail(NotWritten, QStringLiteral("nothing imported: %1: %2").arg(dayFilePath, save.detail));
+        }
+    }
+    std::printf("%s\n", qPrintable(QStringLiteral("%1: %2 row(s) read, %3 day(s) changed in %4")
+                                       .arg(input)
+                                       .arg(checked.rows.size())
+                                       .arg(days.size())
+                                       .arg(QDir::toNativeSeparators(dayFilePath))));
+    return Success;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // The program's name picks the user's data folder, so the tool finds the program's day file.
+    QCoreApplication::setApplicationName(QStringLiteral("Tallyleaf"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TALLYLEAF_VERSION));
+
+    const std::variant<Command, int> parsed = parseArguments(QCoreApplication::arguments());
+    if (const int *status = std::get_if<int>(&parsed))
+        return *status;
+    const Command &command = std::get<Command>(parsed);
+    const QString dayFilePath = command.dayFile.isEmpty() ? defaultDayFilePath() : command.dayFile;
+    return command.kind == Command::Kind::Export ? exportThings(command, dayFilePath)
+                                                 : importThings(command, dayFilePath);
+}
