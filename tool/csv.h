@@ -27,8 +27,9 @@ struct Record
 };
 
 // The records of a UTF-8 file; a byte-order mark, blank lines and the last line break are not
-// records. Lines may end in CRLF or LF. Nothing, with error naming the row, when a quoted field
-// is not closed, text follows a closing quote, or a field is not UTF-8.
+// records. Lines may end in CRLF or LF; a quote inside an unquoted field is taken as it is.
+// Nothing, with error naming the row, when a quoted field is not closed, text follows a closing
+// quote, or a field is not UTF-8.
 std::optional<std::vector<Record>> parse(QByteArrayView bytes, QString *error);
 
 } // namespace csv

@@ -77,20 +77,21 @@ ImportRows checkRows(const std::vector<csv::Record> &records)
 
 std::vector<std::pair<QDate, DayThings>> changedDays(const DayTable &table, const ImportRows &checked)
 {
-    std::map<qint64, DayThings> days; // Julian day → its things, in order of days
+    std::map<qint64, std::pair<DayThings, DayThings>> days; // Julian day → (its things now, to be saved)
     for (const auto &[row, thing] : checked.rows) {
         auto it = days.find(thing.day.toJulianDay());
-        if (it == days.end())
-            it = days.emplace(thing.day.toJulianDay(), thingsOfDay(table, thing.day)).first;
-        it->second[size_t(thing.number - 1)] = ThingInput{thing.text, thing.done};
+        if (it == days.end()) {
+            const DayThings now = thingsOfDay(table, thing.day);
+            it = days.emplace(thing.day.toJulianDay(), std::pair{now, now}).first;
+        }
+        it->second.second[size_t(thing.number - 1)] = ThingInput{thing.text, thing.done};
     }
     std::vector<std::pair<QDate, DayThings>> changed;
-    for (const auto &[julian, things] : days) {
-        const QDate day = QDate::fromJulianDay(julian);
-        const DayThings now = thingsOfDay(table, day);
-        for (size_t k = 0; k < things.size(); ++k) {
-            if (!sameThing(things[k], now[k])) {
-                changed.emplace_back(day, things);
+    for (const auto &[julian, day] : days) {
+        const auto &[now, saved] = day;
+        for (size_t k = 0; k < saved.size(); ++k) {
+            if (!sameThing(saved[k], now[k])) {
+                changed.emplace_back(QDate::fromJulianDay(julian), saved);
                 break;
             }
         }
