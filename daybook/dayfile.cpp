@@ -37,51 +37,7 @@ std::vector<std::pair<qint32, qint32>> runsOf(const std::set<qint32> &slotNumber
 // Reads every whole record of the open day file into table, through undo when a save is to be
 // undone. False when reading stopped early; report says why.
 bool readRecords(FileOps &ops, int fd, const QString &path, const rollbackjournal::Journal *undo, DayTable &table,
-                 LoadReport &report)
-{
-    // Through undo, the file reads as it was before the unfinished save.
-    // Reading stops at the length the file has now, so that a file that never ends (a device,
-    // a wrong path) cannot hold up the start.
-    const qint64 length = std::max<qint64>(0, std::min<qint64>(ops.size(fd), undo ? undo->oldLength : LLONG_MAX));
-    const qint64 end = length;
-    const qint64 wholeRecords =
-        length < recordimage::ImageLength ? 0 : (qint64(length) - recordimage::ImageLength) / recordimage::SlotLength + 1;
-    table.clear();
-    // Room for typical texts; pages that stay unused are never touched, so cost no memory.
-    table.reserve(qint32(std::min<qint64>(wholeRecords, DayTable::DayCapacity)), qsizetype(wholeRecords) * 32);
-
-    std::vector<char> buffer(size_t(std::clamp<qint64>(length, recordimage::SlotLength,
-                                                       SlotsPerRead * recordimage::SlotLength)));
-    off_t offset = 0;
-    bool failed = false;
-    while (offset < end) {
-        const size_t wanted = size_t(std::min<qint64>(qint64(buffer.size()), end - offset));
-        const ssize_t n = readAll(ops, fd, buffer.data(), wanted, offset);
-        if (n < 0) {
-            failed = true;
-            report.status = LoadReport::Status::ReadFailed;
-            report.detail = systemError(QStringLiteral("Cannot read"), path);
-            break;
-        }
-        if (undo)
-            rollbackjournal::overlay(*undo, offset, buffer.data(), n);
-        // A slot counts once its 178-byte image is there; the 22 bytes after it carry nothing.
-        qsizetype at = 0;
-        for (; at + recordimage::ImageLength <= n; at += recordimage::SlotLength) {
-            if (!table.appendImage(
-                    std::span<const char, recordimage::ImageLength>(buffer.data() + at, recordimage::ImageLength))) {
-                failed = true;
-                report.status = LoadReport::Status::TooManyRecords;
-                report.detail = QStringLiteral("%1 holds more than %2 records").arg(path).arg(DayTable::DayCapacity);
-                break;
-            }
-        }
-        if (failed || size_t(n) < wanted)
-            break;
-        offset += n;
-    }
-    return !failed;
-}
+                 LoadReport &report);
 
 } // namespace
 
@@ -281,3 +237,54 @@ bool DayFile::writeAtomically(const QString &path, const DayTable &table, const 
     m_ops.close(fd); // after fsync, a failing close loses nothing
     return rollbackjournal::retire(m_ops, path, detail);
 }
+
+namespace {
+
+bool readRecords(FileOps &ops, int fd, const QString &path, const rollbackjournal::Journal *undo, DayTable &table,
+                 LoadReport &report)
+{
+    // Through undo, the file reads as it was before the unfinished save.
+    // Reading stops at the length the file has now, so that a file that never ends (a device,
+    // a wrong path) cannot hold up the start.
+    const qint64 length = std::max<qint64>(0, std::min<qint64>(ops.size(fd), undo ? undo->oldLength : LLONG_MAX));
+    const qint64 end = length;
+    const qint64 wholeRecords =
+        length < recordimage::ImageLength ? 0 : (qint64(length) - recordimage::ImageLength) / recordimage::SlotLength + 1;
+    table.clear();
+    // Room for typical texts; pages that stay unused are never touched, so cost no memory.
+    table.reserve(qint32(std::min<qint64>(wholeRecords, DayTable::DayCapacity)), qsizetype(wholeRecords) * 32);
+
+    std::vector<char> buffer(size_t(std::clamp<qint64>(length, recordimage::SlotLength,
+                                                       SlotsPerRead * recordimage::SlotLength)));
+    off_t offset = 0;
+    bool failed = false;
+    while (offset < end) {
+        const size_t wanted = size_t(std::min<qint64>(qint64(buffer.size()), end - offset));
+        const ssize_t n = readAll(ops, fd, buffer.data(), wanted, offset);
+        if (n < 0) {
+            failed = true;
+            report.status = LoadReport::Status::ReadFailed;
+            report.detail = systemError(QStringLiteral("Cannot read"), path);
+            break;
+        }
+        if (undo)
+            rollbackjournal::overlay(*undo, offset, buffer.data(), n);
+        // A slot counts once its 178-byte image is there; the 22 bytes after it carry nothing.
+        qsizetype at = 0;
+        for (; at + recordimage::ImageLength <= n; at += recordimage::SlotLength) {
+            if (!table.appendImage(
+                    std::span<const char, recordimage::ImageLength>(buffer.data() + at, recordimage::ImageLength))) {
+                failed = true;
+                report.status = LoadReport::Status::TooManyRecords;
+                report.detail = QStringLiteral("%1 holds more than %2 records").arg(path).arg(DayTable::DayCapacity);
+                break;
+            }
+        }
+        if (failed || size_t(n) < wanted)
+            break;
+        offset += n;
+    }
+    return !failed;
+}
+
+} // namespace
