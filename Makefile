@@ -1,4 +1,5 @@
 # The two everyday commands: `make run` and `make test`. Both install what is missing first.
+# A fresh Debian has no make: the README runs scripts/install-deps (bash and apt only) before them.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: deps build run test test-asan bench clean

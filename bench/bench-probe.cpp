@@ -11,6 +11,7 @@
 //                                          then the calendar opened and drawn, twice
 #include "frm_date.h"
 #include "frm_main.h"
+#include "fileops.h"
 #include "module_pub.h"
 #include "oledate.h"
 #include "windowstand-ins.h"
@@ -68,7 +69,7 @@ int residentMemory(int argc, char *argv[])
         return usage();
     }
 
-    Module_pub pub;
+    Module_pub pub{FileOps::system()};
     if (argc == 4) {
         pub.DayFilePath = QString::fromLocal8Bit(argv[3]);
         const LoadReport report = pub.dayFile.load(pub.DayFilePath, pub.DayTable);
@@ -88,7 +89,7 @@ int residentMemory(int argc, char *argv[])
 int timeLoad(const char *path)
 {
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     const auto start = Clock::now();
     const LoadReport report = file.load(QString::fromLocal8Bit(path), table);
     const double ms = msSince(start);
@@ -127,7 +128,7 @@ int timeRead(const char *path)
 int timeCalendar(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    Module_pub pub;
+    Module_pub pub{FileOps::system()};
     SetTime time; // set to the book's last day once it is loaded, so the calendar opens on things
     SilentPrompts prompts;
     frm_main window(pub, time, prompts);

@@ -192,7 +192,7 @@ void BM_BulkSave(benchmark::State &state)
         writes.push_back(msSince(start));
 
         start = Clock::now();
-        const auto result = bulkfile::save(path, table);
+        const auto result = bulkfile::save(FileOps::system(), path, table);
         const double ms = msSince(start);
         if (!result.ok || result.records != BulkRecords) {
             state.SkipWithError(qPrintable(result.error));
@@ -217,7 +217,7 @@ void BM_BulkLoad(benchmark::State &state)
     {
         BulkTable table;
         fillBulkTable(table);
-        if (!bulkfile::save(path, table).ok) {
+        if (!bulkfile::save(FileOps::system(), path, table).ok) {
             state.SkipWithError("cannot write the bulk file");
             return;
         }
@@ -234,7 +234,7 @@ void BM_BulkLoad(benchmark::State &state)
 
         BulkTable table;
         start = Clock::now();
-        const auto result = bulkfile::load(path, table);
+        const auto result = bulkfile::load(FileOps::system(), path, table);
         const double ms = msSince(start);
         if (!result.ok || result.records != BulkRecords) {
             state.SkipWithError("the bulk load failed");

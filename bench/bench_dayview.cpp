@@ -3,6 +3,7 @@
 // These measure the work behind the windows, without widgets; bench_windows measures the windows.
 #include "benchsupport.h"
 #include "dayfile.h"
+#include "fileops.h"
 #include "gbk.h"
 #include "monthgrid.h"
 #include "oledate.h"
@@ -84,7 +85,7 @@ void timeFirstCallAfterLoad(benchmark::State &state, double limitMs, const QStri
     std::vector<double> times;
     for (auto _ : state) {
         DayTable table; // not the shared table: that one has been used by the benchmarks above
-        if (!DayFile().load(dayFile(state.range(0)), table).ok()) {
+        if (!DayFile(FileOps::system()).load(dayFile(state.range(0)), table).ok()) {
             state.SkipWithError("cannot load the day file");
             return;
         }

@@ -6,6 +6,7 @@
 #include "benchsupport.h"
 #include "frm_date.h"
 #include "frm_main.h"
+#include "fileops.h"
 #include "module_pub.h"
 #include "oledate.h"
 #include "windowstand-ins.h"
@@ -31,7 +32,7 @@ const QString Instant = QStringLiteral("100 ms (\"instant\")");
 // book's last day. One per size for the whole run: the table is what costs memory.
 struct Started
 {
-    Module_pub pub;
+    Module_pub pub{FileOps::system()};
     SetTime time;
     SilentPrompts prompts;
     frm_main window{pub, time, prompts};

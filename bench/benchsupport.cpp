@@ -1,6 +1,7 @@
 #include "benchsupport.h"
 
 #include "dayfile.h"
+#include "fileops.h"
 #include "dayfilegen.h"
 
 #include <QCoreApplication>
@@ -65,7 +66,7 @@ const DayTable &loadedTable(qint64 records)
     auto &table = tables[records];
     if (!table) {
         table = std::make_unique<DayTable>();
-        DayFile file;
+        DayFile file(FileOps::system());
         const auto report = file.load(dayFile(records), *table);
         if (!report.ok()) {
             std::fprintf(stderr, "cannot load the day file: %s\n", qPrintable(report.detail));

@@ -19,11 +19,6 @@ void CalendarCell::print(std::vector<monthgrid::Line> lines)
     update();
 }
 
-void CalendarCell::erase()
-{
-    print({});
-}
-
 void CalendarCell::setSunken(bool sunken)
 {
     if (sunken == m_sunken)

@@ -20,7 +20,6 @@ public:
     // What the cell shows; it paints from this alone, so repaints and border changes keep it.
     const std::vector<monthgrid::Line> &lines() const { return m_lines; }
     void print(std::vector<monthgrid::Line> lines);
-    void erase();
 
     bool isSunken() const { return m_sunken; }
     void setSunken(bool sunken);

@@ -1,15 +1,21 @@
 #pragma once
 
-// The main window's day-view procedures, as the calendar calls them when the user picks a day.
-// The main window implements this; the calendar never includes the main window itself.
+#include <QDate>
+
+// What other windows may ask of the main window. The main window implements this; the calendar
+// and the other windows never include the main window itself.
 class DayViewHost
 {
 public:
     virtual ~DayViewHost() = default;
 
-    virtual void td_save() = 0;    // writes the shown day
-    virtual void td_caption() = 0; // "今天：" or "日期：" and the shown day
-    virtual void td_clear() = 0;   // empties the view
-    virtual void td_showday() = 0; // fills the view with the shown day's things
-    virtual void showMainWindow() = 0; // makes the main window visible and active again
+    // The one road for changing the shown day: writes the shown day, then shows day (date,
+    // caption, view). True when day is now shown, also when the day book took the shown day but
+    // the disk did not (the user is told once; the slots go out with the next save). False when
+    // the shown day could not be taken or day is outside the date range: the user has been told,
+    // the window shows what it showed and its changes stay unsaved.
+    [[nodiscard]] virtual bool goToDay(QDate day) = 0;
+
+    // Makes the main window visible and active again.
+    virtual void showMainWindow() = 0;
 };

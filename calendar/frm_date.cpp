@@ -250,7 +250,6 @@ std::optional<QDate> frm_date::listedMonth() const
 
 void frm_date::cal_showmonth(QDate d)
 {
-    MonthShown = d;
     const monthgrid::Month month = monthgrid::fill(m_pub.DayTable, d, m_time.today());
     for (int i = 0; i < DayCells; ++i) {
         const monthgrid::Cell &cell = month[size_t(i)];
@@ -302,16 +301,17 @@ void frm_date::pic_calendar_Click(int index)
     if (index < 0 || index >= DayCells || m_dayLabels[size_t(index)]->text().isEmpty())
         return;
 
-    m_host.td_save();
+    // Without a year and month to read back, the main window shows its own day again.
+    QDate picked = m_pub.ShownDate;
     if (const auto month = listedMonth()) {
-        const QDate picked(month->year(), month->month(), m_dayLabels[size_t(index)]->text().toInt());
-        if (picked.isValid() && oledate::inRange(picked))
-            m_pub.ShownDate = picked;
+        const QDate day(month->year(), month->month(), m_dayLabels[size_t(index)]->text().toInt());
+        if (day.isValid() && oledate::inRange(day))
+            picked = day;
     }
-    hide(); // ends the modal display before the main window changes
-    m_host.td_caption();
-    m_host.td_clear();
-    m_host.td_showday();
+    hide(); // ends the modal display before the main window changes or says why it cannot
+    // When the shown day cannot be kept the main window stays on it and has told the user why;
+    // the calendar closes either way, so that the user can mend that day.
+    [[maybe_unused]] const bool moved = m_host.goToDay(picked);
     close(); // deletes the window when open() built it
     m_host.showMainWindow();
 }

@@ -68,5 +68,4 @@ private:
     std::array<ClickableLabel *, DayCells> m_dayLabels{};
 
     bool CalendarReady = false;
-    QDate MonthShown;
 };

@@ -13,15 +13,12 @@ namespace {
 class PrintingHost final : public DayViewHost
 {
 public:
-    explicit PrintingHost(const Module_pub &pub) : m_pub(pub) {}
-    void td_save() override {}
-    void td_caption() override { std::printf("picked %s\n", qPrintable(m_pub.ShownDate.toString(Qt::ISODate))); }
-    void td_clear() override {}
-    void td_showday() override {}
+    bool goToDay(QDate day) override
+    {
+        std::printf("picked %s\n", qPrintable(day.toString(Qt::ISODate)));
+        return true;
+    }
     void showMainWindow() override { QApplication::quit(); }
-
-private:
-    const Module_pub &m_pub;
 };
 
 void add(Module_pub &pub, QDate day, int thingNo, const QString &text, bool done)
@@ -40,7 +37,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const SystemTime time;
-    Module_pub pub;
+    Module_pub pub(FileOps::system()); // nothing here writes
     pub.ShownDate = time.today();
 
     // A few days around today: finished, unfinished before and after today, and a long line.
@@ -55,7 +52,7 @@ int main(int argc, char *argv[])
     for (int n = 1; n <= 5; ++n)
         add(pub, today.addDays(5), n, QStringLiteral("事情%1").arg(n), n % 2 == 0);
 
-    PrintingHost host(pub);
+    PrintingHost host;
     frm_date::open(pub, time, host);
     return app.exec();
 }

@@ -44,11 +44,10 @@ QString defaultPath()
     return QDir(QDir::tempPath()).filePath(QStringLiteral("things10w.dat"));
 }
 
-Result save(const QString &path, const BulkTable &table, qint32 count)
+Result save(FileOps &ops, const QString &path, const BulkTable &table, qint32 count)
 {
     Result result;
     count = qBound(0, count, BulkTable::BulkCapacity);
-    FileOps &ops = FileOps::system();
     const int fd = ops.open(path, O_WRONLY | O_CREAT);
     if (fd < 0) {
         result.error = systemError("Cannot open", path);
@@ -76,10 +75,9 @@ Result save(const QString &path, const BulkTable &table, qint32 count)
     return result;
 }
 
-Result load(const QString &path, BulkTable &table)
+Result load(FileOps &ops, const QString &path, BulkTable &table)
 {
     Result result;
-    FileOps &ops = FileOps::system();
     int fd = ops.open(path, O_RDWR | O_CREAT);
     if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
         fd = ops.open(path, O_RDONLY);

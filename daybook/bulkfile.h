@@ -4,13 +4,14 @@
 
 #include <QString>
 
+class FileOps;
 class TimeSource;
 
 // The test tools' bulk file: BulkTable's records in 200-byte slots, moved with one write or one
 // read of the whole file instead of one call per slot.
 namespace bulkfile {
 
-struct Result
+struct [[nodiscard]] Result
 {
     bool ok = false;
     qint32 records = 0; // written, or read from the file
@@ -25,9 +26,9 @@ void fillForTest(BulkTable &table, const TimeSource &time);
 QString defaultPath();
 
 // Writes entries 1 to count of table to slots 1 to count. Slots beyond them are left as they are.
-Result save(const QString &path, const BulkTable &table, qint32 count = BulkTable::BulkCapacity);
+Result save(FileOps &ops, const QString &path, const BulkTable &table, qint32 count = BulkTable::BulkCapacity);
 
 // Reads up to BulkCapacity records into entries 1 onwards; entries past the file's end are blank.
-Result load(const QString &path, BulkTable &table);
+Result load(FileOps &ops, const QString &path, BulkTable &table);
 
 } // namespace bulkfile

@@ -42,14 +42,12 @@ bool readRecords(FileOps &ops, int fd, const QString &path, const rollbackjourna
 } // namespace
 
 DayFile::DayFile(FileOps &ops) : m_ops(ops) {}
-DayFile::DayFile() : m_ops(FileOps::system()) {}
 
 LoadReport DayFile::load(const QString &path, DayTable &table)
 {
     LoadReport report;
     const rollbackjournal::Recovery recovery = rollbackjournal::recover(m_ops, path);
     report.recovery = recovery.outcome;
-    report.recoveryDetail = recovery.detail;
     if (recovery.outcome == rollbackjournal::Outcome::Unreadable) {
         // The file may hold half a save; showing it could show a day half old and half new.
         report.status = LoadReport::Status::JournalUnreadable;
@@ -83,7 +81,6 @@ LoadReport DayFile::read(const QString &path, DayTable &table) const
     LoadReport report;
     const rollbackjournal::Recovery recovery = rollbackjournal::preview(m_ops, path);
     report.recovery = recovery.outcome;
-    report.recoveryDetail = recovery.detail;
     if (recovery.outcome == rollbackjournal::Outcome::Unreadable) {
         report.status = LoadReport::Status::JournalUnreadable;
         report.detail = recovery.detail;

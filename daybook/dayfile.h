@@ -15,7 +15,7 @@
 class FileOps;
 
 // What a load of the day file did.
-struct LoadReport
+struct [[nodiscard]] LoadReport
 {
     enum class Status {
         Loaded,         // every whole record of the file is in the table
@@ -32,7 +32,6 @@ struct LoadReport
     // With RollbackPending the table shows the file as it was before that save, but the file
     // itself could not be repaired yet; every save repairs it first or fails.
     rollbackjournal::Outcome recovery = rollbackjournal::Outcome::NoJournal;
-    QString recoveryDetail;
 
     bool ok() const { return status == Status::Loaded; }
 };
@@ -40,7 +39,7 @@ struct LoadReport
 // What a save did. A save never claims success for a slot that did not reach the disk, and a
 // save is all or nothing on disk: until it reports OnDisk, a crash or a failure leaves the file
 // as it was before the save (after the next load or save undoes the unfinished part).
-struct SaveReport
+struct [[nodiscard]] SaveReport
 {
     enum class Status {
         OnDisk,      // the day and everything kept back earlier are written and synced
@@ -74,7 +73,6 @@ class DayFile
 {
 public:
     explicit DayFile(FileOps &ops);
-    DayFile();
 
     // Replaces the table's records with the file's, creating an empty file when there is none.
     LoadReport load(const QString &path, DayTable &table);

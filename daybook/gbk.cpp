@@ -46,9 +46,12 @@ QStringDecoder &decoder()
 
 bool isLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 
-} // namespace
+constexpr char32_t StandInBase = 0xF0000;
+// Both halves of a stand-in's UTF-16 form: the high one is shared by all of them.
+constexpr char16_t StandInHigh = u'\xDB80';
+constexpr char16_t StandInLowBase = u'\xDC00';
 
-std::optional<QByteArray> encode(QStringView text)
+std::optional<QByteArray> encodeByCodec(QStringView text)
 {
     if (text.isEmpty())
         return QByteArray();
@@ -56,6 +59,87 @@ std::optional<QByteArray> encode(QStringView text)
     QByteArray bytes = e.encode(text);
     if (e.hasError())
         return std::nullopt;
+    return bytes;
+}
+
+QString decodeByCodec(QByteArrayView bytes)
+{
+    return decoder().decode(bytes);
+}
+
+// The byte a stand-in at text[i] keeps, or -1 when text[i] does not start one.
+int standInByte(QStringView text, qsizetype i)
+{
+    if (text[i] != QChar(StandInHigh) || i + 1 >= text.size())
+        return -1;
+    const int low = text[i + 1].unicode() - StandInLowBase;
+    return low >= 0x80 && low <= 0xFF ? low : -1;
+}
+
+// Characters one at a time: a GBK pair or a single byte that survives the round trip is a
+// character; any other byte becomes a stand-in.
+QString decodeKeepingBytes(QByteArrayView bytes)
+{
+    QString text;
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            text += QLatin1Char(char(b));
+            ++i;
+            continue;
+        }
+        bool placed = false;
+        for (const qsizetype width : {qsizetype(2), qsizetype(1)}) {
+            if (width == 2 && (!isLeadByte(b) || i + 1 >= bytes.size()))
+                continue;
+            const QByteArrayView unit = bytes.sliced(i, width);
+            const QString ch = decodeByCodec(unit);
+            const auto back = ch.isEmpty() ? std::nullopt : encodeByCodec(ch);
+            if (back && *back == unit) {
+                text += ch;
+                i += width;
+                placed = true;
+                break;
+            }
+        }
+        if (!placed) {
+            text += QChar(StandInHigh);
+            text += QChar(char16_t(StandInLowBase + b));
+            ++i;
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+char32_t standInFor(unsigned char byte)
+{
+    return StandInBase + byte;
+}
+
+std::optional<QByteArray> encode(QStringView text)
+{
+    if (!text.contains(QChar(StandInHigh)))
+        return encodeByCodec(text);
+    // Runs of characters go through the codec; stand-ins become their bytes again.
+    QByteArray bytes;
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        const int kept = i < text.size() ? standInByte(text, i) : -1;
+        if (kept < 0 && i < text.size())
+            continue;
+        const auto run = encodeByCodec(text.sliced(runStart, i - runStart));
+        if (!run)
+            return std::nullopt;
+        bytes += *run;
+        if (kept >= 0) {
+            bytes += char(kept);
+            runStart = i + 2;
+            ++i;
+        }
+    }
     return bytes;
 }
 
@@ -78,7 +162,11 @@ QString decode(QByteArrayView bytes)
     }
     if (ascii)
         return QString::fromLatin1(bytes);
-    return decoder().decode(bytes);
+    // Nearly always the codec's text gives the bytes back; only foreign bytes need the slow walk.
+    QString text = decodeByCodec(bytes);
+    if (const auto back = encodeByCodec(text); back && *back == bytes)
+        return text;
+    return decodeKeepingBytes(bytes);
 }
 
 QByteArrayView fit(QByteArrayView bytes, qsizetype maxBytes)

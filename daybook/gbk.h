@@ -8,7 +8,15 @@
 
 // Things are stored in the GBK code page (Windows code page 936), as day files have always been.
 // A character without a GBK form is never replaced by something else: encoding reports it instead.
+//
+// Stored bytes that do not decode to a character and back (a damaged file, another program's
+// bytes) are kept: each becomes a stand-in, the private-use character U+F0000 plus the byte, which
+// shows as a box, and encoding turns a stand-in back into its byte. A day holding such bytes
+// therefore saves them unchanged unless the user deletes them.
 namespace gbk {
+
+// The stand-in for a stored byte (0x80 to 0xFF) that is not part of a GBK character.
+char32_t standInFor(unsigned char byte);
 
 // The GBK bytes of text, or nothing when some character has no GBK form.
 std::optional<QByteArray> encode(QStringView text);
@@ -16,7 +24,10 @@ std::optional<QByteArray> encode(QStringView text);
 // Whether every character of text has a GBK form.
 bool canEncode(QStringView text);
 
-// Bytes that are not valid GBK decode to U+FFFD.
+// The text of stored bytes; encode() gives the very same bytes back. The codec alone reads 80 as
+// the euro sign and FF as U+F8F5 (both encode back to their byte), but turns a lead byte followed
+// by a byte that cannot end a pair into U+FFFD and drops a lead byte at the end; those become
+// stand-ins here.
 QString decode(QByteArrayView bytes);
 
 // The longest prefix of GBK bytes that fits maxBytes without splitting a double-byte character.

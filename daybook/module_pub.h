@@ -3,6 +3,7 @@
 #include "dayfile.h"
 #include "dayrecord.h"
 #include "daytable.h"
+#include "fileops.h"
 
 #include <QDate>
 #include <QString>
@@ -25,8 +26,13 @@ private:
 };
 
 // The state every window shares, by reference: the shown day, the day file and its records.
+// The file system comes from the program's start (or a test), never from a default.
 struct Module_pub
 {
+    explicit Module_pub(FileOps &ops) : fileOps(ops), dayFile(ops) {}
+
+    FileOps &fileOps; // everything that writes goes through it
+
     QDate ShownDate = QDate(1899, 12, 30); // day 0 until start-up sets today
     QString DayFilePath;
     ::DayTable DayTable;

@@ -35,7 +35,28 @@ void frm_main::img_thingOK_Click(int index)
     setMark(index, !img_thingOK[size_t(index)]->shows(img_checkOK->pixmap()));
 }
 
-bool frm_main::moveTo(QDate day)
+bool frm_main::writeShownDay()
+{
+    const DayThings things = viewThings();
+    return tell(td_save(), things);
+}
+
+void frm_main::saveByHand()
+{
+    const DayThings things = viewThings();
+    // The user asked for this save: every failure is told, and nothing else depends on it.
+    [[maybe_unused]] const bool taken = tell(td_save(), things, true);
+}
+
+bool frm_main::goToDay(QDate day)
+{
+    return moveTo(day, nullptr);
+}
+
+// The one road for changing the shown day: write the shown day, then ShownDate, caption and view.
+// Nothing changes unless the day book took the shown day. With carried, the view keeps its
+// texts and they become the new day's things, not done (the copy to the next day).
+bool frm_main::moveTo(QDate day, const DayThings *carried)
 {
     // The date type ends at 1 January 100 and 31 December 9999; a step past either is refused
     // before anything changes.
@@ -43,68 +64,69 @@ bool frm_main::moveTo(QDate day)
         QApplication::beep();
         return false;
     }
-    td_save();
+    if (!writeShownDay())
+        return false;
+    if (carried && !tell(saveThings(day, *carried), *carried))
+        return false;
     m_pub.ShownDate = day;
     td_caption();
+    if (carried) {
+        for (size_t i = 0; i < 5; ++i) {
+            txt_things[i]->setThingText((*carried)[i].text); // the same texts, without a hint of the design
+            setMark(int(i), false);
+        }
+        m_designShown = false;
+        Dirty = false;
+    } else {
+        td_showday();
+    }
     return true;
 }
 
 void frm_main::cmd_lastday_Click()
 {
-    if (moveTo(m_pub.ShownDate.addDays(-1))) {
-        td_clear();
-        td_showday();
-    }
+    [[maybe_unused]] const bool moved = goToDay(m_pub.ShownDate.addDays(-1)); // a refusal was told
 }
 
 void frm_main::cmd_nextday_Click()
 {
-    if (moveTo(m_pub.ShownDate.addDays(1))) {
-        td_clear();
-        td_showday();
-    }
+    [[maybe_unused]] const bool moved = goToDay(m_pub.ShownDate.addDays(1)); // a refusal was told
 }
 
 void frm_main::lbl_returntoday_Click()
 {
-    td_save();
-    m_pub.ShownDate = m_time.today();
-    lbl_today->setText(QStringLiteral("今天：") + QLocale().toString(m_pub.ShownDate, QLocale::ShortFormat));
-    td_showday();
+    // Carried out in full even when today is shown: the view is written and rebuilt.
+    [[maybe_unused]] const bool moved = goToDay(m_time.today()); // a refusal was told
 }
 
 void frm_main::cmd_select_Click()
 {
-    td_save();
-    frm_date::open(m_pub, m_time, *this); // a pick changes this window from within the calendar
+    if (!writeShownDay())
+        return; // the calendar would move away from a day that is not kept
+    frm_date::open(m_pub, m_time, *this); // a pick changes this window through goToDay
 }
 
 void frm_main::menu_copytonextday_Click()
 {
-    const QDate next = m_pub.ShownDate.addDays(1);
     if (!m_prompts.confirm(this, QStringLiteral("本日数据将复制到次日，次日的全部数据将被清空！")))
         return;
-    if (!oledate::inRange(next)) {
-        QApplication::beep();
-        return;
-    }
     // The shown day keeps its edits, as it would on any move; then its texts go to the next day.
-    td_save();
-    m_pub.ShownDate = next;
-    td_caption();
-    for (int i = 0; i < 5; ++i)
-        setMark(i, false);
-    Dirty = true;
-    td_save();
+    DayThings carried = viewThings();
+    for (ThingInput &thing : carried)
+        thing.done = false;
+    [[maybe_unused]] const bool moved = moveTo(m_pub.ShownDate.addDays(1), &carried); // a refusal was told
 }
 
 void frm_main::menu_clearthisday_Click()
 {
     if (!m_prompts.confirm(this, QStringLiteral("当天的全部数据将被清空！")))
         return;
+    // Written before the view empties, so that a refusal leaves the view as it was.
+    const DayThings empty{};
+    if (!tell(saveThings(m_pub.ShownDate, empty), empty))
+        return;
     td_clear();
-    Dirty = true;
-    td_save();
+    Dirty = false;
 }
 
 void frm_main::menu_about_Click()
@@ -129,7 +151,7 @@ void frm_main::Command3_Click()
 
 void frm_main::Command1_Click()
 {
-    const bulkfile::Result r = bulkfile::load(m_bulkFilePath, m_pub.BulkTable);
+    const bulkfile::Result r = bulkfile::load(m_pub.fileOps, m_bulkFilePath, m_pub.BulkTable);
     if (!r.ok)
         m_prompts.inform(this, QStringLiteral("Bulk load failed: %1").arg(r.error));
     else if (r.records < BulkTable::BulkCapacity)
@@ -143,7 +165,7 @@ void frm_main::Command1_Click()
 void frm_main::Command2_Click()
 {
     bulkfile::fillForTest(m_pub.BulkTable, m_time);
-    const bulkfile::Result r = bulkfile::save(m_bulkFilePath, m_pub.BulkTable);
+    const bulkfile::Result r = bulkfile::save(m_pub.fileOps, m_bulkFilePath, m_pub.BulkTable);
     m_prompts.inform(this, r.ok ? QStringLiteral("OK,10W saved!!!") : QStringLiteral("Bulk save failed: %1").arg(r.error));
 }
 

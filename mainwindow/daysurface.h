@@ -22,7 +22,6 @@ public:
 
     // A rectangle outline with corners (x1, y1) and (x2, y2), in points, one pixel wide.
     void drawOutline(QPointF corner1, QPointF corner2, const QColor &colour);
-    const QList<Outline> &outlines() const { return m_outlines; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -5,17 +5,24 @@
 #include "daythings.h"
 #include "markimage.h"
 #include "module_pub.h"
+#include "oledate.h"
 #include "thingedit.h"
 #include "timesource.h"
 #include "units.h"
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <algorithm>
 
 namespace {
 const QString True = QStringLiteral("True");
 const QString False = QStringLiteral("False");
 const QColor FrameBlue(79, 129, 189);
+
+bool hasContent(const DayThings &things)
+{
+    return std::any_of(things.begin(), things.end(), [](const ThingInput &t) { return !t.text.isEmpty() || t.done; });
+}
 } // namespace
 
 void frm_main::setMark(int index, bool done)
@@ -43,6 +50,7 @@ void frm_main::td_clear()
         txt_things[size_t(i)]->setThingText(QString());
         setMark(i, false);
     }
+    m_designShown = false;
 }
 
 void frm_main::td_showday()
@@ -81,18 +89,38 @@ LoadReport frm_main::td_load()
     return report;
 }
 
-SaveReport frm_main::saveShownDay()
+DayThings frm_main::viewThings() const
 {
     DayThings things;
-    bool anything = Dirty;
     for (size_t i = 0; i < 5; ++i) {
         things[i].text = txt_things[i]->text();
         things[i].done = isDone(int(i));
-        anything = anything || !things[i].text.isEmpty() || things[i].done;
     }
-    if (!anything) // a day shown empty and left untouched gets no records
+    // After a load that failed, the first box still holds the design's hint; it is not the user's.
+    if (m_designShown && things[0].text == DesignHint)
+        things[0].text.clear();
+    return things;
+}
+
+SaveReport frm_main::saveThings(QDate day, const DayThings &things)
+{
+    return m_pub.dayFile.saveDay(m_pub.DayFilePath, m_pub.DayTable, day, things);
+}
+
+SaveReport frm_main::td_save()
+{
+    const DayThings things = viewThings();
+    if (!Dirty && !hasContent(things)) // a day shown empty and left untouched gets no records
         return m_pub.dayFile.flushPending(m_pub.DayFilePath, m_pub.DayTable);
-    const SaveReport report = m_pub.dayFile.saveDay(m_pub.DayFilePath, m_pub.DayTable, m_pub.ShownDate, things);
-    Dirty = false;
+    SaveReport report = saveThings(m_pub.ShownDate, things);
+    if (report.status == SaveReport::Status::TableFull && !hasContent(things)
+        && m_pub.DayTable.recordsOfDay(oledate::fromDate(m_pub.ShownDate)).empty()) {
+        // A full day book cannot take five empty records, and a day without records shows the
+        // same: nothing is lost by leaving it, so the user is not held on it.
+        Dirty = false;
+        return m_pub.dayFile.flushPending(m_pub.DayFilePath, m_pub.DayTable);
+    }
+    if (report.status == SaveReport::Status::OnDisk || report.status == SaveReport::Status::NotOnDisk)
+        Dirty = false; // the day book holds the day; what the disk still owes goes out with the next save
     return report;
 }

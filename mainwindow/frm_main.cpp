@@ -119,7 +119,7 @@ void frm_main::buildControls()
         txt_things[i]->setPalette(p);
     }
     img_thingOK[0]->setToolTip(QStringLiteral("点击标注完成"));
-    txt_things[0]->setThingText(QStringLiteral("写下一件重要的事"));
+    txt_things[0]->setThingText(DesignHint);
 
     img_check = new QLabel(m_surface);
     img_check->setObjectName(QStringLiteral("img_check"));
@@ -192,13 +192,14 @@ void frm_main::connectHandlers()
     connect(cmd_select, &QPushButton::clicked, this, &frm_main::cmd_select_Click);
     connect(menu_copytonextday, &QAction::triggered, this, &frm_main::menu_copytonextday_Click);
     connect(menu_clearthisday, &QAction::triggered, this, &frm_main::menu_clearthisday_Click);
-    connect(menu_save, &QAction::triggered, this, &frm_main::td_save);
+    connect(menu_save, &QAction::triggered, this, &frm_main::saveByHand);
     connect(menu_about, &QAction::triggered, this, &frm_main::menu_about_Click);
     connect(cmd_edit, &QPushButton::clicked, this, &frm_main::cmd_edit_Click);
     connect(Command3, &QPushButton::clicked, this, &frm_main::Command3_Click);
     connect(cmd_Clear, &QPushButton::clicked, this, &frm_main::td_clear);
-    connect(cmd_Save, &QPushButton::clicked, this, &frm_main::td_save);
-    connect(cmd_Open, &QPushButton::clicked, this, [this] { (void)td_load(); });
+    connect(cmd_Save, &QPushButton::clicked, this, &frm_main::saveByHand);
+    // A developer tool: what it loaded is in lastLoad(); a failure leaves the view as it was.
+    connect(cmd_Open, &QPushButton::clicked, this, [this] { m_lastLoad = td_load(); });
     connect(Command1, &QPushButton::clicked, this, &frm_main::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frm_main::Command2_Click);
 }
@@ -221,28 +222,11 @@ void frm_main::Form_Load(const QString &dayFilePath)
     m_pub.DayFilePath = dayFilePath;
     centreOnScreen();
     m_pub.ShownDate = m_time.today();
-    lbl_today->setText(QStringLiteral("今天：") + QLocale().toString(m_pub.ShownDate, QLocale::ShortFormat));
+    td_caption(); // always "今天：" here
     m_lastLoad = td_load();
     QCoreApplication::processEvents();
     show();
     txt_things[0]->setFocus(Qt::OtherFocusReason);
     txt_things[0]->setCursorPosition(0);
     txt_things[0]->deselect();
-}
-
-void frm_main::closeEvent(QCloseEvent *event)
-{
-    SaveReport report = saveShownDay();
-    while (!report.allOnDisk()) {
-        const QString text = QStringLiteral("当天的内容未能保存到文件：\n%1\n\n%2\n\n请检查磁盘空间和文件权限后重试。"
-                                            "如果放弃，未保存的内容将会丢失。")
-                                 .arg(QDir::toNativeSeparators(m_pub.DayFilePath), report.detail);
-        if (!m_prompts.retryFailedSave(this, text))
-            break;
-        report = saveShownDay();
-    }
-    // The program ends with its main window; the about window is modal, so only the clock can be open.
-    if (m_clock)
-        m_clock->close();
-    QMainWindow::closeEvent(event);
 }

@@ -39,17 +39,22 @@ public:
     void Form_Load(const QString &dayFilePath);
 
     // The day view.
-    void td_clear() override;
-    void td_showday() override;
-    void td_caption() override;
+    void td_clear();
+    void td_showday();
+    void td_caption();
     void draw_frame(QWidget *control);
 
-    // The day file, gathered from and shown in the view.
-    void td_save() override { (void)saveShownDay(); }
-    SaveReport saveShownDay();
-    LoadReport td_load();
+    // The day file, gathered from and shown in the view. td_save writes the shown day and clears
+    // Dirty when the day book took it; it tells the user nothing (see writeShownDay).
+    [[nodiscard]] SaveReport td_save();
+    [[nodiscard]] LoadReport td_load();
 
+    [[nodiscard]] bool goToDay(QDate day) override;
     void showMainWindow() override;
+
+    // The end of the session (a signal, the session manager): writes the shown day as closing
+    // the window does, but asks nothing, then ends the program.
+    void endSession();
 
     // The developer tools' bulk file; a temporary file unless a test says otherwise.
     void setBulkFilePath(const QString &path) { m_bulkFilePath = path; }
@@ -69,7 +74,17 @@ private:
     void centreOnScreen();
     void setMark(int index, bool done);
     bool isDone(int index) const;
-    bool moveTo(QDate day);
+    DayThings viewThings() const;
+    [[nodiscard]] SaveReport saveThings(QDate day, const DayThings &things);
+    // td_save, and the user told what went wrong; true when the day book took the day.
+    [[nodiscard]] bool writeShownDay();
+    // Tells the user what a save of things did, a disk failure only once until a save succeeds
+    // (every time when byHand); true when the day book took the day.
+    [[nodiscard]] bool tell(const SaveReport &report, const DayThings &things, bool byHand = false);
+    [[nodiscard]] bool moveTo(QDate day, const DayThings *carried);
+    void saveByHand();
+    QString refusalText(const SaveReport &report, const DayThings &things) const;
+    QString diskTroubleText(const SaveReport &report) const;
 
     // Handlers.
     void txt_things_Change(int index);
@@ -95,7 +110,12 @@ private:
     LoadReport m_lastLoad;
     QString m_bulkFilePath;
 
+    static inline const QString DesignHint = QStringLiteral("写下一件重要的事"); // box 1 before any day is shown
+
     bool Dirty = false;
+    bool m_designShown = true;      // the view still shows the design's texts: nothing was loaded
+    bool m_diskTroubleTold = false; // a disk failure was reported and no save has reached the disk since
+    bool m_ending = false;          // the session ends: closing asks nothing
 
     DaySurface *m_surface = nullptr;
     QLabel *Image4 = nullptr;

@@ -2,6 +2,8 @@
 
 #include "dayfilelocation.h"
 #include "dayfilelock.h"
+#include "exitsignals.h"
+#include "fileops.h"
 #include "frm_main.h"
 #include "module_pub.h"
 #include "prompts.h"
@@ -20,6 +22,9 @@ int runTallyleaf()
 
     // Qt's own buttons (Yes, No, OK) in the system's language.
     installQtTranslations(QLocale::system());
+
+    // From here on a kill or a logout saves like a close; caught before the lock file appears.
+    ExitSignals exitSignals;
 
     const QString dayFilePath = defaultDayFilePath();
     MessageBoxPrompts prompts;
@@ -43,7 +48,7 @@ int runTallyleaf()
         break; // a folder where no lock can be made cannot take saves either; the window says so at close
     }
 
-    Module_pub pub;
+    Module_pub pub(FileOps::system());
     SystemTime time;
     frm_main window(pub, time, prompts);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
@@ -51,5 +56,10 @@ int runTallyleaf()
         window.showMainWindow();
     });
     window.Form_Load(dayFilePath);
+
+    // The end of the session writes the shown day as closing the window does, then ends.
+    QObject::connect(&exitSignals, &ExitSignals::received, &window, &frm_main::endSession);
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window, [&window] { window.endSession(); });
+    exitSignals.start();
     return QApplication::exec();
 }

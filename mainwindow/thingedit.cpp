@@ -55,6 +55,7 @@ void ThingEdit::setThingText(const QString &text)
 {
     m_programmatic = true;
     setText(text);
+    setCursorPosition(0); // a long text shows its beginning, as a freshly filled text box does
     m_programmatic = false;
 }
 

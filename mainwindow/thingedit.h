@@ -16,7 +16,7 @@ public:
 
     explicit ThingEdit(QWidget *parent = nullptr);
 
-    // Puts stored text into the box without the limits of typing.
+    // Puts stored text into the box without the limits of typing, the caret at its start.
     void setThingText(const QString &text);
 
 signals:

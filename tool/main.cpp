@@ -5,6 +5,7 @@
 #include "dayfilelock.h"
 #include "exitstatus.h"
 #include "exportthings.h"
+#include "fileops.h"
 #include "icalendar.h"
 #include "importcsv.h"
 #include "steadyread.h"
@@ -40,10 +41,10 @@ int writeOutput(const QString &output, const QByteArray &bytes)
     return Success;
 }
 
-int exportThings(const Command &command, const QString &dayFilePath)
+int exportThings(FileOps &ops, const Command &command, const QString &dayFilePath)
 {
     DayTable table;
-    const SteadyRead read = readSteadily(dayFilePath, table);
+    const SteadyRead read = readSteadily(ops, dayFilePath, table);
     if (read.tooManyChanges)
         return fail(InUse, QStringLiteral("%1 kept changing while it was read; try again").arg(dayFilePath));
     if (!read.report.ok())
@@ -56,7 +57,7 @@ int exportThings(const Command &command, const QString &dayFilePath)
     return writeOutput(command.output, bytes);
 }
 
-int importThings(const Command &command, const QString &dayFilePath)
+int importThings(FileOps &ops, const Command &command, const QString &dayFilePath)
 {
     const QString &input = command.inputFile;
     QFile file(input);
@@ -93,7 +94,7 @@ int importThings(const Command &command, const QString &dayFilePath)
     }
 
     DayTable table;
-    DayFile dayFile;
+    DayFile dayFile(ops);
     const LoadReport load = dayFile.load(dayFilePath, table);
     if (!load.ok())
         return fail(Unreadable, QStringLiteral("nothing imported: %1").arg(load.detail));
@@ -136,6 +137,7 @@ int main(int argc, char *argv[])
         return *status;
     const Command &command = std::get<Command>(parsed);
     const QString dayFilePath = command.dayFile.isEmpty() ? defaultDayFilePath() : command.dayFile;
-    return command.kind == Command::Kind::Export ? exportThings(command, dayFilePath)
-                                                 : importThings(command, dayFilePath);
+    FileOps &ops = FileOps::system();
+    return command.kind == Command::Kind::Export ? exportThings(ops, command, dayFilePath)
+                                                 : importThings(ops, command, dayFilePath);
 }

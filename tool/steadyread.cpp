@@ -26,10 +26,10 @@ auto fingerprints(const QString &dayFilePath)
 
 } // namespace
 
-SteadyRead readSteadily(const QString &dayFilePath, DayTable &table)
+SteadyRead readSteadily(FileOps &ops, const QString &dayFilePath, DayTable &table)
 {
     constexpr int Attempts = 20;
-    const DayFile reader;
+    const DayFile reader(ops);
     SteadyRead result;
     for (int attempt = 0; attempt < Attempts; ++attempt) {
         const auto before = fingerprints(dayFilePath);

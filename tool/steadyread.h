@@ -12,4 +12,4 @@ struct SteadyRead
     LoadReport report;
     bool tooManyChanges = false;
 };
-SteadyRead readSteadily(const QString &dayFilePath, DayTable &table);
+SteadyRead readSteadily(FileOps &ops, const QString &dayFilePath, DayTable &table);

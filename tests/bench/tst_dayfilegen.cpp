@@ -1,5 +1,6 @@
 #include "dayfile.h"
 #include "dayfilegen.h"
+#include "fileops.h"
 #include "dayrecord.h"
 #include "daytable.h"
 #include "gbk.h"
@@ -86,7 +87,7 @@ void tst_DayFileGen::writesTheRecordsAskedFor()
     QCOMPARE(QFileInfo(path).size(), 32767 * 200);
 
     DayTable table;
-    const LoadReport report = DayFile().load(path, table);
+    const LoadReport report = DayFile(FileOps::system()).load(path, table);
     QVERIFY2(report.ok(), qPrintable(report.detail));
     QCOMPARE(report.recordsRead, 32767);
     QCOMPARE(table.DayCount(), 32767);

@@ -1,6 +1,8 @@
 #include "filebytes.h"
 #include "dayfile.h"
+#include "fileops.h"
 #include "faultyops.h"
+#include "slotimage.h"
 #include "oledate.h"
 #include "rollbackjournal.h"
 
@@ -11,17 +13,9 @@
 #include <QtEndian>
 #include <fcntl.h>
 
-namespace {
+using slotimage::days;
 
-QByteArray daysImage(int count, double firstDay)
-{
-    QByteArray bytes;
-    for (int d = 0; d < count; ++d) {
-        for (int no = 1; no <= 5; ++no)
-            bytes += recordimage::encode({7, no, "day " + QByteArray::number(d) + "/" + QByteArray::number(no), 0, firstDay + d});
-    }
-    return bytes;
-}
+namespace {
 
 DayThings thingsOf(const QString &tag)
 {
@@ -75,8 +69,8 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole_data()
     QTest::addColumn<bool>("persistent");
     QTest::addColumn<FaultyOps::Fault>("fault");
 
-    const QByteArray fourDays = daysImage(4, 40000);
-    const QByteArray twentyDays = daysImage(20, 40000);
+    const QByteArray fourDays = days(4, 40000, 7);
+    const QByteArray twentyDays = days(20, 40000, 7);
     const struct
     {
         const char *name;
@@ -133,7 +127,7 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
     {
         QVERIFY(writeFile(m_path, before));
         DayTable table;
-        DayFile file;
+        DayFile file(FileOps::system());
         QVERIFY(file.load(m_path, table).ok());
         if (earlierDay != 0)
             QVERIFY(file.saveDay(m_path, table, dayOf(earlierDay), thingsOf(QStringLiteral("earlier "))).allOnDisk());
@@ -174,7 +168,7 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
 
         // Start-up recovery, as a fresh program would do it.
         DayTable recovered;
-        DayFile fresh;
+        DayFile fresh(FileOps::system());
         const LoadReport load = fresh.load(m_path, recovered);
         QVERIFY(load.ok());
         const QByteArray onDisk = readFile(m_path);
@@ -210,8 +204,8 @@ void tst_AtomicSave::journalsThatWereNeverCompleteAreDropped()
 {
     QFETCH(int, cut);
     QFETCH(bool, valid);
-    const QByteArray before = daysImage(3, 40000) + "tail";
-    const QByteArray torn = before.left(1000) + daysImage(1, 50000) + before.mid(2000) + daysImage(1, 50001);
+    const QByteArray before = days(3, 40000, 7) + "tail";
+    const QByteArray torn = before.left(1000) + days(1, 50000, 7) + before.mid(2000) + days(1, 50001, 7);
     QVERIFY(writeFile(m_path, torn));
 
     rollbackjournal::Journal j;
@@ -230,7 +224,7 @@ void tst_AtomicSave::journalsThatWereNeverCompleteAreDropped()
     QVERIFY(writeFile(m_journal, bytes));
 
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     const LoadReport load = file.load(m_path, table);
     QVERIFY(load.ok());
     QCOMPARE(load.recovery, valid ? rollbackjournal::Outcome::RolledBack : rollbackjournal::Outcome::Discarded);
@@ -241,7 +235,7 @@ void tst_AtomicSave::journalsThatWereNeverCompleteAreDropped()
 void tst_AtomicSave::journalThatCannotBeAppliedStillShowsTheOldDay()
 {
     // A save cut short after its slots were written: the journal stays, the file is torn.
-    const QByteArray before = daysImage(2, 40000);
+    const QByteArray before = days(2, 40000, 7);
     QVERIFY(writeFile(m_path, before));
     QByteArray torn;
     for (int n = 1; n < 20 && torn.isEmpty(); ++n) {
@@ -261,26 +255,16 @@ void tst_AtomicSave::journalThatCannotBeAppliedStillShowsTheOldDay()
 
     // Now the file cannot be written: the journal cannot be applied, but the table shows the
     // day as it was, and saves refuse to write over the unfinished one.
-    class ReadOnlyOps : public FileOps
-    {
-    public:
-        bool readOnly = true;
-        int open(const QString &path, int flags, int mode) override
-        {
-            if (readOnly && path.endsWith(QLatin1String("things.dat")) && (flags & O_ACCMODE) != O_RDONLY) {
-                errno = EACCES;
-                return -1;
-            }
-            return FileOps::open(path, flags, mode);
-        }
-    } readOnly;
+    FaultyOps readOnly;
+    readOnly.readOnly = true;
+    readOnly.readOnlySuffix = QStringLiteral("things.dat"); // the journal beside it can still be written
     DayTable shown;
     DayFile later(readOnly);
     const LoadReport load = later.load(m_path, shown);
     QVERIFY(load.ok());
     QCOMPARE(load.recovery, rollbackjournal::Outcome::RollbackPending);
     QCOMPARE(shown.DayCount(), 10);
-    QCOMPARE(shown.text(1), QByteArrayView("day 0/1"));
+    QCOMPARE(shown.text(1), QByteArrayView("day 0-1"));
     QCOMPARE(later.saveDay(m_path, shown, dayOf(40001), thingsOf(QStringLiteral("x"))).status,
              SaveReport::Status::NotOnDisk);
     QCOMPARE(readFile(m_path), torn);

@@ -1,5 +1,7 @@
 #include "filebytes.h"
 #include "dayfile.h"
+#include "fileops.h"
+#include "slotimage.h"
 #include "rollbackjournal.h"
 
 #include <QFile>
@@ -23,10 +25,8 @@ const QByteArray Fragment(50, 'f'); // the start of a slot, too short to be a re
 QByteArray initialImage()
 {
     QByteArray bytes;
-    for (double day : Untouched + Rewritten) {
-        for (int no = 1; no <= 5; ++no)
-            bytes += recordimage::encode({0, no, "init-" + QByteArray::number(no), 0, day});
-    }
+    for (double day : Untouched + Rewritten)
+        bytes += slotimage::daySlots(day, "init");
     return bytes + Fragment;
 }
 
@@ -48,7 +48,7 @@ void tst_CrashRecovery::checkRecovered(const QString &path, const QByteArray &in
                                        const QMap<double, qint64> &reported, int *interrupted)
 {
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     const LoadReport load = file.load(path, table);
     QVERIFY2(load.ok(), qPrintable(load.detail));
     if (load.recovery != rollbackjournal::Outcome::NoJournal)

@@ -1,5 +1,6 @@
 #include "filebytes.h"
 #include "dayfile.h"
+#include "faultyops.h"
 #include "fileops.h"
 #include "gbk.h"
 #include "oledate.h"
@@ -14,54 +15,6 @@
 using namespace slotimage;
 
 namespace {
-
-// Fails chosen calls the way the kernel would.
-class FlakyOps : public FileOps
-{
-public:
-    int failReadNumber = 0;  // the n-th pread fails (1-based); 0: none
-    int failWrites = 0;      // this many pwrites fail, then writes work again
-    bool refuseWriteOpen = false;
-    int reads = 0;
-
-    int open(const QString &path, int flags, int mode) override
-    {
-        if (refuseWriteOpen && (flags & (O_RDWR | O_WRONLY))) {
-            errno = EACCES;
-            return -1;
-        }
-        return FileOps::open(path, flags, mode);
-    }
-    ssize_t pread(int fd, void *b, size_t n, off_t at) override
-    {
-        if (++reads == failReadNumber) {
-            errno = EIO;
-            return -1;
-        }
-        return FileOps::pread(fd, b, n, at);
-    }
-    ssize_t pwrite(int fd, const void *b, size_t n, off_t at) override
-    {
-        if (failWrites > 0) {
-            --failWrites;
-            errno = ENOSPC;
-            return -1;
-        }
-        return FileOps::pwrite(fd, b, n, at);
-    }
-};
-
-QByteArray days(int count, double firstDay = 30000)
-{
-    QByteArray bytes;
-    for (int d = 0; d < count; ++d) {
-        for (int no = 1; no <= 5; ++no) {
-            DayRecord r{0, no, QByteArray::number(d) + "-" + QByteArray::number(no), 0, firstDay + d};
-            bytes += recordimage::encode(r);
-        }
-    }
-    return bytes;
-}
 
 DayThings things(std::initializer_list<QString> texts, int doneMask = 0)
 {
@@ -120,9 +73,9 @@ void tst_DayFile::countsWholeRecords()
 {
     QFETCH(int, bytes);
     QFETCH(int, records);
-    QVERIFY(writeFile(m_path, days(2).left(bytes)));
+    QVERIFY(writeFile(m_path, days(2, 30000).left(bytes)));
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(m_path, table).ok());
     QCOMPARE(table.DayCount(), records);
 }
@@ -130,7 +83,7 @@ void tst_DayFile::countsWholeRecords()
 void tst_DayFile::createsAMissingFileEmpty()
 {
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     const LoadReport r = file.load(m_path, table);
     QVERIFY(r.ok());
     QCOMPARE(table.DayCount(), 0);
@@ -140,10 +93,10 @@ void tst_DayFile::createsAMissingFileEmpty()
 
 void tst_DayFile::appendsANewDayAfterTheLastRecord()
 {
-    const QByteArray before = days(3);
+    const QByteArray before = days(3, 30000);
     QVERIFY(writeFile(m_path, before));
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(m_path, table).ok());
 
     const SaveReport r = file.saveDay(m_path, table, May17,
@@ -169,7 +122,7 @@ void tst_DayFile::rewritesASavedDayInPlace()
     QVERIFY(writeFile(m_path, bytes));
 
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(m_path, table).ok());
     QVERIFY(file.saveDay(m_path, table, May17, things({QStringLiteral("  new  "), QStringLiteral("b")}, 0b1))
                 .allOnDisk());
@@ -187,7 +140,7 @@ void tst_DayFile::blankSlotsLoadAndMatchNoDay()
         + QByteArray(400, '\0');
     QVERIFY(writeFile(m_path, bytes));
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(m_path, table).ok());
     QCOMPARE(table.DayCount(), 5);
     QCOMPARE(table.recordsOfDay(41411), (std::vector<qint32>{1, 3}));
@@ -199,10 +152,10 @@ void tst_DayFile::blankSlotsLoadAndMatchNoDay()
 
 void tst_DayFile::readOnlyFileLoadsAndReportsSaves()
 {
-    const QByteArray before = days(2);
+    const QByteArray before = days(2, 30000);
     QVERIFY(writeFile(m_path, before));
-    FlakyOps ops;
-    ops.refuseWriteOpen = true;
+    FaultyOps ops;
+    ops.readOnly = true;
     DayTable table;
     DayFile file(ops);
     QVERIFY(file.load(m_path, table).ok());
@@ -215,7 +168,7 @@ void tst_DayFile::readOnlyFileLoadsAndReportsSaves()
     QCOMPARE(table.text(11), QByteArrayView("kept")); // the day lives on in memory
     QCOMPARE(readFile(m_path), before);
 
-    ops.refuseWriteOpen = false; // e.g. the user made the file writable again
+    ops.readOnly = false; // e.g. the user made the file writable again
     QVERIFY(file.flushPending(m_path, table).allOnDisk());
     QCOMPARE(readFile(m_path).size(), 15 * 200);
 }
@@ -224,7 +177,7 @@ void tst_DayFile::missingDirectoryFailsVisibly()
 {
     const QString path = m_dir.filePath(QStringLiteral("gone/things.dat"));
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QCOMPARE(file.load(path, table).status, LoadReport::Status::CannotOpen);
     const SaveReport r = file.saveDay(path, table, May17, things({QStringLiteral("x")}));
     QCOMPARE(r.status, SaveReport::Status::NotOnDisk);
@@ -234,10 +187,10 @@ void tst_DayFile::missingDirectoryFailsVisibly()
 
 void tst_DayFile::unfinishedLoadNeverOverwritesUnreadSlots()
 {
-    const QByteArray before = days(1000); // 5000 records: more than one read
+    const QByteArray before = days(1000, 30000); // 5000 records: more than one read
     QVERIFY(writeFile(m_path, before));
-    FlakyOps ops;
-    ops.failReadNumber = 2;
+    FaultyOps ops;
+    ops.failReadAt = 2;
     DayTable table;
     DayFile file(ops);
     const LoadReport load = file.load(m_path, table);
@@ -261,7 +214,8 @@ void tst_DayFile::unfinishedLoadNeverOverwritesUnreadSlots()
 
 void tst_DayFile::slotsThatFailedAreWrittenWithTheNextSave()
 {
-    FlakyOps ops;
+    FaultyOps ops;
+    ops.error = ENOSPC;
     DayTable table;
     DayFile file(ops);
     QVERIFY(file.load(m_path, table).ok());
@@ -282,7 +236,7 @@ void tst_DayFile::slotsThatFailedAreWrittenWithTheNextSave()
 void tst_DayFile::textsWithoutGbkFormChangeNothing()
 {
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(m_path, table).ok());
     const SaveReport r = file.saveDay(m_path, table, May17, things({QStringLiteral("ok"), QStringLiteral("🎉")}));
     QCOMPARE(r.status, SaveReport::Status::NoGbkForm);

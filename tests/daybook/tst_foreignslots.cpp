@@ -1,5 +1,7 @@
 #include "filebytes.h"
 #include "dayfile.h"
+#include "fileops.h"
+#include "slotimage.h"
 #include "oledate.h"
 
 #include <QFile>
@@ -10,19 +12,6 @@
 #include <limits>
 
 namespace {
-
-QByteArray slotOf(qint32 thingNo, double date, QByteArray text = "x")
-{
-    return recordimage::encode({0, thingNo, text, 0, date});
-}
-
-QByteArray dayImage(double date)
-{
-    QByteArray bytes;
-    for (int no = 1; no <= 5; ++no)
-        bytes += slotOf(no, date, "thing " + QByteArray::number(no));
-    return bytes;
-}
 
 QByteArray withDate(QByteArray slot, double date)
 {
@@ -47,15 +36,15 @@ void tst_ForeignSlots::strangeSlotsHarmNoOtherDay_data()
 {
     QTest::addColumn<QByteArray>("strange");
     const double day = 40001;
-    QTest::newRow("ThingNo 0") << slotOf(0, day);
-    QTest::newRow("ThingNo 6") << slotOf(6, day);
-    QTest::newRow("ThingNo -1") << slotOf(-1, day);
-    QTest::newRow("NaN date") << withDate(slotOf(2, day), std::numeric_limits<double>::quiet_NaN());
-    QTest::newRow("infinite date") << withDate(slotOf(2, day), std::numeric_limits<double>::infinity());
-    QTest::newRow("date past 9999") << withDate(slotOf(2, day), 1e300);
-    QTest::newRow("date before year 100") << withDate(slotOf(2, day), -1e300);
-    QTest::newRow("fractional date") << withDate(slotOf(2, day), day + 0.5);
-    QTest::newRow("text with no GBK reading") << slotOf(2, day, QByteArray("\x80\xff\xfe", 3));
+    QTest::newRow("ThingNo 0") << slotimage::slot(0, 0, "x", false, day);
+    QTest::newRow("ThingNo 6") << slotimage::slot(0, 6, "x", false, day);
+    QTest::newRow("ThingNo -1") << slotimage::slot(0, -1, "x", false, day);
+    QTest::newRow("NaN date") << withDate(slotimage::slot(0, 2, "x", false, day), std::numeric_limits<double>::quiet_NaN());
+    QTest::newRow("infinite date") << withDate(slotimage::slot(0, 2, "x", false, day), std::numeric_limits<double>::infinity());
+    QTest::newRow("date past 9999") << withDate(slotimage::slot(0, 2, "x", false, day), 1e300);
+    QTest::newRow("date before year 100") << withDate(slotimage::slot(0, 2, "x", false, day), -1e300);
+    QTest::newRow("fractional date") << withDate(slotimage::slot(0, 2, "x", false, day), day + 0.5);
+    QTest::newRow("text with no GBK reading") << slotimage::slot(0, 2, QByteArray("\x80\xff\xfe", 3), false, day);
     QTest::newRow("every byte 0xFF") << QByteArray(200, char(0xFF));
 }
 
@@ -64,9 +53,9 @@ void tst_ForeignSlots::strangeSlotsHarmNoOtherDay()
     QFETCH(QByteArray, strange);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("things.dat"));
-    QByteArray middle = dayImage(40001);
+    QByteArray middle = slotimage::daySlots(40001, "thing");
     middle.replace(200, 200, strange);
-    const QByteArray before = dayImage(40000) + middle + dayImage(40002);
+    const QByteArray before = slotimage::daySlots(40000, "thing") + middle + slotimage::daySlots(40002, "thing");
     {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -74,7 +63,7 @@ void tst_ForeignSlots::strangeSlotsHarmNoOtherDay()
     }
 
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(path, table).ok());
     QCOMPARE(table.DayCount(), 15);
     QCOMPARE(table.recordsOfDay(40000), (std::vector<qint32>{1, 2, 3, 4, 5}));

@@ -1,5 +1,7 @@
 #include "filebytes.h"
 #include "dayfile.h"
+#include "fileops.h"
+#include "slotimage.h"
 #include "oledate.h"
 #include "rollbackjournal.h"
 
@@ -18,16 +20,6 @@
 namespace {
 
 constexpr int Skip = 77;
-
-QByteArray daysImage(int count)
-{
-    QByteArray bytes;
-    for (int d = 0; d < count; ++d) {
-        for (int no = 1; no <= 5; ++no)
-            bytes += recordimage::encode({0, no, "old", 0, 40000.0 + d});
-    }
-    return bytes;
-}
 
 DayThings someThings()
 {
@@ -58,7 +50,7 @@ int inChild(bool unprivileged, const std::function<int()> &body)
 int refusedSave(const QString &path, const char *expectedError)
 {
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     if (!file.load(path, table).ok())
         return 1;
     const SaveReport r = file.saveDay(path, table, *oledate::toDate(41000), someThings());
@@ -84,7 +76,7 @@ private slots:
         m_path = m_dir.filePath(QStringLiteral("things.dat"));
         QFile::remove(m_path);
         QFile::remove(rollbackjournal::pathFor(m_path));
-        QVERIFY(writeFile(m_path, daysImage(2)));
+        QVERIFY(writeFile(m_path, slotimage::days(2, 40000)));
     }
 
     void fullDisk();
@@ -106,7 +98,7 @@ void tst_KernelErrors::fullDisk()
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), m_path));
 
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     QVERIFY(file.load(m_path, table).ok());
     QCOMPARE(table.DayCount(), 0); // endless zeros, but of length 0: no records, and the load ends
     const SaveReport r = file.saveDay(m_path, table, *oledate::toDate(41000), someThings());
@@ -154,7 +146,7 @@ void tst_KernelErrors::fileSizeLimitCutsAnAppendShort()
         if (::setrlimit(RLIMIT_FSIZE, &r) != 0)
             return Skip;
         DayTable table;
-        DayFile file;
+        DayFile file(FileOps::system());
         if (!file.load(m_path, table).ok())
             return 1;
         const SaveReport s = file.saveDay(m_path, table, *oledate::toDate(41000), someThings());
@@ -168,7 +160,7 @@ void tst_KernelErrors::fileSizeLimitCutsAnAppendShort()
     QCOMPARE(QFileInfo(m_path).size(), before.size() + 500); // the torn append is on disk...
 
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     const LoadReport load = file.load(m_path, table);
     QVERIFY(load.ok());
     QCOMPARE(load.recovery, rollbackjournal::Outcome::RolledBack);

@@ -4,6 +4,7 @@
 #include "slotimage.h"
 
 #include <QTest>
+#include <array>
 
 using namespace slotimage;
 
@@ -66,24 +67,51 @@ void tst_RecordImage::decodesForeignBytes_data()
 {
     QTest::addColumn<QByteArray>("image");
     QTest::addColumn<DayRecord>("expected");
+    QTest::addColumn<QString>("shown"); // what the view shows; saving it gives the same bytes
 
     QTest::newRow("spaces around the text are filler, inner spaces stay")
         << slot(7, 3, "  two  words  ", false, Day41411)
-        << DayRecord{7, 3, "two  words", 0, 41411};
+        << DayRecord{7, 3, "two  words", 0, 41411} << QStringLiteral("two  words");
     QTest::newRow("Done 1 counts as done and is kept until rewritten")
         << [] { QByteArray s = slot(0, 1, "x", false, Day41412); s[168] = 1; return s; }()
-        << DayRecord{0, 1, "x", 1, 41412};
-    QTest::newRow("blank slot") << QByteArray(200, '\0') << DayRecord{0, 0, QByteArray(160, '\0'), 0, 0};
+        << DayRecord{0, 1, "x", 1, 41412} << QStringLiteral("x");
+    QTest::newRow("blank slot") << QByteArray(200, '\0') << DayRecord{0, 0, QByteArray(160, '\0'), 0, 0}
+                                << QString(160, QChar(0));
     QTest::newRow("tabs are not trimmed") << slot(0, 1, "\tx\t", false, Day41411)
-                                          << DayRecord{0, 1, "\tx\t", 0, 41411};
+                                          << DayRecord{0, 1, "\tx\t", 0, 41411} << QStringLiteral("\tx\t");
+
+    // Bytes that are no GBK character stay as stand-ins (U+F0000 plus the byte) beside real text.
+    const auto standIns = [](std::initializer_list<char32_t> bytes) {
+        QString s;
+        for (char32_t b : bytes)
+            s += QString::fromUcs4(std::array<char32_t, 1>{0xF0000 + b}.data(), 1);
+        return s;
+    };
+    const QByteArray zhong = QByteArray::fromHex("d6d0");
+    QTest::newRow("a lead byte before a byte that cannot follow it")
+        << slot(0, 1, zhong + QByteArray::fromHex("817f") + zhong, false, Day41411)
+        << DayRecord{0, 1, zhong + QByteArray::fromHex("817f") + zhong, 0, 41411}
+        << QStringLiteral("中") + standIns({0x81}) + QChar(0x7F) + QStringLiteral("中");
+    QTest::newRow("a lead byte at the end") << slot(0, 2, "ab" + QByteArray::fromHex("d6"), false, Day41411)
+                                            << DayRecord{0, 2, "ab" + QByteArray::fromHex("d6"), 0, 41411}
+                                            << QStringLiteral("ab") + standIns({0xD6});
+    QTest::newRow("FF is a private character of code page 936")
+        << slot(0, 3, QByteArray::fromHex("ff41"), false, Day41411)
+        << DayRecord{0, 3, QByteArray::fromHex("ff41"), 0, 41411} << QString(QChar(0xF8F5)) + QStringLiteral("A");
+    QTest::newRow("80 is the euro sign of code page 936")
+        << slot(0, 4, QByteArray::fromHex("80"), false, Day41411)
+        << DayRecord{0, 4, QByteArray::fromHex("80"), 0, 41411} << QStringLiteral("€");
 }
 
 void tst_RecordImage::decodesForeignBytes()
 {
     QFETCH(QByteArray, image);
     QFETCH(DayRecord, expected);
+    QFETCH(QString, shown);
     const DayRecord r = recordimage::decode(std::span<const char, 178>(image.constData(), 178));
     QCOMPARE(r, expected);
+    QCOMPARE(gbk::decode(r.ThingText), shown);
+    QCOMPARE(gbk::encode(shown), std::optional<QByteArray>(r.ThingText));
     QCOMPARE(r.isDone(), expected.Done != 0);
     // Written back, Done is normalised and the reserved field survives.
     const QByteArray again = recordimage::encode(r);
@@ -109,7 +137,6 @@ void tst_RecordImage::reportsCharactersWithoutGbkForm()
     QVERIFY(!gbk::canEncode(QString(QChar(0x0E01)))); // Thai: no GBK form
     // A refused character must not spoil the codec for what comes after it.
     QCOMPARE(gbk::encode(QStringLiteral("中")), std::optional<QByteArray>(QByteArray::fromHex("d6d0")));
-    QCOMPARE(gbk::decode(QByteArray::fromHex("ff")).size(), 1); // not GBK: a replacement character
     QCOMPARE(gbk::decode(QByteArray::fromHex("d6d0")), QStringLiteral("中"));
 }
 

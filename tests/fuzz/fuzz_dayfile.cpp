@@ -7,6 +7,7 @@
 //          checksum: 2 bytes old length, then ranges of 2 bytes offset, 1 byte length, bytes)
 //   bit 2: after loading, save a day and load again
 #include "dayfile.h"
+#include "fileops.h"
 #include "oledate.h"
 #include "rollbackjournal.h"
 
@@ -124,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     DayTable table;
-    DayFile file;
+    DayFile file(FileOps::system());
     const LoadReport load = file.load(path, table);
     check(load.ok(), "a load failed");
     check(load.recovery == (!(flags & 1)  ? rollbackjournal::Outcome::NoJournal

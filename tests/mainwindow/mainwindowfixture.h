@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fakeclock.h"
+#include "faultyops.h"
 #include "frm_main.h"
 #include "markimage.h"
 #include "module_pub.h"
@@ -36,11 +37,12 @@ public:
     void inform(QWidget *, const QString &text) override { informed << text; }
 };
 
-// One main window on a day file in a fresh temporary folder, started at a chosen moment.
+// One main window on a day file in a fresh temporary folder, started at a chosen moment; its
+// disk fails every call from failDiskFrom on (0: never) until the test heals it.
 struct MainWindowFixture
 {
     explicit MainWindowFixture(QDateTime now = QDateTime(QDate(2013, 5, 17), QTime(9, 30)),
-                               const QByteArray *initialFile = nullptr)
+                               const QByteArray *initialFile = nullptr, int failDiskFrom = 0)
         : clock(std::move(now)), window(pub, clock, prompts, [this](const QUrl &url) { mails << url; return true; })
     {
         path = dir.filePath(QStringLiteral("things.dat"));
@@ -49,7 +51,15 @@ struct MainWindowFixture
             if (f.open(QIODevice::WriteOnly))
                 f.write(*initialFile);
         }
+        failDisk(failDiskFrom);
         window.Form_Load(path);
+    }
+
+    // Every file-system call from the n-th on fails; 0 heals the disk.
+    void failDisk(int n)
+    {
+        disk.persistent = true;
+        disk.reset(n);
     }
 
     ThingEdit *box(int i) const { return window.findChild<ThingEdit *>(QStringLiteral("txt_things_%1").arg(i)); }
@@ -84,7 +94,8 @@ struct MainWindowFixture
 
     QTemporaryDir dir;
     QString path;
-    Module_pub pub;
+    FaultyOps disk; // fails nothing until a test says so
+    Module_pub pub{disk};
     FakeClock clock;
     FakePrompts prompts;
     QList<QUrl> mails;

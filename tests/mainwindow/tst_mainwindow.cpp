@@ -27,6 +27,10 @@ private slots:
     void captionFollowsTheShortDateFormat();
     void closingSavesAndOffersRetryWhenTheDiskRefuses();
     void calendarButtonSavesThenPickMovesTheView();
+    void refusedSaveKeepsTheWindowAsItWas_data();
+    void refusedSaveKeepsTheWindowAsItWas();
+    void diskFailureDuringAMoveIsToldOnce();
+    void foreignBytesSurviveAnEditOfTheirDay();
 };
 
 void tst_MainWindow::firstStartCreatesAnEmptyFileAndShowsToday()
@@ -125,6 +129,7 @@ void tst_MainWindow::showingADayFillsTheViewAndLeavesItClean()
     file[168] = 1;
     MainWindowFixture f(QDateTime(QDate(2013, 5, 17), QTime(8, 0)), &file);
     QCOMPARE(f.texts(), (QStringList{"spaced  out", "", "newer", "", ""}));
+    QCOMPARE(f.box(2)->cursorPosition(), 0); // a long text shows its beginning
     QCOMPARE(f.tags(), (QStringList{"True", "False", "True", "False", "False"}));
     QVERIFY(!f.window.isDirty());
     // Leaving writes the day through find-or-append: the first record of each position is
@@ -223,18 +228,38 @@ void tst_MainWindow::closingSavesAndOffersRetryWhenTheDiskRefuses()
 {
     MainWindowFixture f;
     QTest::keyClicks(f.box(0), QStringLiteral("important"));
-    // The folder goes away under the program; the save must not pass for a success.
-    QVERIFY(f.dir.remove());
+    f.failDisk(1); // the save must not pass for a success
     f.prompts.answerRetry = false;
     f.window.close();
     QCOMPARE(f.prompts.retryTexts.size(), 1);
     QVERIFY(f.prompts.retryTexts[0].contains(QDir::toNativeSeparators(f.path)));
+    QVERIFY(f.prompts.retryTexts[0].contains(QStringLiteral("磁盘空间")));
 
     MainWindowFixture ok;
     QTest::keyClicks(ok.box(0), QStringLiteral("important"));
     ok.window.close();
     QVERIFY(ok.prompts.retryTexts.isEmpty());
     QCOMPARE(ok.file().left(200).toHex(), slot(0, 1, "important", false, Day41411).toHex());
+
+    // A day that cannot be encoded: no disk advice, no retry; the message names the thing and
+    // the character, and No keeps the window open.
+    MainWindowFixture refused;
+    QTest::keyClicks(refused.box(0), QStringLiteral("x"));
+    refused.box(3)->setThingText(QStringLiteral("ok 🎉"));
+    refused.prompts.answerYes = false;
+    QVERIFY(!refused.window.close());
+    QVERIFY(refused.prompts.retryTexts.isEmpty());
+    QCOMPARE(refused.prompts.asked.size(), 1);
+    QVERIFY(refused.prompts.asked[0].contains(QStringLiteral("第4件事中的 🎉")));
+    QVERIFY(!refused.prompts.asked[0].contains(QStringLiteral("磁盘")));
+    QVERIFY(refused.window.isVisible());
+
+    // After a load that failed, the design's hint in the first box is nobody's content.
+    MainWindowFixture unread(QDateTime(QDate(2013, 5, 17), QTime(9, 30)), nullptr, 1);
+    QVERIFY(!unread.window.lastLoad().ok());
+    QCOMPARE(unread.texts()[0], QStringLiteral("写下一件重要的事"));
+    unread.window.close();
+    QVERIFY(unread.prompts.retryTexts.isEmpty());
 }
 
 void tst_MainWindow::calendarButtonSavesThenPickMovesTheView()
@@ -260,6 +285,115 @@ void tst_MainWindow::calendarButtonSavesThenPickMovesTheView()
     QCOMPARE(f.texts()[1], QStringLiteral("on the 18th"));
     QVERIFY(!guard || !guard->isVisible());
     QTRY_VERIFY(!guard);
+}
+
+void tst_MainWindow::refusedSaveKeepsTheWindowAsItWas_data()
+{
+    QTest::addColumn<QByteArray>("move");
+    QTest::addColumn<bool>("bookFull"); // else a text without a GBK form
+    for (const char *move : {"previous day", "next day", "back to today", "calendar button", "calendar pick",
+                             "copy to the next day"})
+        QTest::newRow(move) << QByteArray(move) << false;
+    QTest::newRow("next day, the day book full") << QByteArray("next day") << true;
+}
+
+// A day the day book cannot take: no move may leave it behind.
+void tst_MainWindow::refusedSaveKeepsTheWindowAsItWas()
+{
+    QFETCH(QByteArray, move);
+    QFETCH(bool, bookFull);
+    MainWindowFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 30)));
+    if (bookFull) {
+        while (f.pub.DayTable.DayCount() < DayTable::DayCapacity - 4) // no room for a new day's five
+            QVERIFY(f.pub.DayTable.append(DayRecord{}));
+    }
+    QTest::keyClicks(f.box(0), QStringLiteral("kept"));
+    QPointer<QWidget> calendar;
+    if (move == "calendar pick") {
+        f.click("cmd_select");
+        calendar = QApplication::activeModalWidget();
+        QVERIFY(calendar);
+    }
+    if (!bookFull)
+        f.box(1)->setThingText(QStringLiteral("派对🎉"));
+    const QStringList texts = f.texts();
+    const QByteArray before = f.file();
+
+    if (move == "previous day")
+        f.click("cmd_lastday");
+    else if (move == "next day")
+        f.click("cmd_nextday");
+    else if (move == "back to today")
+        QTest::mouseClick(f.label("lbl_returntoday"), Qt::LeftButton);
+    else if (move == "calendar button")
+        f.click("cmd_select");
+    else if (move == "calendar pick")
+        QTest::mouseClick(calendar->findChild<QLabel *>(QStringLiteral("lbl_day_19")), Qt::LeftButton);
+    else
+        f.window.findChild<QAction *>(QStringLiteral("menu_copytonextday"))->trigger();
+
+    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 17));
+    QCOMPARE(f.caption(), QStringLiteral("今天：2013/5/17"));
+    QCOMPARE(f.texts(), texts);
+    QVERIFY(f.window.isDirty());
+    QCOMPARE(f.file(), before);
+    QCOMPARE(f.prompts.informed.size(), 1);
+    QVERIFY(f.prompts.informed[0].contains(bookFull ? QStringLiteral("日记本已满") : QStringLiteral("第2件事中的 🎉")));
+    QVERIFY(move == "calendar pick" || !QApplication::activeModalWidget()); // the calendar opens only for a kept day
+    QTRY_VERIFY(!calendar);
+
+    if (bookFull) { // emptied again, the day holds nothing to keep: leaving it loses nothing
+        f.box(0)->selectAll();
+        QTest::keyClick(f.box(0), Qt::Key_Delete);
+        QVERIFY(f.window.isDirty());
+        f.click("cmd_nextday");
+        QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 18));
+        QCOMPARE(f.prompts.informed.size(), 1);
+    }
+}
+
+void tst_MainWindow::diskFailureDuringAMoveIsToldOnce()
+{
+    MainWindowFixture f;
+    QTest::keyClicks(f.box(0), QStringLiteral("first"));
+    f.failDisk(1);
+    f.click("cmd_nextday");
+    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 18)); // the day book holds the day, so the move goes on
+    QCOMPARE(f.prompts.informed.size(), 1);
+    QVERIFY(f.prompts.informed[0].contains(QDir::toNativeSeparators(f.path)));
+    QTest::keyClicks(f.box(0), QStringLiteral("second"));
+    f.click("cmd_nextday");
+    f.click("cmd_lastday");
+    QCOMPARE(f.prompts.informed.size(), 1);
+    QCOMPARE(f.texts()[0], QStringLiteral("second"));
+    QCOMPARE(f.file().size(), 0);
+
+    f.failDisk(0);
+    f.click("cmd_lastday"); // nothing new to write: the kept slots go out alone
+    QCOMPARE(f.texts()[0], QStringLiteral("first"));
+    const QByteArray bytes = f.file();
+    QCOMPARE(bytes.size(), 2000);
+    QCOMPARE(bytes.left(200).toHex(), slot(0, 1, "first", false, Day41411).toHex());
+    QCOMPARE(bytes.mid(1000, 200).toHex(), slot(0, 1, "second", false, Day41412).toHex());
+    QCOMPARE(f.prompts.informed.size(), 1);
+}
+
+void tst_MainWindow::foreignBytesSurviveAnEditOfTheirDay()
+{
+    // Another program left bytes that are no GBK character (81 7f) between real ones.
+    const QByteArray foreign = "x" + QByteArray::fromHex("817f") + *gbk::encode(QStringLiteral("中"));
+    QByteArray file = slot(0, 1, foreign, true, Day41411);
+    for (int no = 2; no <= 5; ++no)
+        file += slot(0, no, "", false, Day41411);
+    MainWindowFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 30)), &file);
+    QTest::keyClicks(f.box(2), QStringLiteral("edit"));
+    f.click("cmd_nextday");
+    f.click("cmd_lastday");
+    QCOMPARE(f.texts()[2], QStringLiteral("edit"));
+    QVERIFY(f.prompts.informed.isEmpty());
+    QByteArray expected = file;
+    expected.replace(400, 200, slot(0, 3, "edit", false, Day41411));
+    QCOMPARE(f.file().toHex(), expected.toHex());
 }
 
 QTEST_MAIN(tst_MainWindow)

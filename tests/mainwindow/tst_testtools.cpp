@@ -49,8 +49,8 @@ void tst_TestTools::bulkSaveAndLoadRoundTrip()
     QCOMPARE(f.prompts.informed, QStringList{"OK,10W saved!!!"});
     QCOMPARE(QFileInfo(bulk).size(), qint64(BulkTable::BulkCapacity) * 200);
 
-    Module_pub fresh;
-    QVERIFY(bulkfile::load(bulk, fresh.BulkTable).ok);
+    Module_pub fresh(FileOps::system());
+    QVERIFY(bulkfile::load(FileOps::system(), bulk, fresh.BulkTable).ok);
     for (qint32 i : {1, 2, 50'000, BulkTable::BulkCapacity}) {
         const DayRecord r = fresh.BulkTable.at(i);
         QCOMPARE(r.ThingText, QByteArray("test"));
@@ -66,7 +66,7 @@ void tst_TestTools::bulkSaveAndLoadRoundTrip()
 
 void tst_TestTools::bulkSaveAcrossMidnightStoresTwoDates()
 {
-    Module_pub pub;
+    Module_pub pub(FileOps::system());
     TickingClock clock(QDateTime(QDate(2013, 5, 17), QTime(23, 59, 59, 950)));
     bulkfile::fillForTest(pub.BulkTable, clock);
     QCOMPARE(pub.BulkTable.at(1).ThingDate, 41411.0);
@@ -82,9 +82,9 @@ void tst_TestTools::shortBulkFileLoadsWhatItHolds()
     out.write(slot(0, 1, "one", true, Day41411) + slot(0, 2, "two", false, Day41412).left(178));
     out.close();
 
-    Module_pub pub;
+    Module_pub pub(FileOps::system());
     pub.BulkTable.set(3, DayRecord{0, 5, "stale", -1, 41000}); // left by an earlier load
-    const bulkfile::Result r = bulkfile::load(path, pub.BulkTable);
+    const bulkfile::Result r = bulkfile::load(FileOps::system(), path, pub.BulkTable);
     QVERIFY(r.ok);
     QCOMPARE(r.records, 2);
     QCOMPARE(pub.BulkTable.at(2).ThingText, QByteArray("two"));

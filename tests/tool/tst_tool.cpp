@@ -4,6 +4,7 @@
 #include "dayfilelock.h"
 #include "daythings.h"
 #include "filebytes.h"
+#include "fileops.h"
 #include "rollbackjournal.h"
 
 #include <QFile>
@@ -43,7 +44,7 @@ struct Thing
 // Saves each thing as the window saves its day.
 void save(const QString &dayFile, const std::vector<Thing> &things)
 {
-    DayFile file;
+    DayFile file(FileOps::system());
     DayTable table;
     QVERIFY(file.load(dayFile, table).ok());
     for (const Thing &t : things) {
@@ -55,7 +56,7 @@ void save(const QString &dayFile, const std::vector<Thing> &things)
 
 std::vector<Thing> thingsIn(const QString &dayFile, const std::vector<QDate> &days)
 {
-    DayFile file;
+    DayFile file(FileOps::system());
     DayTable table;
     if (!file.load(dayFile, table).ok())
         return {};

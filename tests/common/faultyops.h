@@ -2,22 +2,36 @@
 
 #include "fileops.h"
 
+#include <QString>
 #include <cerrno>
+#include <fcntl.h>
 
-// A file system whose n-th call fails, once or from then on. Each call counts once: opening,
-// writing, syncing a file or a folder, truncating and removing.
+// The one file system that fails on purpose in tests, each way a disk or the kernel can:
+// - the n-th call (failAt) fails, once or from then on (persistent). Each call counts once:
+//   opening, writing, syncing a file or a folder, truncating and removing; reads do not count;
+// - the n-th read fails (failReadAt), or the next few writes (failWrites);
+// - files cannot be opened for writing (readOnly), as a read-only file or mount refuses them.
+// Failing calls return -1 with errno set to error, as the system calls do.
 class FaultyOps : public FileOps
 {
 public:
     enum class Fault {
-        Error,      // the call fails with EIO
-        ShortWrite, // a write stores half its bytes; any other call fails with EIO
+        Error,      // the call fails
+        ShortWrite, // a write stores half its bytes; any other call fails
     };
 
     int failAt = 0; // 1-based; 0 fails nothing
     bool persistent = false;
     Fault fault = Fault::Error;
+    int error = EIO;
     int calls = 0;
+
+    int failReadAt = 0; // 1-based count of reads; 0 fails none
+    int reads = 0;
+    int failWrites = 0; // this many writes fail, then writes work again
+
+    bool readOnly = false;
+    QString readOnlySuffix; // with readOnly: only paths ending so are refused; empty: every path
 
     void reset(int n)
     {
@@ -30,13 +44,27 @@ public:
     {
         if (failing())
             return fail();
+        if (readOnly && (flags & O_ACCMODE) != O_RDONLY && path.endsWith(readOnlySuffix)) {
+            errno = EACCES;
+            return -1;
+        }
         return FileOps::open(path, flags, mode);
+    }
+    ssize_t pread(int fd, void *buffer, size_t count, off_t offset) override
+    {
+        if (++reads == failReadAt)
+            return fail();
+        return FileOps::pread(fd, buffer, count, offset);
     }
     ssize_t pwrite(int fd, const void *buffer, size_t count, off_t offset) override
     {
         if (failing()) {
             if (fault == Fault::ShortWrite && count > 1)
                 return FileOps::pwrite(fd, buffer, count / 2, offset);
+            return fail();
+        }
+        if (failWrites > 0) {
+            --failWrites;
             return fail();
         }
         return FileOps::pwrite(fd, buffer, count, offset);
@@ -57,9 +85,9 @@ private:
         ++calls;
         return failAt > 0 && (calls == failAt || (persistent && calls > failAt));
     }
-    static int fail()
+    int fail() const
     {
-        errno = EIO;
+        errno = error;
         return -1;
     }
 };

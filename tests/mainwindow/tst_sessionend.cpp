@@ -1,0 +1,71 @@
+// The real program in a child process: a kill, a closed terminal or Ctrl+C saves the shown day as
+// closing the window does.
+#include "filebytes.h"
+#include "slotimage.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+using namespace slotimage;
+
+class tst_SessionEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void signalSavesTheShownDay_data();
+    void signalSavesTheShownDay();
+};
+
+void tst_SessionEnd::signalSavesTheShownDay_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+void tst_SessionEnd::signalSavesTheShownDay()
+{
+    QFETCH(int, signalNumber);
+
+    // A portable copy: the program keeps its day file beside itself when one is there.
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("tallyleaf"));
+    QVERIFY(QFile::copy(QStringLiteral(TALLYLEAF_PROGRAM), program));
+
+    // Today's first thing as another program stored it, with spaces around it. The window shows
+    // it trimmed, and only a save of the shown day writes the trimmed text: what the user would
+    // have typed since the last save stands in for it.
+    const double today = QDate(1899, 12, 30).daysTo(QDate::currentDate());
+    QByteArray file = slot(0, 1, "  hello world", false, today);
+    for (int no = 2; no <= 5; ++no)
+        file += slot(0, no, "", false, today);
+    const QString dayFile = dir.filePath(QStringLiteral("things.dat"));
+    QVERIFY(writeFile(dayFile, file));
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(program, {});
+    QVERIFY(child.waitForStarted());
+    // The lock file appears once the signals are caught.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dayFile + QStringLiteral(".lock")), 20000);
+    QCOMPARE(::kill(pid_t(child.processId()), signalNumber), 0);
+    QVERIFY(child.waitForFinished(20000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+
+    QByteArray expected = file;
+    expected.replace(0, 200, slot(0, 1, "hello world", false, today));
+    QCOMPARE(readFile(dayFile).toHex(), expected.toHex());
+}
+
+QTEST_GUILESS_MAIN(tst_SessionEnd)
+#include "tst_sessionend.moc"
