@@ -18,7 +18,7 @@ constexpr qsizetype SlotsPerRead = 4096;
 
 QString systemError(const QString &what, const QString &path)
 {
-    return QStringLiteral("%1 %2: %3").arg(what, path, QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1 %2: %3").arg(what, path, errorText(errno));
 }
 
 // The slots as runs of consecutive numbers, so that a day's five slots go out in one write.
@@ -34,11 +34,6 @@ std::vector<std::pair<qint32, qint32>> runsOf(const std::set<qint32> &slotNumber
     return runs;
 }
 
-// Reads every whole record of the open day file into table, through undo when a save is to be
-// undone. False when reading stopped early; report says why.
-bool readRecords(FileOps &ops, int fd, const QString &path, const rollbackjournal::Journal *undo, DayTable &table,
-                 LoadReport &report);
-
 } // namespace
 
 DayFile::DayFile(FileOps &ops) : m_ops(ops) {}
@@ -46,8 +41,10 @@ DayFile::DayFile(FileOps &ops) : m_ops(ops) {}
 LoadReport DayFile::load(const QString &path, DayTable &table)
 {
     LoadReport report;
+    m_check.forget();
     const rollbackjournal::Recovery recovery = rollbackjournal::recover(m_ops, path);
     report.recovery = recovery.outcome;
+    report.recoveryDetail = recovery.detail;
     if (recovery.outcome == rollbackjournal::Outcome::Unreadable) {
         // The file may hold half a save; showing it could show a day half old and half new.
         report.status = LoadReport::Status::JournalUnreadable;
@@ -56,9 +53,7 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
         return report;
     }
 
-    int fd = m_ops.open(path, O_RDWR | O_CREAT);
-    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
-        fd = m_ops.open(path, O_RDONLY); // a read-only day file still shows its days
+    const int fd = openOrCreate(m_ops, path, &report.readOnly);
     if (fd < 0) {
         report.status = LoadReport::Status::CannotOpen;
         report.detail = systemError(QStringLiteral("Cannot open"), path);
@@ -66,36 +61,49 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
         return report;
     }
 
+    // A journal that could not be applied still says what the file held before the unfinished
+    // save: read the file through it.
+    // Reading stops at the length the file has now, so that a file that never ends (a device,
+    // a wrong path) cannot hold up the start.
     const rollbackjournal::Journal *undo = recovery.journal ? &*recovery.journal : nullptr;
-    const bool failed = !readRecords(m_ops, fd, path, undo, table, report);
+    const qint64 length = std::max<qint64>(0, std::min<qint64>(m_ops.size(fd), undo ? undo->oldLength : LLONG_MAX));
+    const qint64 end = length;
+    const qint64 wholeRecords =
+        length < recordimage::ImageLength ? 0 : (qint64(length) - recordimage::ImageLength) / recordimage::SlotLength + 1;
+    table.clear();
+    // Room for typical texts; pages that stay unused are never touched, so cost no memory.
+    table.reserve(qint32(std::min<qint64>(wholeRecords, DayTable::DayCapacity)), qsizetype(wholeRecords) * 32);
+
+    std::vector<char> buffer(size_t(std::clamp<qint64>(length, recordimage::SlotLength,
+                                                       SlotsPerRead * recordimage::SlotLength)));
+    off_t offset = 0;
+    bool failed = false;
+    while (offset < end) {
+        const size_t wanted = size_t(std::min<qint64>(qint64(buffer.size()), end - offset));
+        const ssize_t n = readAll(m_ops, fd, buffer.data(), wanted, offset);
+        if (n < 0) {
+            failed = true;
+            report.status = LoadReport::Status::ReadFailed;
+            report.detail = systemError(QStringLiteral("Cannot read"), path);
+            break;
+        }
+        if (undo)
+            rollbackjournal::overlay(*undo, offset, buffer.data(), n);
+        if (!table.appendSlots(QByteArrayView(buffer.data(), n))) {
+            failed = true;
+            report.status = LoadReport::Status::TooManyRecords;
+            report.detail = QStringLiteral("%1 holds more than %2 records").arg(path).arg(DayTable::DayCapacity);
+        }
+        if (failed || size_t(n) < wanted)
+            break;
+        offset += n;
+    }
+    m_check.loaded(m_ops, fd, length);
     m_ops.close(fd);
 
     report.recordsRead = table.DayCount();
     m_pending.clear(); // the table now mirrors the file
     m_writableLimit = failed ? table.DayCount() : std::numeric_limits<qint32>::max();
-    return report;
-}
-
-LoadReport DayFile::read(const QString &path, DayTable &table) const
-{
-    LoadReport report;
-    const rollbackjournal::Recovery recovery = rollbackjournal::preview(m_ops, path);
-    report.recovery = recovery.outcome;
-    if (recovery.outcome == rollbackjournal::Outcome::Unreadable) {
-        report.status = LoadReport::Status::JournalUnreadable;
-        report.detail = recovery.detail;
-        return report;
-    }
-    const int fd = m_ops.open(path, O_RDONLY);
-    if (fd < 0) {
-        report.status = LoadReport::Status::CannotOpen;
-        report.detail = systemError(QStringLiteral("Cannot open"), path);
-        return report;
-    }
-    const rollbackjournal::Journal *undo = recovery.journal ? &*recovery.journal : nullptr;
-    readRecords(m_ops, fd, path, undo, table, report); // the report says how far it got
-    m_ops.close(fd);
-    report.recordsRead = table.DayCount();
     return report;
 }
 
@@ -145,22 +153,26 @@ SaveReport DayFile::saveDays(const QString &path, DayTable &table, const std::ve
 
 SaveReport DayFile::flushPending(const QString &path, const DayTable &table)
 {
-    if (m_pending.empty())
-        return {};
-    return writePending(path, table);
+    return writePending(path, table); // even with nothing kept back: a deleted file is written back
 }
 
 SaveReport DayFile::writePending(const QString &path, const DayTable &table)
 {
     SaveReport report;
+    if (!checkFileOnDisk(path, table, report)) // a file changed behind the program's back is not written
+        return report;
     std::set<qint32> writable;
     for (qint32 slot : m_pending) {
         if (slot <= m_writableLimit)
             writable.insert(slot);
     }
-    if (!writable.empty() && writeAtomically(path, table, writable, &report.detail)) {
-        for (qint32 slot : writable)
-            m_pending.erase(slot);
+    if (!writable.empty()) {
+        const bool written = writeAtomically(path, table, writable, &report.detail);
+        m_check.afterWrite(writable, written);
+        if (written) {
+            for (qint32 slot : writable)
+                m_pending.erase(slot);
+        }
     }
 
     if (!m_pending.empty()) {
@@ -183,7 +195,7 @@ bool DayFile::writeAtomically(const QString &path, const DayTable &table, const 
         return false;
     }
 
-    const int fd = m_ops.open(path, O_RDWR | O_CREAT);
+    const int fd = m_ops.open(path, O_RDWR); // a deleted file is made again before this (DayFileCheck)
     if (fd < 0) {
         *detail = systemError(QStringLiteral("Cannot open"), path);
         return false;
@@ -234,54 +246,3 @@ bool DayFile::writeAtomically(const QString &path, const DayTable &table, const 
     m_ops.close(fd); // after fsync, a failing close loses nothing
     return rollbackjournal::retire(m_ops, path, detail);
 }
-
-namespace {
-
-bool readRecords(FileOps &ops, int fd, const QString &path, const rollbackjournal::Journal *undo, DayTable &table,
-                 LoadReport &report)
-{
-    // Through undo, the file reads as it was before the unfinished save.
-    // Reading stops at the length the file has now, so that a file that never ends (a device,
-    // a wrong path) cannot hold up the start.
-    const qint64 length = std::max<qint64>(0, std::min<qint64>(ops.size(fd), undo ? undo->oldLength : LLONG_MAX));
-    const qint64 end = length;
-    const qint64 wholeRecords =
-        length < recordimage::ImageLength ? 0 : (qint64(length) - recordimage::ImageLength) / recordimage::SlotLength + 1;
-    table.clear();
-    // Room for typical texts; pages that stay unused are never touched, so cost no memory.
-    table.reserve(qint32(std::min<qint64>(wholeRecords, DayTable::DayCapacity)), qsizetype(wholeRecords) * 32);
-
-    std::vector<char> buffer(size_t(std::clamp<qint64>(length, recordimage::SlotLength,
-                                                       SlotsPerRead * recordimage::SlotLength)));
-    off_t offset = 0;
-    bool failed = false;
-    while (offset < end) {
-        const size_t wanted = size_t(std::min<qint64>(qint64(buffer.size()), end - offset));
-        const ssize_t n = readAll(ops, fd, buffer.data(), wanted, offset);
-        if (n < 0) {
-            failed = true;
-            report.status = LoadReport::Status::ReadFailed;
-            report.detail = systemError(QStringLiteral("Cannot read"), path);
-            break;
-        }
-        if (undo)
-            rollbackjournal::overlay(*undo, offset, buffer.data(), n);
-        // A slot counts once its 178-byte image is there; the 22 bytes after it carry nothing.
-        qsizetype at = 0;
-        for (; at + recordimage::ImageLength <= n; at += recordimage::SlotLength) {
-            if (!table.appendImage(
-                    std::span<const char, recordimage::ImageLength>(buffer.data() + at, recordimage::ImageLength))) {
-                failed = true;
-                report.status = LoadReport::Status::TooManyRecords;
-                report.detail = QStringLiteral("%1 holds more than %2 records").arg(path).arg(DayTable::DayCapacity);
-                break;
-            }
-        }
-        if (failed || size_t(n) < wanted)
-            break;
-        offset += n;
-    }
-    return !failed;
-}
-
-} // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dayfilecheck.h"
 #include "daytable.h"
 #include "rollbackjournal.h"
 
@@ -27,11 +28,13 @@ struct [[nodiscard]] LoadReport
     Status status = Status::Loaded;
     qint32 recordsRead = 0;
     QString detail; // the system's words, for a message
+    bool readOnly = false; // the file may be read but not written: no save can reach it
 
     // What start-up found of a save that did not finish (a crash, a full disk, a failed sync).
     // With RollbackPending the table shows the file as it was before that save, but the file
     // itself could not be repaired yet; every save repairs it first or fails.
     rollbackjournal::Outcome recovery = rollbackjournal::Outcome::NoJournal;
+    QString recoveryDetail; // why recovery could not finish, in the system's words
 
     bool ok() const { return status == Status::Loaded; }
 };
@@ -46,10 +49,13 @@ struct [[nodiscard]] SaveReport
         NotOnDisk,   // the table holds the day, but some slots are only in memory (see unwritten)
         TableFull,   // the day needed records the table has no room for; nothing changed
         NoGbkForm,   // a text has characters without a GBK form; nothing changed
+        Replaced,    // the file on disk is not the one loaded and last written; nothing written,
+                     // the day is kept in memory (see DayFile::adoptFileOnDisk)
     };
     Status status = Status::OnDisk;
     QList<qint32> unwritten; // slot numbers kept in memory, to be written by a later save
     QString detail;
+    bool remade = false; // the file had been deleted; everything in the table was written back
 
     bool allOnDisk() const { return status == Status::OnDisk; }
 };
@@ -77,10 +83,6 @@ public:
     // Replaces the table's records with the file's, creating an empty file when there is none.
     LoadReport load(const QString &path, DayTable &table);
 
-    // The same without changing anything on disk: no file is created and an unfinished save is
-    // not undone on disk but read through, so the table holds what the next load would give.
-    LoadReport read(const QString &path, DayTable &table) const;
-
     // Stores the five things of day in the table (find-or-append of each position) and writes
     // their slots, together with any slots kept back by earlier saves.
     SaveReport saveDay(const QString &path, DayTable &table, QDate day, const DayThings &things);
@@ -90,15 +92,21 @@ public:
     // Writes the slots kept back by earlier saves.
     SaveReport flushPending(const QString &path, const DayTable &table);
 
+    // After a save reported Replaced: loads the file now on disk and saves into it, by
+    // find-or-append, everything the table still held for the disk (the shown day among it).
+    SaveReport adoptFileOnDisk(const QString &path, DayTable &table, LoadReport *loaded = nullptr);
+
     bool hasPending() const { return !m_pending.empty(); }
     // Slots above this number are not written: they were not loaded.
     qint32 writableLimit() const { return m_writableLimit; }
 
 private:
+    bool checkFileOnDisk(const QString &path, const DayTable &table, SaveReport &report);
     SaveReport writePending(const QString &path, const DayTable &table);
     bool writeAtomically(const QString &path, const DayTable &table, const std::set<qint32> &slotNumbers, QString *detail);
 
     FileOps &m_ops;
+    DayFileCheck m_check;
     std::set<qint32> m_pending;
     qint32 m_writableLimit = std::numeric_limits<qint32>::max();
 };

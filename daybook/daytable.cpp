@@ -55,6 +55,15 @@ bool DayTable::appendImage(std::span<const char, recordimage::ImageLength> image
     return appendRow(v.Reserved, v.ThingNo, v.ThingText, v.Done, v.ThingDate);
 }
 
+bool DayTable::appendSlots(QByteArrayView bytes)
+{
+    for (qsizetype at = 0; at + recordimage::ImageLength <= bytes.size(); at += recordimage::SlotLength) {
+        if (!appendImage(std::span<const char, recordimage::ImageLength>(bytes.data() + at, recordimage::ImageLength)))
+            return false;
+    }
+    return true;
+}
+
 bool DayTable::appendRow(qint32 reserved, qint32 thingNo, QByteArrayView text, qint16 done, double date)
 {
     if (isFull())

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,10 +10,24 @@
 int FileOps::open(const QString &path, int flags, int mode)
 {
     const QByteArray name = QFile::encodeName(path);
+    if (flags & O_CREAT)
+        flags |= O_NOFOLLOW;
     int fd;
     do {
-        fd = ::open(name.constData(), flags | O_CLOEXEC, mode);
+        // Non-blocking only for the open itself: opening a FIFO would otherwise wait for a
+        // writer forever.
+        fd = ::open(name.constData(), flags | O_CLOEXEC | O_NONBLOCK, mode);
     } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return fd;
+    struct stat st;
+    const bool wanted = ::fstat(fd, &st) == 0
+        && ((flags & O_DIRECTORY) ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode));
+    if (!wanted || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        errno = ENXIO;
+        return -1;
+    }
     return fd;
 }
 
@@ -61,6 +76,11 @@ off_t FileOps::size(int fd)
     return st.st_size;
 }
 
+int FileOps::fstat(int fd, struct stat *st)
+{
+    return ::fstat(fd, st);
+}
+
 int FileOps::remove(const QString &path)
 {
     return ::unlink(QFile::encodeName(path).constData());
@@ -80,6 +100,40 @@ FileOps &FileOps::system()
 {
     static FileOps ops;
     return ops;
+}
+
+int openOrCreate(FileOps &ops, const QString &path, bool *readOnly)
+{
+    if (readOnly)
+        *readOnly = false;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int fd = ops.open(path, O_RDWR);
+        if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+            fd = ops.open(path, O_RDONLY); // a read-only day file still shows its days
+            if (fd >= 0 && readOnly)
+                *readOnly = true;
+        }
+        if (fd >= 0 || errno != ENOENT)
+            return fd;
+        fd = ops.open(path, O_RDWR | O_CREAT | O_EXCL);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+        // Something appeared under the name: another creator, or a link to a missing file.
+    }
+    errno = ELOOP;
+    return -1;
+}
+
+QString errorText(int error)
+{
+    switch (error) {
+    case ENXIO:
+        return QStringLiteral("not a regular file");
+    case ELOOP:
+        return QStringLiteral("a symbolic link, which is not followed here");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
 }
 
 bool writeAll(FileOps &ops, int fd, const char *buffer, size_t count, off_t offset)

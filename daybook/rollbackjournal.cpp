@@ -24,7 +24,7 @@ constexpr qint64 MaxJournalBytes = qint64(256) << 20;
 
 QString systemError(const char *what, const QString &path)
 {
-    return QStringLiteral("%1 %2: %3").arg(QLatin1StringView(what), path, QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1 %2: %3").arg(QLatin1StringView(what), path, errorText(errno));
 }
 
 QString directoryOf(const QString &path) { return QFileInfo(path).absolutePath(); }
@@ -112,7 +112,7 @@ Recovery recover(FileOps &ops, const QString &dayFilePath)
 {
     Recovery r;
     const QString journalPath = pathFor(dayFilePath);
-    const int journalFd = ops.open(journalPath, O_RDONLY);
+    const int journalFd = ops.open(journalPath, O_RDONLY | O_NOFOLLOW); // this program never makes it a link
     if (journalFd < 0) {
         if (errno != ENOENT) {
             r.outcome = Outcome::Unreadable;
@@ -175,30 +175,63 @@ Recovery recover(FileOps &ops, const QString &dayFilePath)
     return r;
 }
 
-Recovery preview(FileOps &ops, const QString &dayFilePath)
+std::optional<QByteArray> preview(FileOps &ops, const QString &dayFilePath, Recovery *what)
 {
-    Recovery r;
+    *what = {};
     const QString journalPath = pathFor(dayFilePath);
-    const int fd = ops.open(journalPath, O_RDONLY);
+    std::optional<Journal> journal;
+    const int journalFd = ops.open(journalPath, O_RDONLY | O_NOFOLLOW);
+    if (journalFd < 0 && errno != ENOENT) {
+        what->outcome = Outcome::Unreadable;
+        what->detail = systemError("Cannot open", journalPath);
+        return std::nullopt;
+    }
+    if (journalFd >= 0) {
+        const off_t size = ops.size(journalFd);
+        QByteArray bytes(size < 0 || size > MaxJournalBytes ? 0 : qsizetype(size), Qt::Uninitialized);
+        const bool read =
+            size >= 0 && readAll(ops, journalFd, bytes.data(), size_t(bytes.size()), 0) == ssize_t(bytes.size());
+        ops.close(journalFd);
+        if (!read) {
+            what->outcome = Outcome::Unreadable;
+            what->detail = systemError("Cannot read", journalPath);
+            return std::nullopt;
+        }
+        journal = size <= MaxJournalBytes ? decode(bytes) : std::nullopt;
+        what->outcome = journal ? Outcome::RolledBack : Outcome::Discarded;
+    }
+
+    // A missing day file stays missing: recovery drops a journal without its file.
+    QByteArray content;
+    const int fd = ops.open(dayFilePath, O_RDONLY);
     if (fd < 0) {
         if (errno != ENOENT) {
-            r.outcome = Outcome::Unreadable;
-            r.detail = systemError("Cannot open", journalPath);
+            what->detail = systemError("Cannot open", dayFilePath);
+            return std::nullopt;
         }
-        return r;
+        if (journal)
+            what->outcome = Outcome::Discarded;
+        return content;
     }
-    const off_t size = ops.size(fd);
-    QByteArray bytes(size < 0 || size > MaxJournalBytes ? 0 : qsizetype(size), Qt::Uninitialized);
-    const bool read = size >= 0 && readAll(ops, fd, bytes.data(), size_t(bytes.size()), 0) == ssize_t(bytes.size());
+    const qint64 size = ops.size(fd);
+    // Recovery writes the old bytes back, then cuts the file to its old length.
+    qint64 length = size;
+    if (journal) {
+        length = std::min<qint64>(size, journal->oldLength);
+        for (const Range &range : journal->ranges)
+            length = std::max<qint64>(length, range.offset + range.bytes.size());
+    }
+    content = QByteArray(length < 0 ? 0 : qsizetype(length), '\0');
+    const qint64 stored = std::min(size, length);
+    const bool read = size >= 0 && readAll(ops, fd, content.data(), size_t(stored), 0) == ssize_t(stored);
     ops.close(fd);
     if (!read) {
-        r.outcome = Outcome::Unreadable;
-        r.detail = systemError("Cannot read", journalPath);
-        return r;
+        what->detail = systemError("Cannot read", dayFilePath);
+        return std::nullopt;
     }
-    r.journal = size <= MaxJournalBytes ? decode(bytes) : std::nullopt;
-    r.outcome = r.journal ? Outcome::RollbackPending : Outcome::Discarded;
-    return r;
+    if (journal)
+        overlay(*journal, 0, content.data(), content.size());
+    return content;
 }
 
 bool store(FileOps &ops, const QString &dayFilePath, const Journal &journal, QString *detail)

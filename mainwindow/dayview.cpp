@@ -1,6 +1,7 @@
 // The day view of the main window and the view's half of reading and writing the day file.
 #include "frm_main.h"
 
+#include "dayfilenotices.h"
 #include "daysurface.h"
 #include "daythings.h"
 #include "markimage.h"
@@ -102,25 +103,39 @@ DayThings frm_main::viewThings() const
     return things;
 }
 
+SaveReport frm_main::heeded(SaveReport report)
+{
+    if (m_ending) // nobody is there to answer an offer
+        return report;
+    return dayfilenotices::afterSave(m_prompts, this, m_pub, std::move(report));
+}
+
 SaveReport frm_main::saveThings(QDate day, const DayThings &things)
 {
-    return m_pub.dayFile.saveDay(m_pub.DayFilePath, m_pub.DayTable, day, things);
+    return heeded(m_pub.dayFile.saveDay(m_pub.DayFilePath, m_pub.DayTable, day, things));
+}
+
+SaveReport frm_main::flushHeldBack()
+{
+    return heeded(m_pub.dayFile.flushPending(m_pub.DayFilePath, m_pub.DayTable));
 }
 
 SaveReport frm_main::td_save()
 {
     const DayThings things = viewThings();
     if (!Dirty && !hasContent(things)) // a day shown empty and left untouched gets no records
-        return m_pub.dayFile.flushPending(m_pub.DayFilePath, m_pub.DayTable);
+        return flushHeldBack();
     SaveReport report = saveThings(m_pub.ShownDate, things);
     if (report.status == SaveReport::Status::TableFull && !hasContent(things)
         && m_pub.DayTable.recordsOfDay(oledate::fromDate(m_pub.ShownDate)).empty()) {
         // A full day book cannot take five empty records, and a day without records shows the
         // same: nothing is lost by leaving it, so the user is not held on it.
         Dirty = false;
-        return m_pub.dayFile.flushPending(m_pub.DayFilePath, m_pub.DayTable);
+        return flushHeldBack();
     }
-    if (report.status == SaveReport::Status::OnDisk || report.status == SaveReport::Status::NotOnDisk)
-        Dirty = false; // the day book holds the day; what the disk still owes goes out with the next save
+    // The day book holds the day; what the disk still owes goes out with a later save.
+    if (report.status == SaveReport::Status::OnDisk || report.status == SaveReport::Status::NotOnDisk
+        || report.status == SaveReport::Status::Replaced)
+        Dirty = false;
     return report;
 }

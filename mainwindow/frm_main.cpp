@@ -4,6 +4,7 @@
 #include "artwork.h"
 #include "bulkfile.h"
 #include "clickablelabel.h"
+#include "dayfilenotices.h"
 #include "daysurface.h"
 #include "fonts.h"
 #include "frm_clock.h"
@@ -229,4 +230,5 @@ void frm_main::Form_Load(const QString &dayFilePath)
     txt_things[0]->setFocus(Qt::OtherFocusReason);
     txt_things[0]->setCursorPosition(0);
     txt_things[0]->deselect();
+    dayfilenotices::afterStartup(m_prompts, this, dayFilePath, m_lastLoad);
 }

@@ -75,7 +75,10 @@ private:
     void setMark(int index, bool done);
     bool isDone(int index) const;
     DayThings viewThings() const;
+    // Saves and their follow-ups: a day file deleted or replaced behind the program's back.
+    [[nodiscard]] SaveReport heeded(SaveReport report);
     [[nodiscard]] SaveReport saveThings(QDate day, const DayThings &things);
+    [[nodiscard]] SaveReport flushHeldBack();
     // td_save, and the user told what went wrong; true when the day book took the day.
     [[nodiscard]] bool writeShownDay();
     // Tells the user what a save of things did, a disk failure only once until a save succeeds

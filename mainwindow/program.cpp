@@ -12,8 +12,10 @@
 #include "timesource.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLocale>
+#include <QThread>
 
 int runTallyleaf()
 {
@@ -32,17 +34,31 @@ int runTallyleaf()
     // One program writes a day file at a time; a second start hands over to the first.
     DayFileLock lock(dayFilePath);
     SingleInstance instance(dayFilePath);
-    switch (lock.acquire()) {
+    DayFileLock::Status status = lock.acquire();
+    // A copy started at the same moment holds the lock a moment before it answers.
+    const QDeadlineTimer patience(5000);
+    while (status == DayFileLock::Status::HeldByOther) {
+        if (instance.activateRunning(1000))
+            return 0;
+        if (patience.hasExpired())
+            break;
+        QThread::msleep(100);
+        status = lock.acquire(); // the holder may have ended meanwhile
+    }
+    switch (status) {
     case DayFileLock::Status::Locked:
         instance.listen();
         break;
     case DayFileLock::Status::HeldByOther:
-        if (instance.activateRunning())
-            return 0;
         prompts.inform(nullptr, QStringLiteral("Tallyleaf 已在运行（进程 %1），正在使用\n%2\n但无法切换到它的窗口。"
                                                "请在任务栏中找到它，或结束它后再启动。")
                                     .arg(lock.holderPid())
                                     .arg(QDir::toNativeSeparators(dayFilePath)));
+        return 1;
+    case DayFileLock::Status::Blocked:
+        prompts.inform(nullptr, QStringLiteral("Tallyleaf 无法锁定日程文件，因为这里有一个它不能删除的锁：\n%1\n（%2）\n\n"
+                                               "请确认没有别的 Tallyleaf 在使用它，删除它后再启动。")
+                                    .arg(QDir::toNativeSeparators(lock.obstacle()), lock.detail()));
         return 1;
     case DayFileLock::Status::Failed:
         break; // a folder where no lock can be made cannot take saves either; the window says so at close

@@ -64,6 +64,8 @@ bool frm_main::tell(const SaveReport &report, const DayThings &things, bool byHa
                                        + QStringLiteral("\n\n请检查磁盘空间和文件权限。内容已记下，下次保存时会再次写入。"));
         m_diskTroubleTold = true;
         return true;
+    case SaveReport::Status::Replaced:
+        return true; // the day book holds the day, and the user was just offered the file on disk
     case SaveReport::Status::TableFull:
     case SaveReport::Status::NoGbkForm:
         m_prompts.inform(this, refusalText(report, things));
@@ -86,7 +88,11 @@ void frm_main::closeEvent(QCloseEvent *event)
             continue;
         }
         // Trying again cannot help: the user may go back and change the day, or give it up.
-        if (m_prompts.confirm(this, refusalText(report, things) + QStringLiteral("\n\n仍要关闭吗？关闭后这一天的改动将会丢失。")))
+        const QString why = report.status == SaveReport::Status::Replaced
+            ? QStringLiteral("日程文件在程序运行时被替换了，当天和尚未写入的内容没有保存：\n%1")
+                  .arg(QDir::toNativeSeparators(m_pub.DayFilePath))
+            : refusalText(report, things);
+        if (m_prompts.confirm(this, why + QStringLiteral("\n\n仍要关闭吗？关闭后这一天的改动将会丢失。")))
             break;
         event->ignore();
         return;

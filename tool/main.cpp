@@ -45,10 +45,14 @@ int exportThings(FileOps &ops, const Command &command, const QString &dayFilePat
 {
     DayTable table;
     const SteadyRead read = readSteadily(ops, dayFilePath, table);
-    if (read.tooManyChanges)
+    switch (read.status) {
+    case SteadyRead::Status::Read:
+        break;
+    case SteadyRead::Status::Unreadable:
+        return fail(Unreadable, read.detail);
+    case SteadyRead::Status::KeptChanging:
         return fail(InUse, QStringLiteral("%1 kept changing while it was read; try again").arg(dayFilePath));
-    if (!read.report.ok())
-        return fail(Unreadable, read.report.detail);
+    }
 
     const std::vector<DatedThing> things = thingsBetween(table, command.from, command.to);
     const QByteArray bytes = command.format == Command::Format::ICalendar
@@ -89,6 +93,10 @@ int importThings(FileOps &ops, const Command &command, const QString &dayFilePat
                                           "import again")
                                .arg(dayFilePath)
                                .arg(lock.holderPid()));
+    case DayFileLock::Status::Blocked:
+        return fail(NotWritten, QStringLiteral("nothing imported: %1 stands where the day file's lock goes and cannot be "
+                                               "taken over (%2); remove it if no Tallyleaf is running")
+                                    .arg(lock.obstacle(), lock.detail()));
     case DayFileLock::Status::Failed:
         return fail(NotWritten, QStringLiteral("nothing imported: %1").arg(lock.detail()));
     }
@@ -98,6 +106,8 @@ int importThings(FileOps &ops, const Command &command, const QString &dayFilePat
     const LoadReport load = dayFile.load(dayFilePath, table);
     if (!load.ok())
         return fail(Unreadable, QStringLiteral("nothing imported: %1").arg(load.detail));
+    if (load.readOnly)
+        return fail(NotWritten, QStringLiteral("nothing imported: %1 can be read but not written").arg(dayFilePath));
 
     for (const QString &note : checked.notes)
         std::fprintf(stderr, "tallyleaf-tool: %s: %s\n", qPrintable(input), qPrintable(note));
@@ -109,6 +119,10 @@ int importThings(FileOps &ops, const Command &command, const QString &dayFilePat
             break;
         case SaveReport::Status::NoGbkForm: // a text already in the day file that cannot be read back
             return fail(Unreadable, QStringLiteral("nothing imported: %1: %2").arg(dayFilePath, save.detail));
+        case SaveReport::Status::Replaced: // by something that does not take the lock
+            return fail(InUse, QStringLiteral("nothing imported: %1 was replaced or changed while it was imported into; "
+                                              "import again")
+                                   .arg(dayFilePath));
         case SaveReport::Status::TableFull:
         case SaveReport::Status::NotOnDisk:
             // The journal undoes whatever part reached the file, at the next start or import.

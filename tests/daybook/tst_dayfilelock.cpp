@@ -1,11 +1,16 @@
 #include "dayfilelock.h"
+#include "filebytes.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class tst_DayFileLock : public QObject
 {
@@ -21,6 +26,8 @@ private slots:
     void aSecondWriterIsTurnedAway();
     void aKilledHolderDoesNotBlockTheNextStart();
     void aDeadHolderWithOurProcessIdIsTakenOver();
+    void whatNobodyHoldsIsTakenOver_data();
+    void whatNobodyHoldsIsTakenOver();
 
 private:
     QTemporaryDir m_dir;
@@ -73,6 +80,78 @@ void tst_DayFileLock::aDeadHolderWithOurProcessIdIsTakenOver()
 
     DayFileLock lock(m_path);
     QCOMPARE(lock.acquire(), DayFileLock::Status::Locked);
+}
+
+// Only the system's lock on the file counts: whatever else stands at the lock's name is taken
+// over without hanging, or named for removal.
+void tst_DayFileLock::whatNobodyHoldsIsTakenOver_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<DayFileLock::Status>("status");
+    const auto row = [](const char *name, const char *kind, const QByteArray &contents,
+                        DayFileLock::Status status = DayFileLock::Status::Locked) {
+        QTest::newRow(name) << QByteArray(kind) << contents << status;
+    };
+    row("empty, as a power cut leaves it", "file", {});
+    row("garbage", "file", "\xff\x00garbage\n");
+    row("a dead program on another host", "file", "4242\ntallyleaf\nanother-pc\nx\ny\n");
+    row("a live process that is not ours", "file", QByteArray::number(qint64(::getppid())) + "\ntallyleaf\n");
+    row("another user's", "other user's file", "1\ntallyleaf\n");
+    row("a FIFO", "fifo", {});
+    row("a dangling symlink", "dangling link", {});
+    row("a symlink to someone's file", "live link", {});
+    row("a folder", "folder", {}, DayFileLock::Status::Blocked);
+}
+
+void tst_DayFileLock::whatNobodyHoldsIsTakenOver()
+{
+    QFETCH(QByteArray, kind);
+    QFETCH(QByteArray, contents);
+    QFETCH(DayFileLock::Status, status);
+    const QString lockPath = DayFileLock::pathFor(m_path);
+    const QByteArray name = QFile::encodeName(lockPath);
+    const QString elsewhere = m_dir.filePath(QStringLiteral("elsewhere"));
+    QFile::remove(elsewhere);
+    if (kind.endsWith("file")) {
+        QFile f(lockPath);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(contents);
+        f.close();
+        if (kind.startsWith("other"))
+            QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(name.constData(), 0644), 0);
+    } else if (kind.endsWith("link")) {
+        if (kind.startsWith("live")) {
+            QFile f(elsewhere);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("keep me");
+        }
+        QVERIFY(QFile::link(elsewhere, lockPath));
+    } else {
+        QVERIFY(QDir().mkdir(lockPath));
+    }
+
+    DayFileLock lock(m_path);
+    ::alarm(10); // a lock that waits on a FIFO ends the test instead of hanging it
+    QCOMPARE(lock.acquire(), status);
+    ::alarm(0);
+    if (status == DayFileLock::Status::Blocked) {
+        QCOMPARE(lock.obstacle(), lockPath);
+        QVERIFY(QFileInfo(lockPath).isDir()); // left for the user to look at
+        QVERIFY(QDir().rmdir(lockPath));
+        return;
+    }
+    struct stat st;
+    QCOMPARE(::lstat(name.constData(), &st), 0);
+    QVERIFY(S_ISREG(st.st_mode));
+    QCOMPARE(st.st_mode & 0777, mode_t(0600));
+    QCOMPARE(st.st_uid, ::geteuid());
+    QCOMPARE(readFile(lockPath).split('\n').first(), QByteArray::number(QCoreApplication::applicationPid()));
+    QCOMPARE(readFile(elsewhere), kind == "live link" ? QByteArray("keep me") : QByteArray("<missing>"));
+    lock.release();
+    QVERIFY(!QFile::exists(lockPath));
 }
 
 QTEST_GUILESS_MAIN(tst_DayFileLock)

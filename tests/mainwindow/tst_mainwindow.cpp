@@ -1,8 +1,15 @@
 #include "mainwindowfixture.h"
 
+#include "filebytes.h"
+#include "dayfilenotices.h"
 #include "gbk.h"
+#include "rollbackjournal.h"
+
+#include <sys/stat.h>
 
 using namespace slotimage;
+
+Q_DECLARE_METATYPE(LoadReport)
 
 class tst_MainWindow : public QObject
 {
@@ -31,6 +38,12 @@ private slots:
     void refusedSaveKeepsTheWindowAsItWas();
     void diskFailureDuringAMoveIsToldOnce();
     void foreignBytesSurviveAnEditOfTheirDay();
+    void startUpNamesTheFileAtFault_data();
+    void startUpNamesTheFileAtFault();
+    void startUpSaysWhatStillWorks_data();
+    void startUpSaysWhatStillWorks();
+    void aFileChangedBehindTheWindow_data();
+    void aFileChangedBehindTheWindow();
 };
 
 void tst_MainWindow::firstStartCreatesAnEmptyFileAndShowsToday()
@@ -394,6 +407,135 @@ void tst_MainWindow::foreignBytesSurviveAnEditOfTheirDay()
     QByteArray expected = file;
     expected.replace(400, 200, slot(0, 3, "edit", false, Day41411));
     QCOMPARE(f.file().toHex(), expected.toHex());
+}
+
+void tst_MainWindow::startUpNamesTheFileAtFault_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<QString>("saying");
+    QTest::newRow("day file is a folder") << "things.dat" << QByteArray("folder") << "无法打开日程文件";
+    QTest::newRow("day file is a dangling link") << "things.dat" << QByteArray("link") << "无法打开日程文件";
+    QTest::newRow("journal is a FIFO") << "things.dat.journal" << QByteArray("fifo") << "无法读取上次未完成的保存留下的日志";
+    QTest::newRow("all is well") << "" << QByteArray() << "";
+}
+
+// One plain message at start-up, naming the file at fault and saying that nothing is saved.
+void tst_MainWindow::startUpNamesTheFileAtFault()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, kind);
+    QFETCH(QString, saying);
+    QTemporaryDir dir;
+    const QString odd = dir.filePath(name);
+    if (kind == "folder")
+        QVERIFY(QDir().mkdir(odd));
+    else if (kind == "link")
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), odd));
+    else if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(odd).constData(), 0600), 0);
+    Module_pub pub(FileOps::system());
+    FakeClock clock(QDateTime(QDate(2013, 5, 17), QTime(9, 30)));
+    FakePrompts prompts;
+    frm_main window(pub, clock, prompts, [](const QUrl &) { return true; });
+    window.Form_Load(dir.filePath(QStringLiteral("things.dat")));
+    if (saying.isEmpty()) {
+        QVERIFY(prompts.informed.isEmpty());
+        return;
+    }
+    QCOMPARE(prompts.informed.size(), 1);
+    QVERIFY2(prompts.informed[0].startsWith(saying), qPrintable(prompts.informed[0]));
+    QVERIFY(prompts.informed[0].contains(QDir::toNativeSeparators(odd) + QLatin1Char('\n')));
+    QVERIFY(prompts.informed[0].contains(QStringLiteral("不会保存任何内容")));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("gone"))));
+}
+
+// Failures that real files make only slowly (a read error, a million records) or not at all.
+void tst_MainWindow::startUpSaysWhatStillWorks_data()
+{
+    QTest::addColumn<LoadReport>("load");
+    QTest::addColumn<QString>("saying");
+    LoadReport readFailed;
+    readFailed.status = LoadReport::Status::ReadFailed;
+    readFailed.recordsRead = 35;
+    LoadReport tooMany = readFailed;
+    tooMany.status = LoadReport::Status::TooManyRecords;
+    LoadReport notUndone;
+    notUndone.recovery = rollbackjournal::Outcome::RollbackPending;
+    LoadReport undone;
+    undone.recovery = rollbackjournal::Outcome::RolledBack;
+    QTest::newRow("read error") << readFailed << "已读出的 35 条记录照常显示";
+    QTest::newRow("more records than the table holds") << tooMany << "已读出的 35 条记录照常显示";
+    QTest::newRow("journal not applied") << notUndone << "在撤销成功之前，不会保存任何内容";
+    LoadReport readOnly;
+    readOnly.readOnly = true;
+    QTest::newRow("read-only day file") << readOnly << "不会保存任何修改";
+    QTest::newRow("journal applied: nothing to say") << undone << "";
+}
+
+void tst_MainWindow::startUpSaysWhatStillWorks()
+{
+    QFETCH(LoadReport, load);
+    QFETCH(QString, saying);
+    const QString text = dayfilenotices::startupText(QStringLiteral("/somewhere/things.dat"), load);
+    QCOMPARE(text.isEmpty(), saying.isEmpty());
+    QVERIFY2(text.contains(saying), qPrintable(text));
+    if (!saying.isEmpty())
+        QVERIFY(text.contains(QDir::toNativeSeparators(QStringLiteral("/somewhere/things.dat\n"))));
+}
+
+void tst_MainWindow::aFileChangedBehindTheWindow_data()
+{
+    QTest::addColumn<bool>("deleted");
+    QTest::addColumn<bool>("loadTheirs");
+    QTest::addColumn<bool>("closing");
+    QTest::newRow("replaced, their file loaded") << false << true << false;
+    QTest::newRow("replaced, kept as it is") << false << false << false;
+    QTest::newRow("replaced, then closing is refused") << false << false << true;
+    QTest::newRow("deleted") << true << false << false;
+}
+
+void tst_MainWindow::aFileChangedBehindTheWindow()
+{
+    QFETCH(bool, deleted);
+    QFETCH(bool, loadTheirs);
+    QFETCH(bool, closing);
+    MainWindowFixture f;
+    QTest::keyClicks(f.box(0), QStringLiteral("mine"));
+    QVERIFY(f.window.td_save().allOnDisk());
+    const QByteArray theirs = slot(0, 1, "theirs", false, Day41412);
+    const QString other = f.dir.filePath(QStringLiteral("other"));
+    QVERIFY(QFile::remove(f.path));
+    if (!deleted) {
+        QVERIFY(writeFile(other, theirs));
+        QVERIFY(QFile::rename(other, f.path));
+    }
+    f.prompts.answerYes = loadTheirs;
+    QTest::keyClicks(f.box(1), QStringLiteral("more"));
+    if (closing) { // the offer is declined, and so is closing without the day
+        f.window.show();
+        QVERIFY(!f.window.close());
+        QVERIFY(f.window.isVisible());
+        QCOMPARE(f.prompts.asked.size(), 2);
+        QVERIFY(f.prompts.asked[1].contains(QStringLiteral("仍要关闭吗")));
+        QCOMPARE(f.file(), theirs);
+        return;
+    }
+    [[maybe_unused]] const SaveReport second = f.window.td_save(); // what the user was told is checked below
+
+    QCOMPARE(f.texts().mid(0, 2), (QStringList{"mine", "more"})); // the view keeps the day either way
+    QByteArray mine;
+    for (int no = 1; no <= 5; ++no)
+        mine += slot(0, no, no == 1 ? "mine" : no == 2 ? "more" : "", false, Day41411);
+    if (deleted) {
+        QCOMPARE(f.prompts.informed.size(), 1);
+        QVERIFY(f.prompts.informed[0].contains(QStringLiteral("被删除")));
+        QCOMPARE(f.file(), mine); // everything held, written back whole
+        return;
+    }
+    QCOMPARE(f.prompts.asked.size(), 1);
+    QVERIFY(f.prompts.asked[0].contains(QDir::toNativeSeparators(f.path)));
+    QCOMPARE(f.file().toHex(), (loadTheirs ? theirs + mine : theirs).toHex());
 }
 
 QTEST_MAIN(tst_MainWindow)

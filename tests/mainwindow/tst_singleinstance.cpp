@@ -1,6 +1,7 @@
 #include "singleinstance.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QLocalServer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -45,6 +46,37 @@ private slots:
         SingleInstance first(path);
         QVERIFY(first.listen());
     }
+    void twoStartsAtOnceGiveOneWindow();
 };
+
+// Real programs, started in pairs: one keeps its window, the other hands over and ends at
+// once, without a message (a message box would keep it running). The survivor is killed, so
+// each round also starts over a lock that a dead program left behind.
+void tst_SingleInstance::twoStartsAtOnceGiveOneWindow()
+{
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("tallyleaf"));
+    QVERIFY(QFile::copy(QStringLiteral(TALLYLEAF_PROGRAM), program)); // its day file lives beside it
+    for (int round = 0; round < 20; ++round) {
+        QProcess a, b;
+        a.start(program, {});
+        b.start(program, {});
+        QVERIFY(a.waitForStarted() && b.waitForStarted());
+        QDeadlineTimer deadline(15'000);
+        while (a.state() == QProcess::Running && b.state() == QProcess::Running && !deadline.hasExpired())
+            QTest::qWait(20);
+        QProcess &ended = a.state() == QProcess::Running ? b : a;
+        QProcess &running = a.state() == QProcess::Running ? a : b;
+        QVERIFY2(ended.state() == QProcess::NotRunning, qPrintable(QStringLiteral("round %1: two windows").arg(round)));
+        QCOMPARE(ended.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(ended.exitCode(), 0);
+        QTest::qWait(50);
+        QVERIFY2(running.state() == QProcess::Running, qPrintable(QStringLiteral("round %1: no window").arg(round)));
+        running.kill();
+        QVERIFY(running.waitForFinished());
+    }
+    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("things.dat"))));
+}
+
 QTEST_MAIN(tst_SingleInstance)
 #include "tst_singleinstance.moc"

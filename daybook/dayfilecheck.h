@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <set>
+#include <sys/types.h>
+
+class DayTable;
+class FileOps;
+
+// Which day file the program loaded and last wrote, and how long it must be now. Slots are
+// numbered by the table, so a save into a file that was replaced, cut short or extended behind
+// the program's back would write days over other days; before a save writes, the file on disk
+// is held against what is known of it.
+class DayFileCheck
+{
+public:
+    enum class Verdict {
+        Same,     // the file loaded and last written: the save may go ahead
+        Unknown,  // nothing loaded to compare with, or nothing to see; the writer decides
+        Replaced, // another file, or this one with another length or other days where the save writes
+        Deleted,  // the file was gone; it has been made again, empty
+    };
+
+    void forget() { m_known = false; }
+    // After a load through fd; length is what the file counts as after any unfinished save is undone.
+    void loaded(FileOps &ops, int fd, qint64 length);
+    Verdict beforeWrite(FileOps &ops, const QString &path, const DayTable &table, const std::set<qint32> &slotNumbers,
+                        QString *detail);
+    // A write of the slots reached the disk, or failed: then the file may hold them or not.
+    void afterWrite(const std::set<qint32> &slotNumbers, bool written);
+
+private:
+    bool m_known = false;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
+    qint64 m_length = 0;
+    qint64 m_lengthIfWritten = -1; // after a failed write, which may have reached the disk all the same
+};

@@ -1,0 +1,251 @@
+// The day file among odd neighbours: FIFOs, links and folders at its names, the modes of the
+// files it makes, and a day file changed by another program between two saves.
+#include "dayfile.h"
+#include "filebytes.h"
+#include "fileops.h"
+#include "oledate.h"
+#include "rollbackjournal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Days of five things each, "<tag><day>-<n>", built with the encoder of the record tests.
+QByteArray daysImage(double firstDay, int count, const QByteArray &tag = "old")
+{
+    QByteArray bytes;
+    for (int d = 0; d < count; ++d) {
+        for (int no = 1; no <= 5; ++no)
+            bytes += recordimage::encode({0, no, tag + QByteArray::number(d) + "-" + QByteArray::number(no), 0, firstDay + d});
+    }
+    return bytes;
+}
+
+DayThings things(const QString &tag)
+{
+    DayThings t;
+    for (int i = 0; i < 5; ++i)
+        t[size_t(i)].text = tag + QString::number(i + 1);
+    return t;
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0;
+}
+
+// Remembers the mode of every file it syncs: the journal lives only for the length of a save.
+class ModeWatchingOps : public FileOps
+{
+public:
+    QList<mode_t> synced;
+    int fsync(int fd) override
+    {
+        struct stat st;
+        if (::fstat(fd, &st) == 0)
+            synced << (st.st_mode & 0777);
+        return FileOps::fsync(fd);
+    }
+};
+
+} // namespace
+
+class tst_DayFileNeighbours : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_path = m_dir.filePath(QStringLiteral("things.dat"));
+        m_journal = rollbackjournal::pathFor(m_path);
+        m_elsewhere = m_dir.filePath(QStringLiteral("elsewhere"));
+        for (const QString &p : {m_path, m_journal, m_elsewhere})
+            QFile::remove(p);
+    }
+
+    void oddThingsAtItsNames_data();
+    void oddThingsAtItsNames();
+    void newFilesArePrivate();
+    void changedBetweenTwoSaves_data();
+    void changedBetweenTwoSaves();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    QString m_journal;
+    QString m_elsewhere;
+};
+
+void tst_DayFileNeighbours::oddThingsAtItsNames_data()
+{
+    QTest::addColumn<bool>("atJournal");
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<LoadReport::Status>("status");
+    using S = LoadReport::Status;
+    QTest::newRow("day file: FIFO") << false << QByteArray("fifo") << S::CannotOpen;
+    QTest::newRow("day file: dangling link") << false << QByteArray("dangling link") << S::CannotOpen;
+    QTest::newRow("day file: folder") << false << QByteArray("folder") << S::CannotOpen;
+    QTest::newRow("day file: the user's link is followed") << false << QByteArray("live link") << S::Loaded;
+    QTest::newRow("journal: FIFO") << true << QByteArray("fifo") << S::JournalUnreadable;
+    QTest::newRow("journal: dangling link") << true << QByteArray("dangling link") << S::JournalUnreadable;
+    QTest::newRow("journal: live link") << true << QByteArray("live link") << S::JournalUnreadable;
+}
+
+// Nothing hangs, nothing is created or written through a link, and the load says which file.
+void tst_DayFileNeighbours::oddThingsAtItsNames()
+{
+    QFETCH(bool, atJournal);
+    QFETCH(QByteArray, kind);
+    QFETCH(LoadReport::Status, status);
+    const QByteArray days = daysImage(40000, 2);
+    const QString odd = atJournal ? m_journal : m_path;
+    if (atJournal)
+        QVERIFY(writeFile(m_path, days));
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(odd).constData(), 0600), 0);
+    else if (kind == "folder")
+        QVERIFY(QDir().mkdir(odd));
+    else {
+        if (kind == "live link")
+            QVERIFY(writeFile(m_elsewhere, days));
+        QVERIFY(QFile::link(m_elsewhere, odd));
+    }
+
+    DayTable table;
+    DayFile file(FileOps::system());
+    ::alarm(10); // a FIFO that blocks an open ends the test instead of hanging it
+    const LoadReport load = file.load(m_path, table);
+    const SaveReport save = file.saveDay(m_path, table, *oledate::toDate(40001), things(QStringLiteral("new")));
+    ::alarm(0);
+
+    QCOMPARE(load.status, status);
+    if (!load.ok())
+        QVERIFY2(load.detail.contains(odd), qPrintable(load.detail));
+    const bool followed = !atJournal && kind == "live link";
+    QCOMPARE(save.allOnDisk(), followed);
+    if (followed) {
+        DayTable again;
+        QVERIFY(DayFile(FileOps::system()).load(m_elsewhere, again).ok());
+        QCOMPARE(again.text(6), QByteArrayView("new1"));
+    } else {
+        QCOMPARE(readFile(m_elsewhere), kind == "live link" ? days : QByteArray("<missing>"));
+    }
+    if (atJournal)
+        QCOMPARE(readFile(m_path), days);
+    QVERIFY(QFile::remove(odd) || QDir().rmdir(odd));
+}
+
+void tst_DayFileNeighbours::newFilesArePrivate()
+{
+    const mode_t oldMask = ::umask(022);
+    ModeWatchingOps ops;
+    DayTable table;
+    DayFile file(ops);
+    QVERIFY(file.load(m_path, table).ok());
+    QCOMPARE(modeOf(m_path) & 0777, mode_t(0600));
+    QVERIFY(file.saveDay(m_path, table, *oledate::toDate(40000), things(QStringLiteral("a"))).allOnDisk());
+    QCOMPARE(ops.synced.value(0), mode_t(0600)); // the journal, synced before the day file is touched
+
+    // A day file the user made keeps the mode the user gave it.
+    QVERIFY(QFile::remove(m_path));
+    QVERIFY(writeFile(m_path, daysImage(40000, 1)));
+    QCOMPARE(::chmod(QFile::encodeName(m_path).constData(), 0640), 0);
+    DayFile second(FileOps::system());
+    QVERIFY(second.load(m_path, table).ok());
+    QVERIFY(second.saveDay(m_path, table, *oledate::toDate(40001), things(QStringLiteral("b"))).allOnDisk());
+    QCOMPARE(modeOf(m_path) & 0777, mode_t(0640));
+    ::umask(oldMask);
+}
+
+void tst_DayFileNeighbours::changedBetweenTwoSaves_data()
+{
+    QTest::addColumn<QByteArray>("change");
+    QTest::newRow("untouched") << QByteArray("none");
+    QTest::newRow("replaced by another file") << QByteArray("replace");
+    QTest::newRow("truncated") << QByteArray("truncate");
+    QTest::newRow("extended") << QByteArray("extend");
+    QTest::newRow("other days in place, same length") << QByteArray("rewrite");
+    QTest::newRow("deleted") << QByteArray("delete");
+}
+
+// The first save is the program's own; then another program changes the file; the second
+// save must not write at stale slot numbers.
+void tst_DayFileNeighbours::changedBetweenTwoSaves()
+{
+    QFETCH(QByteArray, change);
+    QVERIFY(writeFile(m_path, daysImage(40000, 2)));
+    DayTable table;
+    DayFile file(FileOps::system());
+    QVERIFY(file.load(m_path, table).ok());
+    QVERIFY(file.saveDay(m_path, table, *oledate::toDate(40001), things(QStringLiteral("mine"))).allOnDisk());
+    const QByteArray saved = readFile(m_path);
+
+    QByteArray theirs;
+    if (change == "replace") {
+        theirs = daysImage(50000, 3, "theirs");
+        const QString other = m_dir.filePath(QStringLiteral("other"));
+        QVERIFY(writeFile(other, theirs));
+        QCOMPARE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(m_path).constData()), 0);
+    } else if (change == "truncate") {
+        theirs = saved.left(5 * recordimage::SlotLength);
+    } else if (change == "extend") {
+        theirs = saved + daysImage(50000, 1, "theirs");
+    } else if (change == "rewrite") {
+        theirs = daysImage(50000, 2, "theirs");
+    }
+    if (change == "truncate" || change == "extend" || change == "rewrite") {
+        QFile f(m_path); // the same file, changed in place
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.resize(0));
+        QCOMPARE(f.write(theirs), theirs.size());
+    }
+    if (change == "delete")
+        QVERIFY(QFile::remove(m_path));
+
+    const SaveReport report = file.saveDay(m_path, table, *oledate::toDate(40001), things(QStringLiteral("again")));
+    if (change == "none" || change == "delete") {
+        QVERIFY(report.allOnDisk());
+        QCOMPARE(report.remade, change == "delete");
+        // Everything held, and nothing else: a whole file without blank slots.
+        QByteArray expected = daysImage(40000, 1);
+        for (int no = 1; no <= 5; ++no)
+            expected += recordimage::encode({0, no, "again" + QByteArray::number(no), 0, 40001});
+        QCOMPARE(readFile(m_path), expected);
+        return;
+    }
+    QCOMPARE(report.status, SaveReport::Status::Replaced);
+    QVERIFY2(report.detail.contains(m_path), qPrintable(report.detail));
+    QCOMPARE(readFile(m_path), theirs); // not a byte written into their file
+    QCOMPARE(table.text(6), QByteArrayView("again1")); // the day is kept in memory
+
+    // Loading their file, the kept day goes in by find-or-append, after their records.
+    LoadReport load;
+    QVERIFY(file.adoptFileOnDisk(m_path, table, &load).allOnDisk());
+    QVERIFY(load.ok());
+    const QByteArray now = readFile(m_path);
+    constexpr qsizetype Day = 5 * recordimage::SlotLength;
+    if (change == "extend") { // the day is still there, in its own slots; their new day is untouched
+        QCOMPARE(now.size(), theirs.size());
+        QCOMPARE(now.left(Day), theirs.left(Day));
+        QCOMPARE(now.mid(2 * Day), theirs.mid(2 * Day));
+    } else { // appended after their records
+        QCOMPARE(now.size(), theirs.size() + Day);
+        QCOMPARE(now.left(theirs.size()), theirs);
+    }
+    DayTable fresh;
+    QVERIFY(DayFile(FileOps::system()).load(m_path, fresh).ok());
+    const std::optional<qint32> first = fresh.find(40001, 1);
+    QVERIFY(first);
+    QCOMPARE(fresh.text(*first), QByteArrayView("again1"));
+}
+
+QTEST_GUILESS_MAIN(tst_DayFileNeighbours)
+#include "tst_dayfileneighbours.moc"
