@@ -15,12 +15,15 @@ const char *const Description = R"(Takes the things of a Tallyleaf day book to a
       ics: an iCalendar file, one to-do per thing, due on its day, completed when ticked.
       csv: the columns date,number,done,text in UTF-8; --excel adds the byte-order mark that
       Excel needs to read UTF-8. Export changes nothing and may run while Tallyleaf is open.
+      Stored bytes that are no GBK character (a damaged or foreign day file) are written as
+      U+FFFD, and standard error names the thing.
 
   tallyleaf-tool import --format csv FILE
       Reads FILE with the columns date,number,done,text (as export writes them: date as
       2026-12-08, number 1 to 5, done yes or no). Each row sets that thing of that day; the
       day's other things stay. A text is kept to the day file's 160 bytes (GBK) as the window
-      keeps it. Nothing is written unless every row is valid. Close Tallyleaf first.
+      keeps it; a character without a GBK form (U+FFFD among them) is refused. Nothing is
+      written unless every row is valid. Close Tallyleaf first.
 
 Both work on the day file Tallyleaf itself uses on this machine unless --day-file names another.)";
 

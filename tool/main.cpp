@@ -20,9 +20,14 @@
 namespace {
 
 // Messages name the file as the user typed it or as the location rule found it.
-int fail(int status, const QString &message)
+void note(const QString &message)
 {
     std::fprintf(stderr, "tallyleaf-tool: %s\n", qPrintable(message));
+}
+
+int fail(int status, const QString &message)
+{
+    note(message);
     return status;
 }
 
@@ -55,6 +60,13 @@ int exportThings(FileOps &ops, const Command &command, const QString &dayFilePat
     }
 
     const std::vector<DatedThing> things = thingsBetween(table, command.from, command.to);
+    for (const DatedThing &thing : things) {
+        if (thing.foreignBytes)
+            note(QStringLiteral("%1: thing %2 of %3 holds bytes that are no GBK character; each is written as U+FFFD")
+                     .arg(dayFilePath)
+                     .arg(thing.number)
+                     .arg(thing.day.toString(Qt::ISODate)));
+    }
     const QByteArray bytes = command.format == Command::Format::ICalendar
         ? icalendar(things, SystemTime().now())
         : csv::write(things, command.excel);
@@ -77,7 +89,7 @@ int importThings(FileOps &ops, const Command &command, const QString &dayFilePat
         return fail(Unreadable, QStringLiteral("%1: %2").arg(input, error));
     const ImportRows checked = checkRows(*records);
     for (const QString &problem : checked.problems)
-        fail(Unreadable, QStringLiteral("%1: %2").arg(input, problem));
+        note(QStringLiteral("%1: %2").arg(input, problem));
     if (!checked.problems.isEmpty())
         return fail(Unreadable, QStringLiteral("nothing imported: %1 has %2 faulty row(s)")
                                                .arg(input)
@@ -109,8 +121,8 @@ int importThings(FileOps &ops, const Command &command, const QString &dayFilePat
     if (load.readOnly)
         return fail(NotWritten, QStringLiteral("nothing imported: %1 can be read but not written").arg(dayFilePath));
 
-    for (const QString &note : checked.notes)
-        std::fprintf(stderr, "tallyleaf-tool: %s: %s\n", qPrintable(input), qPrintable(note));
+    for (const QString &cut : checked.notes)
+        note(QStringLiteral("%1: %2").arg(input, cut));
     const std::vector<std::pair<QDate, DayThings>> days = changedDays(table, checked);
     if (!days.empty()) {
         const SaveReport save = dayFile.saveDays(dayFilePath, table, days);

@@ -5,7 +5,10 @@
 #include "daythings.h"
 #include "filebytes.h"
 #include "fileops.h"
+#include "gbk.h"
+#include "oledate.h"
 #include "rollbackjournal.h"
+#include "slotimage.h"
 
 #include <QFile>
 #include <QProcess>
@@ -196,6 +199,11 @@ private slots:
 
         const QByteArray good = Header + "2026-12-08,1,no,new\r\n";
         QTest::newRow("no GBK form") << good + "2026-12-09,1,no,ก\r\n" << "row 3: the text has characters without a GBK form";
+        QTest::newRow("U+FFFD, as export writes foreign bytes")
+            << good + "2026-12-09,1,no,a\xEF\xBF\xBD\r\n" << "row 3: the text has characters without a GBK form";
+        QTest::newRow("a stand-in for a foreign byte")
+            << good + "2026-12-09,1,no,a" + QChar::fromUcs4(gbk::standInFor(0x81)).operator QStringView().toUtf8() + "\r\n"
+            << "row 3: the text has characters without a GBK form";
         QTest::newRow("number 6") << good + "2026-12-09,6,no,x\r\n" << "row 3: the number \"6\" is not 1 to 5";
         QTest::newRow("number 0") << good + "2026-12-09,0,no,x\r\n" << "row 3: the number \"0\"";
         QTest::newRow("no such day") << good + "2026-02-30,1,no,x\r\n" << "row 3: the date \"2026-02-30\" is not a day";
@@ -227,6 +235,28 @@ private slots:
         QVERIFY2(run.err.contains(csvFile + ": " + problem), qPrintable(run.err));
         QCOMPARE(readFile(dayFile), before);
         QVERIFY(!QFile::exists(rollbackjournal::pathFor(dayFile)));
+    }
+
+    void foreignBytesExportAsReplacementAndSurviveAnImport()
+    {
+        QTemporaryDir dir;
+        const QString dayFile = dir.filePath("things.dat");
+        const double day = oledate::fromDate(Day1);
+        QVERIFY(writeFile(dayFile, slotimage::slot(0, 1, "old", false, day) + slotimage::slot(0, 2, "a\x81", false, day)));
+        const QByteArray foreignSlot = readFile(dayFile).sliced(200);
+
+        const Run csv = runTool({"export", "--format", "csv", "--day-file", dayFile});
+        QCOMPARE(csv.status, 0);
+        QCOMPARE(csv.out, Header + "2026-12-08,1,no,old\r\n2026-12-08,2,no,a\xEF\xBF\xBD\r\n");
+        QVERIFY2(csv.err.contains(dayFile + ": thing 2 of 2026-12-08 holds bytes that are no GBK character"),
+                 qPrintable(csv.err));
+
+        // Thing 1 of the same day changes; the foreign byte of thing 2 is written back as it was.
+        const QString csvFile = dir.filePath("in.csv");
+        QVERIFY(writeFile(csvFile, Header + "2026-12-08,1,yes,new\r\n"));
+        QCOMPARE(runTool({"import", "--format", "csv", "--day-file", dayFile, csvFile}).status, 0);
+        QCOMPARE(readFile(dayFile).sliced(200, 200), foreignSlot);
+        QCOMPARE(thingsIn(dayFile, {Day1}).front(), (Thing{Day1, 1, "new", true}));
     }
 
     void importWaitsWhileTheProgramHoldsTheDayFile()
