@@ -32,7 +32,7 @@ Exit status:
   0  success
   1  the command line is wrong
   2  the input cannot be read or holds something wrong (the CSV file, the day file)
-  3  the day file is in use by Tallyleaf
+  3  the day file is in use: Tallyleaf is running, or the file changed while it was read
   4  the output or the day file cannot be written
 
 Examples:

@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <cstdio>
 
@@ -48,6 +49,11 @@ int writeOutput(const QString &output, const QByteArray &bytes)
 
 int exportThings(FileOps &ops, const Command &command, const QString &dayFilePath)
 {
+    // An export written over the day file would replace every day with a few lines of text.
+    if (!command.output.isEmpty() && QFileInfo::exists(command.output)
+        && QFileInfo(command.output).canonicalFilePath() == QFileInfo(dayFilePath).canonicalFilePath())
+        return fail(BadUsage, QStringLiteral("--output %1 is the day file itself").arg(command.output));
+
     DayTable table;
     const SteadyRead read = readSteadily(ops, dayFilePath, table);
     switch (read.status) {

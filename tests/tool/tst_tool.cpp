@@ -338,6 +338,8 @@ private slots:
             << QStringList{"export", "--format", "ics", "--day-file", "%dir/none.dat"} << 2;
         QTest::newRow("no CSV file")
             << QStringList{"import", "--format", "csv", "--day-file", dayFile, "%dir/none.csv"} << 2;
+        QTest::newRow("output over the day file")
+            << QStringList{"export", "--format", "csv", "--output", dayFile, "--day-file", "%dir/./things.dat"} << 1;
         QTest::newRow("output into a missing folder")
             << QStringList{"export", "--format", "csv", "--output", "%dir/none/out.csv", "--day-file", dayFile} << 4;
         QTest::newRow("day file in a missing folder")
