@@ -1,5 +1,5 @@
-// The windows themselves on a large day book: the main window showing a day, and the calendar
-// opening and changing its month. Real widgets on Qt's offscreen platform (unless QT_QPA_PLATFORM
+// The windows themselves on a large day book: the main window showing a day, the calendar
+// opening and changing its month, and the search window answering keys. Real widgets on Qt's offscreen platform (unless QT_QPA_PLATFORM
 // names another), so each figure includes the repaint that follows.
 //
 // "Instant" is read as 100 ms: about where a wait starts to be noticed.
@@ -7,6 +7,7 @@
 #include "frm_date.h"
 #include "frm_main.h"
 #include "fileops.h"
+#include "frm_search.h"
 #include "module_pub.h"
 #include "oledate.h"
 #include "windowstand-ins.h"
@@ -14,7 +15,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
 #include <QWindow>
+#include <malloc.h>
 #include <map>
 #include <memory>
 #include <optional>
@@ -26,6 +31,8 @@ namespace {
 
 constexpr double ShowDayLimitMs = 1.0;
 constexpr double InstantMs = 100.0;
+constexpr double SearchKeyLimitMs = 50.0;
+constexpr double SearchMemoryLimitPercent = 10.0;
 const QString Instant = QStringLiteral("100 ms (\"instant\")");
 
 // A main window started on dayFile(records), as the program starts it, its clock then set to the
@@ -38,7 +45,15 @@ struct Started
     frm_main window{pub, time, prompts};
     QDate lastDay;
     QDate firstDay;
+    double tableBytes = 0; // the heap the loaded day book takes
 };
+
+// Bytes the C library has handed out, small blocks and mapped ones alike.
+double heapInUse()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return double(m.uordblks + m.hblkhd);
+}
 
 // Widgets must go before the application object does; main() clears this.
 std::map<qint64, std::unique_ptr<Started>> windows;
@@ -48,7 +63,9 @@ Started &started(qint64 records)
     auto &s = windows[records];
     if (!s) {
         s = std::make_unique<Started>();
+        const double before = heapInUse();
         s->window.Form_Load(dayFile(records));
+        s->tableBytes = heapInUse() - before;
         if (!s->window.lastLoad().ok() || s->pub.DayTable.DayCount() == 0) {
             std::fprintf(stderr, "cannot load the day file: %s\n", qPrintable(s->window.lastLoad().detail));
             std::exit(1);
@@ -218,6 +235,155 @@ void BM_CalendarChangeMonth(benchmark::State &state)
 }
 BENCHMARK(BM_CalendarChangeMonth)->Arg(1'000'000)->Arg(32'767)->UseManualTime()->Unit(benchmark::kMillisecond)
     ->Iterations(40);
+
+// --- The search window ----------------------------------------------------------------------------
+
+// A search window over a started main window, shown; it notes when its list has been drawn.
+class SearchWindow : public QObject
+{
+public:
+    explicit SearchWindow(Started &s) : window(s.pub, s.window)
+    {
+        query = window.findChild<QLineEdit *>(QStringLiteral("txt_query"));
+        list = window.findChild<QListView *>(QStringLiteral("lst_results"));
+        window.show();
+        QCoreApplication::processEvents();
+        if (list)
+            list->viewport()->installEventFilter(this);
+    }
+    bool ok() const { return query && list && window.windowHandle() && window.windowHandle()->isExposed(); }
+
+    // One key press that types ch, up to the list drawn anew; nothing when it was not drawn.
+    std::optional<double> type(QChar ch)
+    {
+        drawn = false;
+        const auto start = Clock::now();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QCoreApplication::sendEvent(query, &press);
+        for (int pass = 0; pass < 10 && !drawn; ++pass)
+            QCoreApplication::processEvents();
+        const double ms = msSince(start);
+        return drawn ? std::optional<double>(ms) : std::nullopt;
+    }
+    void clear()
+    {
+        query->clear();
+        QCoreApplication::processEvents();
+    }
+    int rows() const { return list->model()->rowCount(); }
+
+    frm_search window;
+
+private:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            drawn = true;
+        return false;
+    }
+
+    QLineEdit *query = nullptr;
+    QListView *list = nullptr;
+    bool drawn = false;
+};
+
+// The first key of a query searches every record: single characters from the commonest to rare
+// ones. The figure is the slowest character's median.
+void BM_SearchFirstKey(benchmark::State &state)
+{
+    Started &s = started(state.range(0));
+    SearchWindow search(s);
+    if (!search.ok()) {
+        state.SkipWithError("the search window was not shown");
+        return;
+    }
+    const QString keys = QStringLiteral("ae1T买打书猫，Z");
+    std::vector<std::vector<double>> times(size_t(keys.size()));
+    size_t next = 0;
+    qint64 rows = 0;
+    for (auto _ : state) {
+        const size_t k = next++ % size_t(keys.size());
+        search.clear();
+        const auto ms = search.type(keys[qsizetype(k)]);
+        if (!ms) {
+            state.SkipWithError("the list was not drawn");
+            return;
+        }
+        times[k].push_back(*ms);
+        rows += search.rows();
+        state.SetIterationTime(*ms / 1000);
+    }
+    double slowest = 0, all = 0;
+    std::vector<double> medians;
+    for (const auto &t : times) {
+        if (!t.empty())
+            medians.push_back(median(t));
+    }
+    for (double m : medians) {
+        slowest = std::max(slowest, m);
+        all += m;
+    }
+    state.counters["mean_of_medians_ms"] = medians.empty() ? 0 : all / double(medians.size());
+    reportAgainst(state, slowest, SearchKeyLimitMs, "ms",
+                  QStringLiteral("50 ms (first key of a query, keystroke to list drawn; slowest of %1 keys)")
+                      .arg(keys.size()));
+}
+BENCHMARK(BM_SearchFirstKey)->Arg(1'000'000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(60);
+
+// The keys after the first, which add to the query and look only among the earlier matches.
+void BM_SearchNextKey(benchmark::State &state)
+{
+    Started &s = started(state.range(0));
+    SearchWindow search(s);
+    if (!search.ok()) {
+        state.SkipWithError("the search window was not shown");
+        return;
+    }
+    const QStringList queries{QStringLiteral("给妈妈打电话"), QStringLiteral("email Alice"), QStringLiteral("review PR"),
+                              QStringLiteral("买生日礼物"), QStringLiteral("meeting 10:30")};
+    qsizetype query = 0, at = 0;
+    std::vector<double> times;
+    double worst = 0;
+    for (auto _ : state) {
+        if (at == 0 || at >= queries[query].size()) { // a new query: its first key is not this figure
+            query = (query + (at == 0 ? 0 : 1)) % queries.size();
+            search.clear();
+            (void)search.type(queries[query][0]);
+            at = 1;
+        }
+        const auto ms = search.type(queries[query][at++]);
+        if (!ms) {
+            state.SkipWithError("the list was not drawn");
+            return;
+        }
+        times.push_back(*ms);
+        worst = std::max(worst, *ms);
+        state.SetIterationTime(*ms / 1000);
+    }
+    state.counters["worst_ms"] = worst;
+    reportAgainst(state, median(times), SearchKeyLimitMs, "ms",
+                  QStringLiteral("50 ms (median of the keys after the first)"));
+}
+BENCHMARK(BM_SearchNextKey)->Arg(1'000'000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(60);
+
+// What the search window costs in memory beside the table: built, shown and filled with a query
+// that matches a good part of the book.
+void BM_SearchMemory(benchmark::State &state)
+{
+    Started &s = started(state.range(0));
+    double bytes = 0;
+    for (auto _ : state) {
+        const double before = heapInUse();
+        SearchWindow search(s);
+        (void)search.type(u'e');
+        bytes = heapInUse() - before;
+    }
+    state.counters["search_kB"] = bytes / 1e3;
+    state.counters["table_MB"] = s.tableBytes / 1e6;
+    reportAgainst(state, 100 * bytes / s.tableBytes, SearchMemoryLimitPercent, "%",
+                  QStringLiteral("10 % of the table's own heap (search window built, filled)"));
+}
+BENCHMARK(BM_SearchMemory)->Arg(1'000'000)->Iterations(1);
 
 QtMessageHandler qtMessages = nullptr;
 

@@ -6,28 +6,10 @@
 #include <QtGlobal>
 #include <algorithm>
 
-const DayTable::Row &DayTable::row(qint32 index) const
-{
-    Q_ASSERT(index >= 1 && index <= DayCount());
-    return m_rows[size_t(index - 1)];
-}
-
-DayTable::Row &DayTable::row(qint32 index)
-{
-    Q_ASSERT(index >= 1 && index <= DayCount());
-    return m_rows[size_t(index - 1)];
-}
-
 DayRecord DayTable::record(qint32 index) const
 {
     const Row &r = row(index);
     return DayRecord{r.reserved, r.thingNo, text(index).toByteArray(), r.done, r.date};
-}
-
-QByteArrayView DayTable::text(qint32 index) const
-{
-    const Row &r = row(index);
-    return QByteArrayView(m_text.data() + r.textOffset, r.textLength);
 }
 
 QByteArrayView DayTable::storedText(QByteArrayView text)
@@ -71,6 +53,7 @@ bool DayTable::appendRow(qint32 reserved, qint32 thingNo, QByteArrayView text, q
     const auto [offset, length] = storeText(text);
     m_rows.push_back(Row{date, reserved, thingNo, offset, length, done});
     indexRow(DayCount());
+    ++m_changes;
     return true;
 }
 
@@ -86,6 +69,7 @@ void DayTable::clear()
     m_next.clear();
     m_next.shrink_to_fit();
     m_tailChain = -1;
+    ++m_changes;
 }
 
 void DayTable::reserve(qint32 records, qsizetype textBytes)
@@ -164,4 +148,5 @@ void DayTable::setThing(qint32 index, QByteArrayView text, bool done)
     r.textOffset = offset;
     r.textLength = length;
     r.done = done ? qint16(-1) : qint16(0);
+    ++m_changes;
 }

@@ -20,9 +20,18 @@ public:
 
     qint32 DayCount() const { return qint32(m_rows.size()); }
     bool isFull() const { return DayCount() >= DayCapacity; }
+    // Grows with every append, change of a text and clear: who keeps findings about the table
+    // can tell that they are out of date.
+    quint64 changes() const { return m_changes; }
 
     DayRecord record(qint32 index) const;
-    QByteArrayView text(qint32 index) const; // valid until the table changes
+    // Valid until the table changes. Inline, as are the fields below: search reads them for every
+    // record on each key.
+    QByteArrayView text(qint32 index) const
+    {
+        const Row &r = row(index);
+        return QByteArrayView(m_text.data() + r.textOffset, r.textLength);
+    }
     qint32 thingNo(qint32 index) const { return row(index).thingNo; }
     double thingDate(qint32 index) const { return row(index).date; }
     bool isDone(qint32 index) const { return row(index).done != 0; }
@@ -68,8 +77,16 @@ private:
         qint32 last;
     };
 
-    const Row &row(qint32 index) const;
-    Row &row(qint32 index);
+    const Row &row(qint32 index) const
+    {
+        Q_ASSERT(index >= 1 && index <= DayCount());
+        return m_rows[size_t(index - 1)];
+    }
+    Row &row(qint32 index)
+    {
+        Q_ASSERT(index >= 1 && index <= DayCount());
+        return m_rows[size_t(index - 1)];
+    }
     void indexRow(qint32 index);
     bool appendRow(qint32 reserved, qint32 thingNo, QByteArrayView text, qint16 done, double date);
     std::pair<quint32, quint8> storeText(QByteArrayView text);
@@ -85,4 +102,5 @@ private:
     std::vector<qint32> m_next;
     qint32 m_tailDay = 0;
     qint32 m_tailChain = -1;
+    quint64 m_changes = 0;
 };

@@ -5,6 +5,7 @@
 #include "bulkfile.h"
 #include "frm_clock.h"
 #include "frm_date.h"
+#include "frm_search.h"
 #include "markimage.h"
 #include "module_pub.h"
 #include "oledate.h"
@@ -167,6 +168,15 @@ void frm_main::Command2_Click()
     bulkfile::fillForTest(m_pub.BulkTable, m_time);
     const bulkfile::Result r = bulkfile::save(m_pub.fileOps, m_bulkFilePath, m_pub.BulkTable);
     m_prompts.inform(this, r.ok ? QStringLiteral("OK,10W saved!!!") : QStringLiteral("Bulk save failed: %1").arg(r.error));
+}
+
+void frm_main::showSearch()
+{
+    if (!m_search) {
+        m_search = new frm_search(m_pub, *this, this);
+        m_search->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_search->showAndFocusQuery();
 }
 
 void frm_main::showMainWindow()

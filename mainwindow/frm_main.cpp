@@ -8,6 +8,7 @@
 #include "daysurface.h"
 #include "fonts.h"
 #include "frm_clock.h"
+#include "frm_search.h"
 #include "markimage.h"
 #include "module_pub.h"
 #include "prompts.h"

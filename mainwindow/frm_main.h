@@ -22,6 +22,7 @@ class QPushButton;
 class ThingEdit;
 class TimeSource;
 class frm_clock;
+class frm_search;
 struct Module_pub;
 
 // The main window: one day's five things, navigation between days, the day commands.
@@ -104,12 +105,14 @@ private:
     void Command3_Click();
     void Command1_Click();
     void Command2_Click();
+    void showSearch();
 
     Module_pub &m_pub;
     const TimeSource &m_time;
     Prompts &m_prompts;
     std::unique_ptr<AboutBox> m_about;
     QPointer<frm_clock> m_clock;
+    QPointer<frm_search> m_search;
     LoadReport m_lastLoad;
     QString m_bulkFilePath;
 

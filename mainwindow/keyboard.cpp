@@ -22,6 +22,10 @@ void frm_main::buildKeyboardAndNames()
     bind(QKeySequence::Save, [this] { saveByHand(); });
     for (int i = 0; i < 5; ++i)
         bind(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), [this, i] { img_thingOK_Click(i); });
+    bind(QKeySequence::Find, [this] { showSearch(); });
+
+    setAccessibleDescription(QStringLiteral("Alt+← 前一天，Alt+→ 后一天，Alt+Home 返回今天，Ctrl+D 日历，"
+                                            "Ctrl+S 保存，Ctrl+1 至 Ctrl+5 标注完成，Ctrl+F 查找"));
 
     const auto name = [](QWidget *w, const QString &text, const QString &keys) {
         w->setAccessibleName(text);

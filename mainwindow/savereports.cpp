@@ -2,6 +2,7 @@
 #include "frm_main.h"
 
 #include "frm_clock.h"
+#include "frm_search.h"
 #include "gbk.h"
 #include "module_pub.h"
 #include "prompts.h"
@@ -99,9 +100,12 @@ void frm_main::closeEvent(QCloseEvent *event)
     }
     if (m_ending && !report.allOnDisk()) // nobody is there to ask; say it where the session logs
         std::fprintf(stderr, "tallyleaf: the shown day was not saved: %s\n", qPrintable(report.detail));
-    // The program ends with its main window; the about window is modal, so only the clock can be open.
+    // The program ends with its main window; the about window is modal, so only the clock and the
+    // search window can be open.
     if (m_clock)
         m_clock->close();
+    if (m_search)
+        m_search->close();
     QMainWindow::closeEvent(event);
 }
 

@@ -1,0 +1,157 @@
+#include "gbk.h"
+#include "oledate.h"
+#include "thingsearch.h"
+
+#include <QTest>
+
+// Matching is done on the stored GBK bytes; every expectation here is written out by hand.
+class tst_ThingSearch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void matching_data();
+    void matching();
+    void results_data();
+    void results();
+    void narrowingFindsWhatAFreshSearchFinds();
+};
+
+// The text with every match in brackets, as the search window emphasises it.
+static QString bracketed(const ThingPattern::Emphasis &e)
+{
+    QString out = e.text;
+    for (auto it = e.spans.rbegin(); it != e.spans.rend(); ++it)
+        out.insert(it->first + it->second, u']').insert(it->first, u'[');
+    return out;
+}
+
+void tst_ThingSearch::matching_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("emphasised"); // the text when nothing matches
+
+    QTest::newRow("chinese") << "给妈妈打电话" << "打电话" << "给妈妈[打电话]";
+    QTest::newRow("chinese absent") << "给妈妈打电话" << "打球" << "给妈妈打电话";
+    QTest::newRow("every match") << "买菜，买菜" << "买菜" << "[买菜]，[买菜]";
+    QTest::newRow("latin case") << "email ALICE" << "Alice" << "email [ALICE]";
+    QTest::newRow("full-width text") << "复习ＣＥＴ６级" << "cet6" << "复习[ＣＥＴ６]级";
+    QTest::newRow("full-width digits query") << "meeting 10:30" << "１０:" << "meeting [10:]30";
+    QTest::newRow("full-width colon kept") << "meeting 10:30" << "10：" << "meeting 10:30"; // only digits and letters fold
+    QTest::newRow("full-width letters query") << "Qt 6 port" << "ｑＴ" << "[Qt] 6 port";
+    QTest::newRow("query spaces trimmed") << "buy milk" << " \tmilk　" << "buy [milk]";
+    QTest::newRow("inner space kept") << "buy milk" << "buymilk" << "buy milk";
+    QTest::newRow("empty thing") << "" << "a" << "";
+    QTest::newRow("blank query") << "买菜" << " 　 " << "买菜";
+    QTest::newRow("trail byte is no letter") << "乤" << "a" << "乤"; // 乤 is 0x81 0x61
+    QTest::newRow("letter after such a trail") << "乤a" << "A" << "乤[a]";
+    QTest::newRow("query without GBK form") << "买菜" << "买菜😀" << "买菜";
+}
+
+void tst_ThingSearch::matching()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, query);
+    QFETCH(QString, emphasised);
+    const QByteArray bytes = *gbk::encode(text);
+    const ThingPattern pattern(query);
+    QCOMPARE(bracketed(pattern.emphasise(bytes)), emphasised);
+    QCOMPARE(pattern.matches(bytes), emphasised != text);
+}
+
+// Ten days of things, 1 to 10 May 2013, some done, and records the day view cannot show.
+static DayTable sampleTable()
+{
+    DayTable t;
+    const auto add = [&t](QDate day, qint32 no, const QString &text, bool done, double fraction = 0) {
+        DayRecord r;
+        r.ThingNo = no;
+        r.ThingDate = oledate::fromDate(day) + fraction;
+        r.ThingText = *gbk::encode(text);
+        r.Done = done ? -1 : 0;
+        t.append(r);
+    };
+    for (int d = 1; d <= 10; ++d) {
+        add(QDate(2013, 5, d), 1, QStringLiteral("买菜"), d % 2 == 0);
+        add(QDate(2013, 5, d), 2, QStringLiteral("跑步买水"), false);
+    }
+    add(QDate(2013, 4, 30), 3, QStringLiteral("买菜和水果"), true); // saved late, an older day
+    add(QDate(2013, 5, 11), 0, QStringLiteral("买菜"), false);     // no position
+    add(QDate(2013, 5, 11), 6, QStringLiteral("买菜"), false);     // no box for it
+    add(QDate(2013, 5, 11), 1, QStringLiteral("买菜"), false, 0.5); // part of a day
+    add(QDate(2013, 5, 11), 4, QStringLiteral("乤"), false);           // 0x81 0x61: no "a" in it
+    return t;
+}
+
+void tst_ThingSearch::results_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<int>("done");
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<QStringList>("shown"); // day and position
+
+    const QDate none;
+    const auto all = int(DoneFilter::All);
+    QTest::newRow("newest day first, then position") << "买" << all << none << none << 3 << qint64(21)
+                                                     << QStringList{"10/1", "10/2", "9/1"};
+    QTest::newRow("range inclusive, open end") << "买菜" << all << QDate(2013, 5, 8) << none << 5 << qint64(3)
+                                               << QStringList{"10/1", "9/1", "8/1"};
+    QTest::newRow("done only") << "买菜" << int(DoneFilter::Done) << none << QDate(2013, 5, 4) << 5 << qint64(3)
+                               << QStringList{"4/1", "2/1", "30/3"};
+    QTest::newRow("not done only") << "菜" << int(DoneFilter::NotDone) << QDate(2013, 5, 5) << none << 5
+                                   << qint64(3) << QStringList{"9/1", "7/1", "5/1"};
+    QTest::newRow("empty range") << "买菜" << all << QDate(2013, 5, 9) << QDate(2013, 5, 8) << 5 << qint64(0)
+                                 << QStringList{};
+    QTest::newRow("trail byte is no letter") << "A" << all << none << none << 5 << qint64(0) << QStringList{};
+    QTest::newRow("count without rows") << "跑步" << all << none << none << 0 << qint64(10) << QStringList{};
+}
+
+void tst_ThingSearch::results()
+{
+    QFETCH(QString, query);
+    QFETCH(int, done);
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(int, limit);
+    QFETCH(qint64, total);
+    QFETCH(QStringList, shown);
+
+    const DayTable table = sampleTable();
+    ThingSearch search(table);
+    search.setQuery(query);
+    const ThingSearch::Page page = search.results(SearchFilter{DoneFilter(done), from, to}, limit);
+    QCOMPARE(page.total, total);
+    QStringList got;
+    for (qint32 i : page.records)
+        got << QStringLiteral("%1/%2").arg(oledate::toDate(table.thingDate(i))->day()).arg(table.thingNo(i));
+    QCOMPARE(got, shown);
+}
+
+void tst_ThingSearch::narrowingFindsWhatAFreshSearchFinds()
+{
+    DayTable table = sampleTable();
+    ThingSearch typed(table);
+    const auto same = [&](const QString &query) {
+        typed.setQuery(query);
+        ThingSearch fresh(table);
+        fresh.setQuery(query);
+        const auto a = typed.results({}, 100);
+        const auto b = fresh.results({}, 100);
+        return a.total == b.total && a.records == b.records;
+    };
+    QVERIFY(same(QStringLiteral("菜")));
+    QVERIFY(same(QStringLiteral("买菜")));     // extends the previous query: narrowed
+    QVERIFY(same(QStringLiteral("买菜和")));
+    QVERIFY(same(QStringLiteral("买")));       // a shorter query: looked for again
+    QVERIFY(same(QStringLiteral("买菜")));
+    table.setThing(2, *gbk::encode(u"买菜和面"), false); // a change between two keystrokes
+    QVERIFY(same(QStringLiteral("买菜和")));
+    QCOMPARE(typed.results({}, 100).total, qint64(2));
+}
+
+QTEST_GUILESS_MAIN(tst_ThingSearch)
+#include "tst_thingsearch.moc"
