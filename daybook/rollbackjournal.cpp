@@ -175,6 +175,65 @@ Recovery recover(FileOps &ops, const QString &dayFilePath)
     return r;
 }
 
+std::optional<QByteArray> preview(FileOps &ops, const QString &dayFilePath, Recovery *what)
+{
+    *what = {};
+    const QString journalPath = pathFor(dayFilePath);
+    std::optional<Journal> journal;
+    const int journalFd = ops.open(journalPath, O_RDONLY | O_NOFOLLOW);
+    if (journalFd < 0 && errno != ENOENT) {
+        what->outcome = Outcome::Unreadable;
+        what->detail = systemError("Cannot open", journalPath);
+        return std::nullopt;
+    }
+    if (journalFd >= 0) {
+        const off_t size = ops.size(journalFd);
+        QByteArray bytes(size < 0 || size > MaxJournalBytes ? 0 : qsizetype(size), Qt::Uninitialized);
+        const bool read =
+            size >= 0 && readAll(ops, journalFd, bytes.data(), size_t(bytes.size()), 0) == ssize_t(bytes.size());
+        ops.close(journalFd);
+        if (!read) {
+            what->outcome = Outcome::Unreadable;
+            what->detail = systemError("Cannot read", journalPath);
+            return std::nullopt;
+        }
+        journal = size <= MaxJournalBytes ? decode(bytes) : std::nullopt;
+        what->outcome = journal ? Outcome::RolledBack : Outcome::Discarded;
+    }
+
+    // A missing day file stays missing: recovery drops a journal without its file.
+    QByteArray content;
+    const int fd = ops.open(dayFilePath, O_RDONLY);
+    if (fd < 0) {
+        if (errno != ENOENT) {
+            what->detail = systemError("Cannot open", dayFilePath);
+            return std::nullopt;
+        }
+        if (journal)
+            what->outcome = Outcome::Discarded;
+        return content;
+    }
+    const qint64 size = ops.size(fd);
+    // Recovery writes the old bytes back, then cuts the file to its old length.
+    qint64 length = size;
+    if (journal) {
+        length = std::min<qint64>(size, journal->oldLength);
+        for (const Range &range : journal->ranges)
+            length = std::max<qint64>(length, range.offset + range.bytes.size());
+    }
+    content = QByteArray(length < 0 ? 0 : qsizetype(length), '\0');
+    const qint64 stored = std::min(size, length);
+    const bool read = size >= 0 && readAll(ops, fd, content.data(), size_t(stored), 0) == ssize_t(stored);
+    ops.close(fd);
+    if (!read) {
+        what->detail = systemError("Cannot read", dayFilePath);
+        return std::nullopt;
+    }
+    if (journal)
+        overlay(*journal, 0, content.data(), content.size());
+    return content;
+}
+
 bool store(FileOps &ops, const QString &dayFilePath, const Journal &journal, QString *detail)
 {
     const QString journalPath = pathFor(dayFilePath);

@@ -61,6 +61,11 @@ struct Recovery
 // Undoes an unfinished save of the day file at dayFilePath, if there is one.
 Recovery recover(FileOps &ops, const QString &dayFilePath);
 
+// The day file's bytes as recover() would leave them, worked out in memory: nothing is written,
+// undone or removed. Nothing when the journal or the file cannot be read (detail says why); a
+// missing file reads as empty. *what says what recover() would do.
+std::optional<QByteArray> preview(FileOps &ops, const QString &dayFilePath, Recovery *what);
+
 // Writes the journal and makes it and its name durable. False with detail set on failure, in
 // which case the day file must not be touched.
 bool store(FileOps &ops, const QString &dayFilePath, const Journal &journal, QString *detail);
