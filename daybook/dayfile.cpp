@@ -93,16 +93,10 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
         }
         if (undo)
             rollbackjournal::overlay(*undo, offset, buffer.data(), n);
-        // A slot counts once its 178-byte image is there; the 22 bytes after it carry nothing.
-        qsizetype at = 0;
-        for (; at + recordimage::ImageLength <= n; at += recordimage::SlotLength) {
-            if (!table.appendImage(
-                    std::span<const char, recordimage::ImageLength>(buffer.data() + at, recordimage::ImageLength))) {
-                failed = true;
-                report.status = LoadReport::Status::TooManyRecords;
-                report.detail = QStringLiteral("%1 holds more than %2 records").arg(path).arg(DayTable::DayCapacity);
-                break;
-            }
+        if (!table.appendSlots(QByteArrayView(buffer.data(), n))) {
+            failed = true;
+            report.status = LoadReport::Status::TooManyRecords;
+            report.detail = QStringLiteral("%1 holds more than %2 records").arg(path).arg(DayTable::DayCapacity);
         }
         if (failed || size_t(n) < wanted)
             break;
@@ -119,33 +113,45 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
 
 SaveReport DayFile::saveDay(const QString &path, DayTable &table, QDate day, const DayThings &things)
 {
-    SaveReport report;
-    std::array<QByteArray, 5> texts;
-    for (size_t i = 0; i < things.size(); ++i) {
-        const auto encoded = gbk::encode(things[i].text);
-        if (!encoded) {
-            report.status = SaveReport::Status::NoGbkForm;
-            report.detail = QStringLiteral("Thing %1 has characters without a GBK form").arg(i + 1);
-            return report;
-        }
-        texts[i] = *encoded;
-    }
+    return saveDays(path, table, {{day, things}});
+}
 
-    const double date = oledate::fromDate(day);
-    int missing = 0;
-    for (qint32 no = 1; no <= 5; ++no)
-        missing += table.find(date, no) ? 0 : 1;
+SaveReport DayFile::saveDays(const QString &path, DayTable &table, const std::vector<std::pair<QDate, DayThings>> &days)
+{
+    SaveReport report;
+    std::vector<std::array<QByteArray, 5>> texts(days.size());
+    qint64 missing = 0;
+    for (size_t d = 0; d < days.size(); ++d) {
+        const auto &[day, things] = days[d];
+        for (size_t i = 0; i < things.size(); ++i) {
+            const auto encoded = gbk::encode(things[i].text);
+            if (!encoded) {
+                report.status = SaveReport::Status::NoGbkForm;
+                report.detail = QStringLiteral("Thing %1 of %2 has characters without a GBK form")
+                                    .arg(i + 1)
+                                    .arg(day.toString(Qt::ISODate));
+                return report;
+            }
+            texts[d][i] = *encoded;
+        }
+        for (qint32 no = 1; no <= 5; ++no)
+            missing += table.find(oledate::fromDate(day), no) ? 0 : 1;
+    }
     if (qint64(table.DayCount()) + missing > DayTable::DayCapacity) {
         report.status = SaveReport::Status::TableFull;
         report.detail = QStringLiteral("The day book is full (%1 records)").arg(DayTable::DayCapacity);
         return report;
     }
 
-    for (qint32 no = 1; no <= 5; ++no) {
-        const qint32 index = *table.findOrAppend(date, no);
-        table.setThing(index, texts[size_t(no - 1)], things[size_t(no - 1)].done);
-        m_pending.insert(index);
+    for (size_t d = 0; d < days.size(); ++d) {
+        const auto &[day, things] = days[d];
+        for (qint32 no = 1; no <= 5; ++no) {
+            const qint32 index = *table.findOrAppend(oledate::fromDate(day), no);
+            table.setThing(index, texts[d][size_t(no - 1)], things[size_t(no - 1)].done);
+            m_pending.insert(index);
+        }
     }
+    // One journal covers every slot, so the days reach the disk together or not at all.
     return writePending(path, table);
 }
 

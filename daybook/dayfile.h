@@ -10,6 +10,8 @@
 #include <array>
 #include <limits>
 #include <set>
+#include <utility>
+#include <vector>
 
 class FileOps;
 
@@ -88,6 +90,8 @@ public:
     // Stores the five things of day in the table (find-or-append of each position) and writes
     // their slots, together with any slots kept back by earlier saves.
     SaveReport saveDay(const QString &path, DayTable &table, QDate day, const DayThings &things);
+    // The same for several days, written as one save: all of them reach the disk or none.
+    SaveReport saveDays(const QString &path, DayTable &table, const std::vector<std::pair<QDate, DayThings>> &days);
 
     // Writes the slots kept back by earlier saves.
     SaveReport flushPending(const QString &path, const DayTable &table);

@@ -12,11 +12,15 @@ DayRecord DayTable::record(qint32 index) const
     return DayRecord{r.reserved, r.thingNo, text(index).toByteArray(), r.done, r.date};
 }
 
-std::pair<quint32, quint8> DayTable::storeText(QByteArrayView text)
+QByteArrayView DayTable::storedText(QByteArrayView text)
 {
     // Cutting may leave a space at the new end; the file would lose it on the next load anyway.
-    const QByteArrayView fitted =
-        recordimage::trimSpaces(gbk::fit(recordimage::trimSpaces(text), recordimage::ThingTextBytes));
+    return recordimage::trimSpaces(gbk::fit(recordimage::trimSpaces(text), recordimage::ThingTextBytes));
+}
+
+std::pair<quint32, quint8> DayTable::storeText(QByteArrayView text)
+{
+    const QByteArrayView fitted = storedText(text);
     const auto offset = quint32(m_text.size());
     m_text.insert(m_text.end(), fitted.begin(), fitted.end());
     return {offset, quint8(fitted.size())};
@@ -31,6 +35,15 @@ bool DayTable::appendImage(std::span<const char, recordimage::ImageLength> image
 {
     const recordimage::RecordView v = recordimage::view(image);
     return appendRow(v.Reserved, v.ThingNo, v.ThingText, v.Done, v.ThingDate);
+}
+
+bool DayTable::appendSlots(QByteArrayView bytes)
+{
+    for (qsizetype at = 0; at + recordimage::ImageLength <= bytes.size(); at += recordimage::SlotLength) {
+        if (!appendImage(std::span<const char, recordimage::ImageLength>(bytes.data() + at, recordimage::ImageLength)))
+            return false;
+    }
+    return true;
 }
 
 bool DayTable::appendRow(qint32 reserved, qint32 thingNo, QByteArrayView text, qint16 done, double date)

@@ -40,6 +40,9 @@ public:
     bool append(const DayRecord &record);
     // The same straight from a slot's image, without an intermediate record.
     bool appendImage(std::span<const char, recordimage::ImageLength> image);
+    // The same for every slot in bytes, which begin at a slot's start: a slot counts once its
+    // 178-byte image is there (the 22 bytes after it carry nothing). False when the table fills.
+    bool appendSlots(QByteArrayView bytes);
     void clear();
     void reserve(qint32 records, qsizetype textBytes);
 
@@ -54,6 +57,9 @@ public:
 
     // The text and completion of a record; its day and position never change.
     void setThing(qint32 index, QByteArrayView text, bool done);
+    // What setThing keeps of a GBK text: without leading and trailing spaces, cut to the day
+    // file's 160 bytes at a character boundary.
+    static QByteArrayView storedText(QByteArrayView text);
 
 private:
     struct Row

@@ -317,7 +317,7 @@ Recovery recover(FileOps &ops, const QString &dayFilePath)
     return r;
 }
 
-std::optional<QByteArray> recoveredContent(FileOps &ops, const QString &dayFilePath, Recovery *what)
+std::optional<QByteArray> preview(FileOps &ops, const QString &dayFilePath, Recovery *what)
 {
     *what = {};
     const QString journalPath = pathFor(dayFilePath);

@@ -87,10 +87,10 @@ struct Recovery
 // Brings the day file at dayFilePath back to a whole save, if a save did not finish.
 Recovery recover(FileOps &ops, const QString &dayFilePath);
 
-// The day file's bytes as recover() would leave them, computed in memory: nothing is written,
-// renamed or synced. Nothing when the file or the journal cannot be read; what recovery would
-// do goes into *what (keptAside stays empty: nothing is moved).
-std::optional<QByteArray> recoveredContent(FileOps &ops, const QString &dayFilePath, Recovery *what);
+// The day file's bytes as recover() would leave them, worked out in memory: nothing is written,
+// renamed or synced. Nothing when the journal or the file cannot be read (detail says why); a
+// missing file reads as empty. *what says what recover() would do (keptAside stays empty).
+std::optional<QByteArray> preview(FileOps &ops, const QString &dayFilePath, Recovery *what);
 
 // Creates an empty journal when there is none and syncs the folder, so that the journal's name
 // is durable (whoever made it, and whether or not its folder was synced then) and saves need not

@@ -3,7 +3,7 @@
 
 #include "dayfilenotices.h"
 #include "daysurface.h"
-#include "gbk.h"
+#include "daythings.h"
 #include "markimage.h"
 #include "module_pub.h"
 #include "oledate.h"
@@ -33,7 +33,7 @@ void frm_main::setMark(int index, bool done)
     const QPixmap picture = done ? img_checkOK->pixmap() : img_check->pixmap();
     const bool changed = !mark->shows(picture) || mark->tag() != (done ? True : False);
     if (!changed)
-        return; // showing a day sets every mark twice; the second time usually changes nothing
+        return; // showing a day sets every mark; most keep the picture they show
     mark->setPixmap(picture);
     mark->resize(picture.size());
     mark->setTag(done ? True : False);
@@ -56,13 +56,10 @@ void frm_main::td_clear()
 
 void frm_main::td_showday()
 {
-    td_clear();
-    for (qint32 r : m_pub.DayTable.recordsOfDay(oledate::fromDate(m_pub.ShownDate))) {
-        const int k = m_pub.DayTable.thingNo(r) - 1;
-        if (k < 0 || k > 4)
-            continue; // no box for it; this program never writes such a record
-        txt_things[size_t(k)]->setThingText(gbk::decode(m_pub.DayTable.text(r)));
-        setMark(k, m_pub.DayTable.isDone(r));
+    const DayThings things = thingsOfDay(m_pub.DayTable, m_pub.ShownDate);
+    for (size_t k = 0; k < things.size(); ++k) {
+        txt_things[k]->setThingText(things[k].text);
+        setMark(int(k), things[k].done);
     }
     QCoreApplication::processEvents();
     Dirty = false;

@@ -47,6 +47,7 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole_data()
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<double>("earlierDay");
     QTest::addColumn<double>("day");
+    QTest::addColumn<double>("alsoDay");
     QTest::addColumn<bool>("persistent");
     QTest::addColumn<FaultyOps::Fault>("fault");
 
@@ -58,6 +59,7 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole_data()
         QByteArray before;
         double earlier;
         double day;
+        double also = 0; // a second day saved together with day
     } scenarios[] = {
         {"rewrite in place", fourDays, 0, 40001},
         {"append", fourDays, 0, 41000},
@@ -65,6 +67,7 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole_data()
         {"rewrite across 4 KiB", twentyDays, 0, 40004},
         {"rewrite a day whose last slot is cut short", fourDays.left(3990), 0, 40003},
         {"append with an earlier day still owed", fourDays, 41001, 41000},
+        {"two days in one save, one rewritten, one appended", twentyDays, 0, 40002, 41000},
     };
     const struct
     {
@@ -79,7 +82,7 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole_data()
     };
     for (const auto &s : scenarios) {
         for (const auto &m : modes)
-            QTest::addRow("%s, %s", s.name, m.name) << s.before << s.earlier << s.day << m.persistent << m.fault;
+            QTest::addRow("%s, %s", s.name, m.name) << s.before << s.earlier << s.day << s.also << m.persistent << m.fault;
     }
 }
 
@@ -91,8 +94,15 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
     QFETCH(QByteArray, before);
     QFETCH(double, earlierDay);
     QFETCH(double, day);
+    QFETCH(double, alsoDay);
     QFETCH(bool, persistent);
     QFETCH(FaultyOps::Fault, fault);
+    const auto save = [&](DayFile &file, DayTable &table) {
+        if (alsoDay == 0)
+            return file.saveDay(m_path, table, dayOf(day), thingsOf(QStringLiteral("new ")));
+        return file.saveDays(m_path, table, {{dayOf(day), thingsOf(QStringLiteral("new "))},
+                                             {dayOf(alsoDay), thingsOf(QStringLiteral("also "))}});
+    };
 
     // The file as it must be after a save without faults.
     QByteArray after;
@@ -103,7 +113,7 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
         QVERIFY(file.load(m_path, table).ok());
         if (earlierDay != 0)
             QVERIFY(file.saveDay(m_path, table, dayOf(earlierDay), thingsOf(QStringLiteral("earlier "))).allOnDisk());
-        QVERIFY(file.saveDay(m_path, table, dayOf(day), thingsOf(QStringLiteral("new "))).allOnDisk());
+        QVERIFY(save(file, table).allOnDisk());
         after = readFile(m_path);
         QVERIFY(after != before);
     }
@@ -125,7 +135,7 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
             ops.persistent = persistent;
         }
         ops.reset(n);
-        const SaveReport report = file.saveDay(m_path, table, dayOf(day), thingsOf(QStringLiteral("new ")));
+        const SaveReport report = save(file, table);
         completed = !ops.triggered();
         ops.reset(0);
 
@@ -213,7 +223,7 @@ void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile()
     QVERIFY(writeFile(m_journal, bytes));
 
     rollbackjournal::Recovery predicted;
-    const auto computed = rollbackjournal::recoveredContent(FileOps::system(), m_path, &predicted);
+    const auto computed = rollbackjournal::preview(FileOps::system(), m_path, &predicted);
     QVERIFY(computed);
     QCOMPARE(predicted.outcome, outcome);
     QCOMPARE(readFile(m_journal), bytes); // nothing was written

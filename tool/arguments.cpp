@@ -1,0 +1,137 @@
+#include "arguments.h"
+
+#include "exitstatus.h"
+
+#include <QCommandLineParser>
+#include <cstdio>
+
+namespace {
+
+const char *const Description = R"(Takes the things of a Tallyleaf day book to a calendar or a spreadsheet, and brings lists in.
+
+  tallyleaf-tool export --format ics|csv [--from DATE] [--to DATE] [--output FILE] [--excel]
+      Writes the things of every day from --from to --to (dates as 2026-12-08, both days
+      included; all days when left out) to standard output, or to FILE.
+      ics: an iCalendar file, one to-do per thing, due on its day, completed when ticked.
+      csv: the columns date,number,done,text in UTF-8; --excel adds the byte-order mark that
+      Excel needs to read UTF-8. Export changes nothing and may run while Tallyleaf is open.
+      Stored bytes that are no GBK character (a damaged or foreign day file) are written as
+      U+FFFD, and standard error names the thing.
+
+  tallyleaf-tool import --format csv FILE
+      Reads FILE with the columns date,number,done,text (as export writes them: date as
+      2026-12-08, number 1 to 5, done yes or no). Each row sets that thing of that day; the
+      day's other things stay. A text is kept to the day file's 160 bytes (GBK) as the window
+      keeps it; a character without a GBK form (U+FFFD among them) is refused. Nothing is
+      written unless every row is valid. Close Tallyleaf first.
+
+Both work on the day file Tallyleaf itself uses on this machine unless --day-file names another.)";
+
+const char *const Epilogue = R"(
+Exit status:
+  0  success
+  1  the command line is wrong
+  2  the input cannot be read or holds something wrong (the CSV file, the day file)
+  3  the day file is in use: Tallyleaf is running, or the file changed while it was read
+  4  the output or the day file cannot be written
+
+Examples:
+  tallyleaf-tool export --format ics --from 2026-01-01 --output things.ics
+  tallyleaf-tool import --format csv things.csv
+)";
+
+int usageError(const QString &message)
+{
+    std::fprintf(stderr, "tallyleaf-tool: %s\nTry 'tallyleaf-tool --help'.\n", qPrintable(message));
+    return BadUsage;
+}
+
+} // namespace
+
+std::variant<Command, int> parseArguments(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(Description));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("ics or csv for export, csv for import."),
+                                    QStringLiteral("FORMAT"));
+    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("First day to export."), QStringLiteral("DATE"));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Last day to export."), QStringLiteral("DATE"));
+    const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("Export into FILE instead of standard output."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption excel(QStringLiteral("excel"), QStringLiteral("Begin a CSV export with a byte-order mark."));
+    const QCommandLineOption dayFile(QStringLiteral("day-file"), QStringLiteral("The day file to use."),
+                                     QStringLiteral("PATH"));
+    parser.addOptions({format, from, to, output, excel, dayFile});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("export or import."),
+                                 QStringLiteral("export|import"));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The CSV file to import."),
+                                 QStringLiteral("[FILE]"));
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        // The usage line names the program as it is called, not by the path it was started with.
+        QString text = parser.helpText();
+        text.replace(arguments.value(0), QStringLiteral("tallyleaf-tool"));
+        std::printf("%s%s", qPrintable(text), Epilogue);
+        return Success;
+    }
+    if (parser.isSet(version)) {
+        std::printf("tallyleaf-tool %s\n", TALLYLEAF_VERSION);
+        return Success;
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return usageError(QStringLiteral("say export or import"));
+    Command command;
+    command.dayFile = parser.value(dayFile);
+    if (parser.isSet(dayFile) && command.dayFile.isEmpty())
+        return usageError(QStringLiteral("--day-file needs a path"));
+
+    const QString formatName = parser.value(format);
+    if (positional.front() == u"export") {
+        command.kind = Command::Kind::Export;
+        if (positional.size() > 1)
+            return usageError(QStringLiteral("export takes no file; use --output FILE"));
+        if (formatName == u"ics")
+            command.format = Command::Format::ICalendar;
+        else if (formatName == u"csv")
+            command.format = Command::Format::Csv;
+        else
+            return usageError(QStringLiteral("export needs --format ics or --format csv"));
+        for (const auto &[option, date] : {std::pair{&from, &command.from}, std::pair{&to, &command.to}}) {
+            if (!parser.isSet(*option))
+                continue;
+            *date = QDate::fromString(parser.value(*option), u"yyyy-MM-dd");
+            if (!date->isValid())
+                return usageError(QStringLiteral("--%1 %2 is not a date such as 2026-12-08")
+                                      .arg(option->names().front(), parser.value(*option)));
+        }
+        if (command.from.isValid() && command.to.isValid() && command.from > command.to)
+            return usageError(QStringLiteral("--from is after --to"));
+        command.output = parser.value(output);
+        if (parser.isSet(output) && command.output.isEmpty())
+            return usageError(QStringLiteral("--output needs a file"));
+        command.excel = parser.isSet(excel);
+        if (command.excel && command.format != Command::Format::Csv)
+            return usageError(QStringLiteral("--excel is for CSV"));
+        return command;
+    }
+    if (positional.front() == u"import") {
+        command.kind = Command::Kind::Import;
+        if (formatName != u"csv")
+            return usageError(QStringLiteral("import needs --format csv"));
+        for (const QCommandLineOption *exportOnly : {&from, &to, &output, &excel}) {
+            if (parser.isSet(*exportOnly))
+                return usageError(QStringLiteral("--%1 is for export").arg(exportOnly->names().front()));
+        }
+        if (positional.size() != 2)
+            return usageError(QStringLiteral("import needs one CSV file"));
+        command.inputFile = positional[1];
+        return command;
+    }
+    return usageError(QStringLiteral("unknown command %1; say export or import").arg(positional.front()));
+}

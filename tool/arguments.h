@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <variant>
+
+// What the command line asks for.
+struct Command
+{
+    enum class Kind { Export, Import };
+    enum class Format { ICalendar, Csv };
+
+    Kind kind = Kind::Export;
+    Format format = Format::Csv;
+    QDate from;     // invalid: from the first day
+    QDate to;       // invalid: to the last day
+    QString output; // empty: standard output
+    bool excel = false;
+    QString dayFile;   // empty: where Tallyleaf keeps it
+    QString inputFile; // the CSV file of an import
+};
+
+// The command, or the exit status when there is nothing more to do: the help or the version was
+// printed, or the command line was wrong (the message is on standard error).
+std::variant<Command, int> parseArguments(const QStringList &arguments);

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "exportthings.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+// Comma-separated values as RFC 4180 has them, in UTF-8. The columns are date,number,done,text.
+namespace csv {
+
+inline constexpr QByteArrayView Header = "date,number,done,text";
+
+// The header and one row per thing, CRLF after each; with excel, a UTF-8 byte-order mark first,
+// the one sign Excel takes for UTF-8.
+QByteArray write(const std::vector<DatedThing> &things, bool excel);
+
+// One record of a file and its row, as a spreadsheet numbers them: the header is row 1, and a
+// blank line is a row too.
+struct Record
+{
+    qint64 row = 0;
+    QStringList fields;
+};
+
+// The records of a UTF-8 file; a byte-order mark, blank lines and the last line break are not
+// records. Lines may end in CRLF or LF; a quote inside an unquoted field is taken as it is.
+// Nothing, with error naming the row, when a quoted field is not closed, text follows a closing
+// quote, or a field is not UTF-8.
+std::optional<std::vector<Record>> parse(QByteArrayView bytes, QString *error);
+
+} // namespace csv
