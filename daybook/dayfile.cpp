@@ -45,6 +45,8 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
     const rollbackjournal::Recovery recovery = rollbackjournal::recover(m_ops, path);
     report.recovery = recovery.outcome;
     report.recoveryDetail = recovery.detail;
+    report.keptAsideJournal = recovery.keptAside;
+    m_settled = recovery.settled;
     if (recovery.outcome == rollbackjournal::Outcome::Unreadable) {
         // The file may hold half a save; showing it could show a day half old and half new.
         report.status = LoadReport::Status::JournalUnreadable;
@@ -54,6 +56,8 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
     }
 
     const int fd = openOrCreate(m_ops, path, &report.readOnly);
+    // So that no save has to sync the folder; when this fails, the first save does.
+    m_journalNameDurable = fd >= 0 && !report.readOnly && rollbackjournal::prepare(m_ops, path);
     if (fd < 0) {
         report.status = LoadReport::Status::CannotOpen;
         report.detail = systemError(QStringLiteral("Cannot open"), path);
@@ -187,12 +191,15 @@ SaveReport DayFile::writePending(const QString &path, const DayTable &table)
 bool DayFile::writeAtomically(const QString &path, const DayTable &table, const std::set<qint32> &slotNumbers,
                               QString *detail)
 {
-    // A save that did not finish must be undone before its journal is replaced by this one.
-    const rollbackjournal::Recovery earlier = rollbackjournal::recover(m_ops, path);
-    if (earlier.outcome == rollbackjournal::Outcome::RollbackPending
-        || earlier.outcome == rollbackjournal::Outcome::Unreadable) {
-        *detail = earlier.detail;
-        return false;
+    // After a failed save the file may hold part of it, which must be undone before the journal
+    // that describes it is overwritten.
+    if (!m_settled) {
+        const rollbackjournal::Recovery earlier = rollbackjournal::recover(m_ops, path);
+        if (!earlier.settled) {
+            *detail = earlier.detail;
+            return false;
+        }
+        m_settled = true;
     }
 
     const int fd = m_ops.open(path, O_RDWR); // a deleted file is made again before this (DayFileCheck)
@@ -213,7 +220,7 @@ bool DayFile::writeAtomically(const QString &path, const DayTable &table, const 
 
     rollbackjournal::Journal journal;
     journal.oldLength = oldLength;
-    std::vector<std::pair<off_t, QByteArray>> runs;
+    journal.newLength = oldLength;
     for (const auto &[first, last] : runsOf(slotNumbers)) {
         QByteArray run(qsizetype(last - first + 1) * recordimage::SlotLength, Qt::Uninitialized);
         for (qint32 slot = first; slot <= last; ++slot) {
@@ -227,22 +234,29 @@ bool DayFile::writeAtomically(const QString &path, const DayTable &table, const 
         QByteArray old(qsizetype(std::clamp<qint64>(qint64(oldLength) - at, 0, run.size())), Qt::Uninitialized);
         if (readAll(m_ops, fd, old.data(), size_t(old.size()), at) != ssize_t(old.size()))
             return fail(QStringLiteral("Cannot read"));
-        if (!old.isEmpty())
-            journal.ranges.push_back({at, old});
-        runs.emplace_back(at, run);
+        if (old == run)
+            continue; // already on the disk
+        journal.newLength = std::max<qint64>(journal.newLength, at + run.size());
+        journal.ranges.push_back({at, old, run});
+    }
+    if (journal.ranges.empty()) {
+        m_ops.close(fd);
+        return true;
     }
 
-    if (!rollbackjournal::store(m_ops, path, journal, detail)) {
+    m_settled = false; // from here on, a failure may leave part of this save in the file
+    if (!rollbackjournal::store(m_ops, path, journal, &m_journalNameDurable, detail)) {
         m_ops.close(fd);
         return false;
     }
-    for (const auto &[at, run] : runs) {
-        if (!writeAll(m_ops, fd, run.constData(), size_t(run.size()), at))
+    for (const rollbackjournal::Range &range : journal.ranges) {
+        if (!writeAll(m_ops, fd, range.newBytes.constData(), size_t(range.newBytes.size()), off_t(range.offset)))
             return fail(QStringLiteral("Cannot write"));
     }
-    // Nothing counts as saved until the disk has it; the journal stays until then.
+    // Nothing counts as saved until the disk has it.
     if (m_ops.fsync(fd) != 0)
         return fail(QStringLiteral("Cannot sync"));
     m_ops.close(fd); // after fsync, a failing close loses nothing
-    return rollbackjournal::retire(m_ops, path, detail);
+    m_settled = true;
+    return true;
 }

@@ -33,8 +33,11 @@ struct [[nodiscard]] LoadReport
     // What start-up found of a save that did not finish (a crash, a full disk, a failed sync).
     // With RollbackPending the table shows the file as it was before that save, but the file
     // itself could not be repaired yet; every save repairs it first or fails.
+    // With SetAside, the journal belonged to another day file: it was not applied, and was
+    // renamed to keptAsideJournal (empty when even that failed; saves then refuse to write).
     rollbackjournal::Outcome recovery = rollbackjournal::Outcome::NoJournal;
     QString recoveryDetail; // why recovery could not finish, in the system's words
+    QString keptAsideJournal;
 
     bool ok() const { return status == Status::Loaded; }
 };
@@ -73,8 +76,9 @@ using DayThings = std::array<ThingInput, 5>;
 // written with the next save; after a load that did not finish, no slot past the loaded records
 // is ever written, so records that were not read are never overwritten.
 //
-// Every write goes through a rollback journal beside the file (see rollbackjournal.h), and both
-// load and save first undo a save that did not finish.
+// Every write goes through a rollback journal beside the file (see rollbackjournal.h): a save
+// whose slots already hold its bytes writes and syncs nothing, any other costs two syncs. Load,
+// and a save after a failed one, first undo a save that did not finish.
 class DayFile
 {
 public:
@@ -109,4 +113,8 @@ private:
     DayFileCheck m_check;
     std::set<qint32> m_pending;
     qint32 m_writableLimit = std::numeric_limits<qint32>::max();
+    // The file and its journal are known to agree on disk; otherwise a save recovers first.
+    bool m_settled = false;
+    // The journal's folder entry is on the disk, so a save need not sync the folder.
+    bool m_journalNameDurable = false;
 };

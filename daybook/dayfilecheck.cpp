@@ -31,7 +31,8 @@ void DayFileCheck::loaded(FileOps &ops, int fd, qint64 length)
 }
 
 DayFileCheck::Verdict DayFileCheck::beforeWrite(FileOps &ops, const QString &path, const DayTable &table,
-                                                const std::set<qint32> &slotNumbers, QString *detail)
+                                                const std::set<qint32> &slotNumbers, bool unfinishedSave,
+                                                QString *detail)
 {
     if (!m_known)
         return Verdict::Unknown;
@@ -57,14 +58,8 @@ DayFileCheck::Verdict DayFileCheck::beforeWrite(FileOps &ops, const QString &pat
             *detail = QStringLiteral("%1 was replaced by another file").arg(path);
             return Verdict::Replaced;
         }
-        // After a save that did not finish the file is as that save left it; the writer undoes
-        // it first, and only the file's identity can be held against it now.
-        const int journal = ops.open(rollbackjournal::pathFor(path), O_RDONLY | O_NOFOLLOW);
-        if (journal >= 0 || errno != ENOENT) {
-            if (journal >= 0)
-                ops.close(journal);
+        if (unfinishedSave)
             return Verdict::Same;
-        }
         if (st.st_size != m_length && st.st_size != m_lengthIfWritten) {
             *detail = QStringLiteral("%1 was changed by another program: it has %2 bytes, not %3")
                           .arg(path)
@@ -110,7 +105,7 @@ bool DayFile::checkFileOnDisk(const QString &path, const DayTable &table, SaveRe
         if (slot <= m_writableLimit)
             writable.insert(slot);
     }
-    switch (m_check.beforeWrite(m_ops, path, table, writable, &report.detail)) {
+    switch (m_check.beforeWrite(m_ops, path, table, writable, !m_settled, &report.detail)) {
     case DayFileCheck::Verdict::Same:
     case DayFileCheck::Verdict::Unknown:
         return true;

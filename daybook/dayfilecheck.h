@@ -24,8 +24,10 @@ public:
     void forget() { m_known = false; }
     // After a load through fd; length is what the file counts as after any unfinished save is undone.
     void loaded(FileOps &ops, int fd, qint64 length);
+    // unfinishedSave: the file may hold part of a save that the writer undoes first, so only the
+    // file's identity can be held against it.
     Verdict beforeWrite(FileOps &ops, const QString &path, const DayTable &table, const std::set<qint32> &slotNumbers,
-                        QString *detail);
+                        bool unfinishedSave, QString *detail);
     // A write of the slots reached the disk, or failed: then the file may hold them or not.
     void afterWrite(const std::set<qint32> &slotNumbers, bool written);
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -84,6 +85,20 @@ int FileOps::fstat(int fd, struct stat *st)
 int FileOps::remove(const QString &path)
 {
     return ::unlink(QFile::encodeName(path).constData());
+}
+
+int FileOps::renameNoReplace(const QString &from, const QString &to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    // A file system without the flag: a hard link cannot replace anything either.
+    if (::link(source.constData(), target.constData()) != 0)
+        return -1;
+    return ::unlink(source.constData());
 }
 
 int FileOps::syncDirectory(const QString &directory)

@@ -25,6 +25,8 @@ public:
     virtual off_t size(int fd);
     virtual int fstat(int fd, struct stat *st);
     virtual int remove(const QString &path);
+    // Renames from to to, failing with EEXIST when to exists.
+    virtual int renameNoReplace(const QString &from, const QString &to);
     virtual int syncDirectory(const QString &directory);
 
     // The process-wide real file system.

@@ -48,7 +48,15 @@ QString startupText(const QString &dayFilePath, const LoadReport &load)
         return QStringLiteral("上次未完成的保存还不能撤销：\n%1\n（%2）\n\n窗口显示的是那次保存之前的内容；"
                               "在撤销成功之前，不会保存任何内容。")
             .arg(shown(dayFilePath), load.recoveryDetail);
-    // A journal that recovery sets aside gets its sentence here: name the file it was moved to.
+    case rollbackjournal::Outcome::SetAside:
+        if (load.keptAsideJournal.isEmpty())
+            return QStringLiteral("日程文件旁边的保存日志不是为现在这个日程文件写的（文件可能是从备份恢复或从别处复制来的），"
+                                  "所以没有用它改动日程文件：\n%1\n\n这个日志也没能改名移开（%2）。"
+                                  "在它移开之前，不会保存任何内容。")
+                .arg(shown(dayFilePath), load.recoveryDetail);
+        return QStringLiteral("日程文件旁边的保存日志不是为现在这个日程文件写的（文件可能是从备份恢复或从别处复制来的），"
+                              "所以没有用它改动日程文件：\n%1\n\n这个日志已改名保存为：\n%2\n\n日程文件照常读入，可以正常保存。")
+            .arg(shown(dayFilePath), shown(load.keptAsideJournal));
     default:
         return QString(); // nothing was lost and everything can be saved
     }

@@ -8,7 +8,7 @@
 
 // The one file system that fails on purpose in tests, each way a disk or the kernel can:
 // - the n-th call (failAt) fails, once or from then on (persistent). Each call counts once:
-//   opening, writing, syncing a file or a folder, truncating and removing; reads do not count;
+//   opening, writing, syncing a file or a folder, truncating, removing and renaming; reads do not count;
 // - the n-th read fails (failReadAt), or the next few writes (failWrites);
 // - files cannot be opened for writing (readOnly), as a read-only file or mount refuses them.
 // Failing calls return -1 with errno set to error, as the system calls do.
@@ -72,6 +72,10 @@ public:
     int fsync(int fd) override { return failing() ? fail() : FileOps::fsync(fd); }
     int ftruncate(int fd, off_t length) override { return failing() ? fail() : FileOps::ftruncate(fd, length); }
     int remove(const QString &path) override { return failing() ? fail() : FileOps::remove(path); }
+    int renameNoReplace(const QString &from, const QString &to) override
+    {
+        return failing() ? fail() : FileOps::renameNoReplace(from, to);
+    }
     int syncDirectory(const QString &directory) override
     {
         if (failing())

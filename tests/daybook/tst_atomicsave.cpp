@@ -2,8 +2,7 @@
 #include "dayfile.h"
 #include "fileops.h"
 #include "faultyops.h"
-#include "slotimage.h"
-#include "oledate.h"
+#include "savedays.h"
 #include "rollbackjournal.h"
 
 #include <QCryptographicHash>
@@ -13,25 +12,8 @@
 #include <QtEndian>
 #include <fcntl.h>
 
-using slotimage::days;
-
-namespace {
-
-DayThings thingsOf(const QString &tag)
-{
-    DayThings t;
-    for (int i = 0; i < 5; ++i) {
-        t[size_t(i)].text = tag + QString::number(i + 1);
-        t[size_t(i)].done = i % 2;
-    }
-    return t;
-}
-
-QDate dayOf(double n) { return *oledate::toDate(n); }
-
-} // namespace
-
 Q_DECLARE_METATYPE(FaultyOps::Fault)
+Q_DECLARE_METATYPE(rollbackjournal::Outcome)
 
 class tst_AtomicSave : public QObject
 {
@@ -49,8 +31,8 @@ private slots:
 
     void aFailedSaveIsUndoneAsAWhole_data();
     void aFailedSaveIsUndoneAsAWhole();
-    void journalsThatWereNeverCompleteAreDropped_data();
-    void journalsThatWereNeverCompleteAreDropped();
+    void aJournalIsAppliedOnlyToItsOwnFile_data();
+    void aJournalIsAppliedOnlyToItsOwnFile();
     void journalThatCannotBeAppliedStillShowsTheOldDay();
     void journalFormatIsStable();
 
@@ -159,7 +141,6 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
 
         if (report.allOnDisk()) {
             QVERIFY2(report.unwritten.isEmpty(), qPrintable(QString::number(n)));
-            QVERIFY2(!QFile::exists(m_journal), "a finished save leaves no journal behind");
         } else {
             QVERIFY2(!completed, "a save that met no fault must succeed");
             QVERIFY(!report.unwritten.isEmpty());
@@ -172,12 +153,13 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
         const LoadReport load = fresh.load(m_path, recovered);
         QVERIFY(load.ok());
         const QByteArray onDisk = readFile(m_path);
-        if (report.allOnDisk())
+        if (report.allOnDisk()) {
             QVERIFY2(onDisk == after, qPrintable(QStringLiteral("call %1: a save reported done was lost").arg(n)));
-        else
+            QCOMPARE(load.recovery, rollbackjournal::Outcome::NoJournal); // the journal of a finished save
+        } else {
             QVERIFY2(onDisk == before || onDisk == after,
                      qPrintable(QStringLiteral("call %1: the file mixes old and new slots").arg(n)));
-        QVERIFY(!QFile::exists(m_journal));
+        }
 
         // The program that saw the failure still owes the day, and its next save delivers it.
         QCOMPARE(file.flushPending(m_path, table).status, SaveReport::Status::OnDisk);
@@ -186,72 +168,98 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
     QVERIFY(completed);
 }
 
-void tst_AtomicSave::journalsThatWereNeverCompleteAreDropped_data()
+void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile_data()
 {
-    QTest::addColumn<int>("cut");    // bytes cut from the end; -1: a bit flipped instead
-    QTest::addColumn<bool>("valid"); // rolled back rather than dropped
-    QTest::newRow("whole") << 0 << true;
-    QTest::newRow("last byte missing") << 1 << false;
-    QTest::newRow("checksum missing") << 32 << false;
-    QTest::newRow("only the magic") << -2 << false;
-    QTest::newRow("empty") << -3 << false;
-    QTest::newRow("one bit flipped") << -1 << false;
+    QTest::addColumn<int>("cut");     // bytes cut from the journal's end; -1: a bit flipped
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<rollbackjournal::Outcome>("outcome");
+
+    // Before the save: three days and a tail; the save rewrote day 1 and appended a day over the tail.
+    const QByteArray before = days(3, 40000) + "tail";
+    const QByteArray finished = before.left(1000) + days(1, 50000) + before.mid(2000, 1000) + days(1, 50001);
+    const QByteArray halfDone = before.left(1000) + days(1, 50000) + before.mid(2000);
+    const QByteArray appendCut = before.left(3000) + days(1, 50001).left(700);
+    using O = rollbackjournal::Outcome;
+    QTest::newRow("save cut short") << 0 << halfDone << O::RolledBack;
+    QTest::newRow("append cut short") << 0 << appendCut << O::RolledBack;
+    QTest::newRow("save finished") << 0 << finished << O::NoJournal;
+    QTest::newRow("save never began") << 0 << before << O::NoJournal;
+    QTest::newRow("torn: last byte missing") << 1 << halfDone << O::Discarded;
+    QTest::newRow("torn: checksum missing") << 32 << halfDone << O::Discarded;
+    QTest::newRow("torn: only the magic") << -2 << halfDone << O::Discarded;
+    QTest::newRow("torn: one bit flipped") << -1 << halfDone << O::Discarded;
+    QTest::newRow("another file: longer") << 0 << finished + days(300, 60000) << O::SetAside;
+    QTest::newRow("another file: shorter") << 0 << before.left(1000) << O::SetAside;
+    QTest::newRow("another file: same length") << 0 << days(3, 70000) + "tail" << O::SetAside;
+    QTest::newRow("another file: longer than the old, shorter than the new")
+        << 0 << before.left(3000) + days(1, 60000).left(500) << O::SetAside;
+    QTest::newRow("another file: one byte differs") << 0 << QByteArray(halfDone).replace(1010, 1, "#") << O::SetAside;
 }
 
-// The save that wrote a torn journal never touched the day file, so dropping it is right;
-// a whole journal is applied even though it looks just as old.
-void tst_AtomicSave::journalsThatWereNeverCompleteAreDropped()
+// A whole journal undoes a save cut short, and only where the file holds that save's old or new
+// bytes at a length between the two; a torn one is ignored. Neither touches any other file:
+// a foreign file's journal is renamed aside instead.
+void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile()
 {
     QFETCH(int, cut);
-    QFETCH(bool, valid);
-    const QByteArray before = days(3, 40000, 7) + "tail";
-    const QByteArray torn = before.left(1000) + days(1, 50000, 7) + before.mid(2000) + days(1, 50001, 7);
-    QVERIFY(writeFile(m_path, torn));
+    QFETCH(QByteArray, file);
+    QFETCH(rollbackjournal::Outcome, outcome);
+    const QByteArray before = days(3, 40000) + "tail";
+    QVERIFY(writeFile(m_path, file));
+    QFile::remove(m_journal + QStringLiteral(".kept"));
 
     rollbackjournal::Journal j;
     j.oldLength = before.size();
-    j.ranges.push_back({1000, before.mid(1000, 1000)});
-    j.ranges.push_back({3000, before.mid(3000)});
+    j.newLength = 4000;
+    j.ranges.push_back({1000, before.mid(1000, 1000), days(1, 50000)});
+    j.ranges.push_back({3000, before.mid(3000), days(1, 50001)});
     QByteArray bytes = rollbackjournal::encode(j);
     if (cut > 0)
         bytes.chop(cut);
     else if (cut == -1)
-        bytes[40] = char(bytes[40] ^ 0x10);
+        bytes[60] = char(bytes[60] ^ 0x10);
     else if (cut == -2)
         bytes = bytes.left(8);
-    else if (cut == -3)
-        bytes.clear();
     QVERIFY(writeFile(m_journal, bytes));
 
+    rollbackjournal::Recovery predicted;
+    const auto computed = rollbackjournal::preview(FileOps::system(), m_path, &predicted);
+    QVERIFY(computed);
+    QCOMPARE(predicted.outcome, outcome);
+    QCOMPARE(readFile(m_journal), bytes); // nothing was written
+
     DayTable table;
-    DayFile file(FileOps::system());
-    const LoadReport load = file.load(m_path, table);
+    DayFile dayFile(FileOps::system());
+    const LoadReport load = dayFile.load(m_path, table);
     QVERIFY(load.ok());
-    QCOMPARE(load.recovery, valid ? rollbackjournal::Outcome::RolledBack : rollbackjournal::Outcome::Discarded);
-    QVERIFY(!QFile::exists(m_journal));
-    QCOMPARE(readFile(m_path), valid ? before : torn);
+    QCOMPARE(load.recovery, outcome);
+    const QByteArray expected = outcome == rollbackjournal::Outcome::RolledBack ? before : file;
+    QCOMPARE(readFile(m_path), expected);
+    QCOMPARE(*computed, expected);
+    if (outcome == rollbackjournal::Outcome::SetAside) {
+        QCOMPARE(load.keptAsideJournal, m_journal + QStringLiteral(".kept"));
+        QCOMPARE(readFile(load.keptAsideJournal), bytes);
+        QVERIFY(load.recoveryDetail.contains(m_journal));
+        // The next save makes a journal of its own and leaves the one kept aside alone.
+        QVERIFY(dayFile.saveDay(m_path, table, dayOf(40000), thingsOf(QStringLiteral("x"))).allOnDisk());
+        QCOMPARE(readFile(load.keptAsideJournal), bytes);
+    } else {
+        QVERIFY(load.keptAsideJournal.isEmpty());
+    }
 }
 
 void tst_AtomicSave::journalThatCannotBeAppliedStillShowsTheOldDay()
 {
-    // A save cut short after its slots were written: the journal stays, the file is torn.
+    // A save cut short half way through its day: the journal stays, the file is torn. (Built by
+    // hand: a failing write that stores some bytes may well store every byte that differs.)
     const QByteArray before = days(2, 40000, 7);
-    QVERIFY(writeFile(m_path, before));
-    QByteArray torn;
-    for (int n = 1; n < 20 && torn.isEmpty(); ++n) {
-        QVERIFY(writeFile(m_path, before));
-        FaultyOps ops;
-        ops.fault = FaultyOps::Fault::ShortWrite;
-        ops.persistent = true;
-        DayTable table;
-        DayFile file(ops);
-        QVERIFY(file.load(m_path, table).ok());
-        ops.reset(n);
-        QVERIFY(!file.saveDay(m_path, table, dayOf(40000), thingsOf(QStringLiteral("new "))).allOnDisk());
-        if (QFile::exists(m_journal) && readFile(m_path) != before)
-            torn = readFile(m_path);
-    }
-    QVERIFY(!torn.isEmpty());
+    const QByteArray newDay = slotimage::daySlots(40000, "new", 7);
+    rollbackjournal::Journal j;
+    j.oldLength = j.newLength = before.size();
+    j.ranges.push_back({0, before.left(1000), newDay});
+    const QByteArray torn = newDay.left(500) + before.mid(500);
+    QVERIFY(writeFile(m_path, torn));
+    QVERIFY(writeFile(m_journal, rollbackjournal::encode(j)));
 
     // Now the file cannot be written: the journal cannot be applied, but the table shows the
     // day as it was, and saves refuse to write over the unfinished one.
@@ -274,7 +282,6 @@ void tst_AtomicSave::journalThatCannotBeAppliedStillShowsTheOldDay()
     const QByteArray bytes = readFile(m_path);
     QCOMPARE(bytes.left(1000), before.left(1000));
     QCOMPARE(bytes.mid(1000, 200), recordimage::encode({7, 1, "x1", 0, 40001}));
-    QVERIFY(!QFile::exists(m_journal));
 }
 
 // Journals written by one version must be read by the next: the layout built by hand.
@@ -282,18 +289,20 @@ void tst_AtomicSave::journalFormatIsStable()
 {
     rollbackjournal::Journal j;
     j.oldLength = 0x0302;
-    j.ranges.push_back({200, "ab"});
-    j.ranges.push_back({400, {}});
-    QByteArray expected = "TLJRNL01";
-    expected += QByteArray::fromHex("0203000000000000" "02000000");
-    expected += QByteArray::fromHex("c800000000000000" "02000000") + "ab";
-    expected += QByteArray::fromHex("9001000000000000" "00000000");
+    j.newLength = 0x0400;
+    j.ranges.push_back({200, "ab", "AB"});
+    j.ranges.push_back({0x0301, "z", "XYZ"});
+    QByteArray expected = "TLJRNL02";
+    expected += QByteArray::fromHex("6c00000000000000" "0203000000000000" "0004000000000000" "02000000");
+    expected += QByteArray::fromHex("c800000000000000" "02000000" "02000000") + "abAB";
+    expected += QByteArray::fromHex("0103000000000000" "03000000" "01000000") + "zXYZ";
     expected += QCryptographicHash::hash(expected, QCryptographicHash::Sha256);
     QCOMPARE(rollbackjournal::encode(j).toHex(), expected.toHex());
-    const auto decoded = rollbackjournal::decode(expected);
+    const auto decoded = rollbackjournal::decode(expected + "left over from a longer journal");
     QVERIFY(decoded);
-    QCOMPARE(decoded->ranges.at(0).bytes, QByteArray("ab"));
-    QCOMPARE(decoded->ranges.at(1).offset, 400);
+    QCOMPARE(decoded->newLength, 0x0400);
+    QCOMPARE(decoded->ranges.at(1).oldBytes, QByteArray("z"));
+    QCOMPARE(decoded->ranges.at(1).newBytes, QByteArray("XYZ"));
 }
 
 QTEST_GUILESS_MAIN(tst_AtomicSave)

@@ -1,6 +1,7 @@
 #include "filebytes.h"
 #include "dayfile.h"
 #include "faultyops.h"
+#include "rollbackjournal.h"
 #include "fileops.h"
 #include "gbk.h"
 #include "oledate.h"
@@ -38,7 +39,13 @@ class tst_DayFile : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { QVERIFY(m_dir.isValid()); m_path = m_dir.filePath(QStringLiteral("things.dat")); QFile::remove(m_path); }
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_path = m_dir.filePath(QStringLiteral("things.dat"));
+        QFile::remove(m_path);
+        QFile::remove(rollbackjournal::pathFor(m_path));
+    }
 
     void countsWholeRecords_data();
     void countsWholeRecords();

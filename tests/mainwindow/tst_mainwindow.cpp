@@ -471,6 +471,12 @@ void tst_MainWindow::startUpSaysWhatStillWorks_data()
     readOnly.readOnly = true;
     QTest::newRow("read-only day file") << readOnly << "不会保存任何修改";
     QTest::newRow("journal applied: nothing to say") << undone << "";
+    LoadReport setAside;
+    setAside.recovery = rollbackjournal::Outcome::SetAside;
+    setAside.keptAsideJournal = QStringLiteral("/somewhere/things.dat.journal.kept-2");
+    QTest::newRow("another file's journal kept aside") << setAside << QDir::toNativeSeparators(setAside.keptAsideJournal);
+    setAside.keptAsideJournal.clear();
+    QTest::newRow("another file's journal that cannot be moved") << setAside << "在它移开之前，不会保存任何内容";
 }
 
 void tst_MainWindow::startUpSaysWhatStillWorks()

@@ -227,6 +227,7 @@ private slots:
         const QString dayFile = dir.filePath("things.dat");
         save(dayFile, {{Day1, 1, "old", false}});
         const QByteArray before = readFile(dayFile);
+        const QByteArray journalBefore = readFile(rollbackjournal::pathFor(dayFile));
         const QString csvFile = dir.filePath("in.csv");
         QVERIFY(writeFile(csvFile, csv));
 
@@ -234,7 +235,7 @@ private slots:
         QCOMPARE(run.status, 2);
         QVERIFY2(run.err.contains(csvFile + ": " + problem), qPrintable(run.err));
         QCOMPARE(readFile(dayFile), before);
-        QVERIFY(!QFile::exists(rollbackjournal::pathFor(dayFile)));
+        QCOMPARE(readFile(rollbackjournal::pathFor(dayFile)), journalBefore); // no save began
     }
 
     void foreignBytesExportAsReplacementAndSurviveAnImport()
@@ -298,15 +299,18 @@ private slots:
         const QString dayFile = dir.filePath("things.dat");
         save(dayFile, {{Day1, 1, "old", false}});
         const QByteArray old = readFile(dayFile);
-        // A crash after the slots of a second save were written: the journal still holds the
-        // old bytes and the old length.
+        // A power cut during a second save, which rewrote the first day and appended another:
+        // the tail of the appended day never reached the disk.
         save(dayFile, {{Day1, 1, "new", true}, {Day2, 1, "added", false}});
-        QByteArray journal = rollbackjournal::encode({old.size(), {{0, old}}});
+        const QByteArray saved = readFile(dayFile);
+        rollbackjournal::Journal j{old.size(), saved.size(), {{0, old, saved.left(old.size())}, {old.size(), {}, saved.mid(old.size())}}};
+        QByteArray journal = rollbackjournal::encode(j);
         if (torn)
             journal.chop(1);
         const QString journalFile = rollbackjournal::pathFor(dayFile);
         QVERIFY(writeFile(journalFile, journal));
-        const QByteArray crashed = readFile(dayFile);
+        const QByteArray crashed = saved.left(old.size() + 500);
+        QVERIFY(writeFile(dayFile, crashed));
 
         const Run run = runTool({"export", "--format", "csv", "--day-file", dayFile});
         QCOMPARE(run.status, 0);
