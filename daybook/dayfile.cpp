@@ -46,6 +46,7 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
     report.recovery = recovery.outcome;
     report.recoveryDetail = recovery.detail;
     report.keptAsideJournal = recovery.keptAside;
+    report.keptAsideWithoutDayFile = recovery.noDayFile;
     m_settled = recovery.settled;
     if (recovery.outcome == rollbackjournal::Outcome::Unreadable) {
         // The file may hold half a save; showing it could show a day half old and half new.

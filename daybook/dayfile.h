@@ -38,6 +38,7 @@ struct [[nodiscard]] LoadReport
     rollbackjournal::Outcome recovery = rollbackjournal::Outcome::NoJournal;
     QString recoveryDetail; // why recovery could not finish, in the system's words
     QString keptAsideJournal;
+    bool keptAsideWithoutDayFile = false; // the day file had been deleted or moved away
 
     bool ok() const { return status == Status::Loaded; }
 };

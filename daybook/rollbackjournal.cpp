@@ -280,6 +280,7 @@ Recovery recover(FileOps &ops, const QString &dayFilePath)
         if (fd >= 0)
             ops.close(fd);
         r.outcome = Outcome::SetAside;
+        r.noDayFile = missing;
         r.detail = notItsFile(journalPath, dayFilePath);
         r.keptAside = setAside(ops, journalPath, &r.detail);
         // Until it is out of the way, a save must not overwrite it.

@@ -79,6 +79,7 @@ struct Recovery
     Outcome outcome = Outcome::NoJournal;
     std::optional<Journal> journal; // set with RollbackPending: the file as it must be read
     QString keptAside;              // with SetAside: where the journal now is (empty: not moved)
+    bool noDayFile = false;         // with SetAside: there was no day file beside the journal
     QString detail;
     // The day file agrees with its journal on disk, so a save may overwrite the journal.
     bool settled = false;

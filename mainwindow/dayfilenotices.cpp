@@ -54,6 +54,10 @@ QString startupText(const QString &dayFilePath, const LoadReport &load)
                                   "所以没有用它改动日程文件：\n%1\n\n这个日志也没能改名移开（%2）。"
                                   "在它移开之前，不会保存任何内容。")
                 .arg(shown(dayFilePath), load.recoveryDetail);
+        if (load.keptAsideWithoutDayFile) // most often a user starting a new day book on purpose
+            return QStringLiteral("没有找到日程文件（可能被删除或移走了），已新建一个空的日程文件：\n%1\n\n"
+                                  "旧文件留下的保存日志已改名保存为：\n%2")
+                .arg(shown(dayFilePath), shown(load.keptAsideJournal));
         return QStringLiteral("日程文件旁边的保存日志不是为现在这个日程文件写的（文件可能是从备份恢复或从别处复制来的），"
                               "所以没有用它改动日程文件：\n%1\n\n这个日志已改名保存为：\n%2\n\n日程文件照常读入，可以正常保存。")
             .arg(shown(dayFilePath), shown(load.keptAsideJournal));

@@ -194,6 +194,7 @@ void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile_data()
     QTest::newRow("another file: longer than the old, shorter than the new")
         << 0 << before.left(3000) + days(1, 60000).left(500) << O::SetAside;
     QTest::newRow("another file: one byte differs") << 0 << QByteArray(halfDone).replace(1010, 1, "#") << O::SetAside;
+    QTest::newRow("no day file: deleted or moved away") << 0 << QByteArray() << O::SetAside;
 }
 
 // A whole journal undoes a save cut short, and only where the file holds that save's old or new
@@ -205,7 +206,8 @@ void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile()
     QFETCH(QByteArray, file);
     QFETCH(rollbackjournal::Outcome, outcome);
     const QByteArray before = days(3, 40000) + "tail";
-    QVERIFY(writeFile(m_path, file));
+    QFile::remove(m_path);
+    QVERIFY(file.isNull() || writeFile(m_path, file));
     QFile::remove(m_journal + QStringLiteral(".kept"));
 
     rollbackjournal::Journal j;
@@ -236,6 +238,7 @@ void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile()
     const QByteArray expected = outcome == rollbackjournal::Outcome::RolledBack ? before : file;
     QCOMPARE(readFile(m_path), expected);
     QCOMPARE(*computed, expected);
+    QCOMPARE(load.keptAsideWithoutDayFile, file.isNull());
     if (outcome == rollbackjournal::Outcome::SetAside) {
         QCOMPARE(load.keptAsideJournal, m_journal + QStringLiteral(".kept"));
         QCOMPARE(readFile(load.keptAsideJournal), bytes);

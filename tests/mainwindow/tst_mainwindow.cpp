@@ -475,6 +475,9 @@ void tst_MainWindow::startUpSaysWhatStillWorks_data()
     setAside.recovery = rollbackjournal::Outcome::SetAside;
     setAside.keptAsideJournal = QStringLiteral("/somewhere/things.dat.journal.kept-2");
     QTest::newRow("another file's journal kept aside") << setAside << QDir::toNativeSeparators(setAside.keptAsideJournal);
+    LoadReport noDayFile = setAside;
+    noDayFile.keptAsideWithoutDayFile = true;
+    QTest::newRow("a journal without its day file kept aside") << noDayFile << "没有找到日程文件";
     setAside.keptAsideJournal.clear();
     QTest::newRow("another file's journal that cannot be moved") << setAside << "在它移开之前，不会保存任何内容";
 }
