@@ -119,6 +119,30 @@ char32_t standInFor(unsigned char byte)
     return StandInBase + byte;
 }
 
+bool holdsStandIn(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (standInByte(text, i) >= 0)
+            return true;
+    }
+    return false;
+}
+
+QString withoutStandIns(QStringView text)
+{
+    QString readable;
+    readable.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (standInByte(text, i) >= 0) {
+            readable += QChar::ReplacementCharacter;
+            ++i; // both halves
+        } else {
+            readable += text[i];
+        }
+    }
+    return readable;
+}
+
 std::optional<QByteArray> encode(QStringView text)
 {
     if (!text.contains(QChar(StandInHigh)))

@@ -17,6 +17,10 @@ namespace gbk {
 
 // The stand-in for a stored byte (0x80 to 0xFF) that is not part of a GBK character.
 char32_t standInFor(unsigned char byte);
+// Whether text holds a stand-in: the day file's own bookkeeping, not text a user wrote or can write.
+bool holdsStandIn(QStringView text);
+// text with each stand-in as U+FFFD, the character other programs show for bytes they cannot read.
+QString withoutStandIns(QStringView text);
 
 // The GBK bytes of text, or nothing when some character has no GBK form.
 std::optional<QByteArray> encode(QStringView text);

@@ -360,8 +360,7 @@ std::optional<QByteArray> preview(FileOps &ops, const QString &dayFilePath, Reco
         what->outcome = Outcome::SetAside;
         what->detail = notItsFile(journalPath, dayFilePath);
     } else if (fit == Fit::Mixed) {
-        for (const Range &range : journal.ranges)
-            bytes.replace(qsizetype(range.offset), range.oldBytes.size(), range.oldBytes);
+        overlay(journal, 0, bytes.data(), bytes.size());
         bytes.truncate(qsizetype(journal.oldLength));
         what->outcome = Outcome::RolledBack;
     }

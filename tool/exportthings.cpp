@@ -6,21 +6,6 @@
 
 #include <set>
 
-namespace {
-
-bool isStandIn(char32_t c) { return c >= gbk::standInFor(0x80) && c <= gbk::standInFor(0xFF); }
-
-} // namespace
-
-bool holdsStandIn(QStringView text)
-{
-    for (const char32_t c : text.toUcs4()) {
-        if (isStandIn(c))
-            return true;
-    }
-    return false;
-}
-
 std::vector<DatedThing> thingsBetween(const DayTable &table, QDate first, QDate last)
 {
     std::set<qint64> days; // Julian days, in order
@@ -37,11 +22,8 @@ std::vector<DatedThing> thingsBetween(const DayTable &table, QDate first, QDate 
             if (shown[k].text.isEmpty() && !shown[k].done)
                 continue;
             DatedThing thing{day, int(k) + 1, shown[k].text, shown[k].done};
-            if (holdsStandIn(thing.text)) {
-                QString readable;
-                for (const char32_t c : thing.text.toUcs4())
-                    readable += isStandIn(c) ? QString(QChar::ReplacementCharacter) : QString::fromUcs4(&c, 1);
-                thing.text = readable;
+            if (gbk::holdsStandIn(thing.text)) {
+                thing.text = gbk::withoutStandIns(thing.text);
                 thing.foreignBytes = true;
             }
             things.push_back(std::move(thing));

@@ -16,10 +16,6 @@ struct DatedThing
     bool foreignBytes = false; // stored bytes that are no GBK character, handed on as U+FFFD
 };
 
-// Whether text holds a stand-in for a stored byte that is no GBK character (see gbk.h). Such a
-// character is the day file's own bookkeeping, not text a user wrote or can write.
-bool holdsStandIn(QStringView text);
-
 // The things of every day from first to last (both included; an invalid date leaves that end
 // open), day by day and by position, as the main window shows them. A thing with neither text
 // nor tick is nothing to hand on and is left out. Stored bytes that are no GBK character become

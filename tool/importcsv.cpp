@@ -55,7 +55,7 @@ ImportRows checkRows(const std::vector<csv::Record> &records)
         if (doneField != u"yes" && doneField != u"no")
             problem(QStringLiteral("done is \"%1\", not yes or no").arg(doneField));
         const std::optional<QByteArray> bytes = gbk::encode(text);
-        if (!bytes || holdsStandIn(text)) // a stand-in would write a raw byte, not a character
+        if (!bytes || gbk::holdsStandIn(text)) // a stand-in would write a raw byte, not a character
             problem(QStringLiteral("the text has characters without a GBK form, which the day file cannot hold"));
         else if (text.contains(u'\n') || text.contains(u'\r'))
             problem(QStringLiteral("the text has a line break; a thing is one line"));
