@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dayfilecheck.h"
+#include "daythings.h"
 #include "daytable.h"
 #include "rollbackjournal.h"
 
@@ -63,14 +64,6 @@ struct [[nodiscard]] SaveReport
 
     bool allOnDisk() const { return status == Status::OnDisk; }
 };
-
-// One thing of the shown day as the view holds it.
-struct ThingInput
-{
-    QString text;
-    bool done = false;
-};
-using DayThings = std::array<ThingInput, 5>;
 
 // The day file: headerless 200-byte slots, record k in slot k. It is read whole into a DayTable
 // and written back five slots at a time. Slots that could not be written are remembered and

@@ -1,5 +1,6 @@
 #include "daythings.h"
 
+#include "daytable.h"
 #include "gbk.h"
 #include "oledate.h"
 
