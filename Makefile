@@ -1,35 +1,45 @@
-# The two everyday commands: `make run` and `make test`. Both install what is missing first.
+# The two everyday commands: `make run` and `make test`. Each installs what it needs first: the
+# program's packages for run, and everything the suite needs for test.
 # A fresh Debian has no make: the README runs scripts/install-deps (bash and apt only) before them.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build run test test-asan check-mutations bench clean
+.PHONY: deps-run deps-test build build-dev run test test-asan check-mutations bench clean
 
-deps:
-	@scripts/install-deps
+deps-run:
+	@scripts/install-deps run
 
-build: deps
+deps-test:
+	@scripts/install-deps test
+
+# The program alone: no tests, nothing only the tests need.
+build: deps-run
+	cmake --preset run
+	cmake --build --preset run -j $(JOBS)
+
+run: build
+	./build/run/mainwindow/tallyleaf
+
+# The program with every test.
+build-dev: deps-test
 	cmake --preset dev
 	cmake --build --preset dev -j $(JOBS)
 
-run: build
-	./build/dev/mainwindow/tallyleaf
-
 # The suite runs twice: as built, and under AddressSanitizer and UndefinedBehaviorSanitizer;
 # then the day-book tests must catch each way of breaking the save's crash safety.
-test: build
+test: build-dev
 	ctest --preset dev -j $(JOBS)
 	$(MAKE) test-asan
 	$(MAKE) check-mutations
 
-check-mutations: deps
+check-mutations: deps-test
 	JOBS=$(JOBS) scripts/check-mutations
 
-test-asan: deps
+test-asan: deps-test
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
-bench: deps
+bench: deps-test
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS)
 	scripts/run-benchmarks build/release

@@ -1,19 +1,13 @@
-# cmake -DSOURCE_DIR=<tests/fuzz> -DBINARY_DIR=<dir> -DCXX=<clang++> -DRUNS=<n> -DSECONDS=<s> -P run-fuzz.cmake
-foreach(step
-        "${CMAKE_COMMAND};-S;${SOURCE_DIR};-B;${BINARY_DIR};-DCMAKE_CXX_COMPILER=${CXX};-DCMAKE_BUILD_TYPE=RelWithDebInfo"
-        "${CMAKE_COMMAND};--build;${BINARY_DIR};-j2")
-    execute_process(COMMAND ${step} RESULT_VARIABLE failed OUTPUT_QUIET)
-    if(failed)
-        message(FATAL_ERROR "fuzz target: `${step}` failed")
-    endif()
-endforeach()
-
-# New inputs go to a scratch folder, never into the seed corpus in the source tree.
-file(REMOVE_RECURSE ${BINARY_DIR}/found)
-file(MAKE_DIRECTORY ${BINARY_DIR}/found)
-execute_process(COMMAND ${BINARY_DIR}/fuzz_dayfile -runs=${RUNS} -max_total_time=${SECONDS} -max_len=4096 -artifact_prefix=${BINARY_DIR}/
-                        ${BINARY_DIR}/found ${SOURCE_DIR}/corpus
+# cmake -DFUZZER=<fuzz target> -DCORPUS=<seed folder> -DRUNS=<n> -DSECONDS=<s> -P run-fuzz.cmake
+# New inputs go to a scratch folder beside the target, never into the seed corpus in the source tree.
+get_filename_component(scratch ${FUZZER} DIRECTORY)
+get_filename_component(name ${FUZZER} NAME)
+set(found ${scratch}/found-${name})
+file(REMOVE_RECURSE ${found})
+file(MAKE_DIRECTORY ${found})
+execute_process(COMMAND ${FUZZER} -runs=${RUNS} -max_total_time=${SECONDS} -max_len=4096 -artifact_prefix=${scratch}/
+                        ${found} ${CORPUS}
                 RESULT_VARIABLE failed)
 if(failed)
-    message(FATAL_ERROR "fuzz_dayfile found a failure (the input is in ${BINARY_DIR})")
+    message(FATAL_ERROR "${name} found a failure (the input is in ${scratch})")
 endif()
