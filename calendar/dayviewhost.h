@@ -16,6 +16,9 @@ public:
     // the window shows what it showed and its changes stay unsaved.
     [[nodiscard]] virtual bool goToDay(QDate day) = 0;
 
+    // The day the main window shows.
+    virtual QDate shownDate() const = 0;
+
     // Makes the main window visible and active again.
     virtual void showMainWindow() = 0;
 };

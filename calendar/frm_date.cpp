@@ -5,7 +5,7 @@
 #include "clickablelabel.h"
 #include "dayviewhost.h"
 #include "fonts.h"
-#include "module_pub.h"
+#include "daytable.h"
 #include "monthgrid.h"
 #include "oledate.h"
 #include "timesource.h"
@@ -71,9 +71,9 @@ QLabel *label(QWidget *parent, const QString &text, const QString &name)
 
 } // namespace
 
-frm_date::frm_date(Module_pub &pub, const TimeSource &time, DayViewHost &host, QWidget *parent)
+frm_date::frm_date(const DayTable &table, const TimeSource &time, DayViewHost &host, QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_pub(pub)
+    , m_table(table)
     , m_time(time)
     , m_host(host)
 {
@@ -92,9 +92,9 @@ frm_date::frm_date(Module_pub &pub, const TimeSource &time, DayViewHost &host, Q
     Form_Load();
 }
 
-frm_date *frm_date::open(Module_pub &pub, const TimeSource &time, DayViewHost &host)
+frm_date *frm_date::open(const DayTable &table, const TimeSource &time, DayViewHost &host)
 {
-    auto *window = new frm_date(pub, time, host);
+    auto *window = new frm_date(table, time, host);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowModality(Qt::ApplicationModal);
     window->show();
@@ -174,7 +174,7 @@ void frm_date::Form_Load()
     const QSize outer = frameGeometry().size();
     move(screen.left() + (screen.width() - outer.width()) / 2, screen.top() + (screen.height() - outer.height()) / 2);
 
-    const QDate shown = m_pub.ShownDate;
+    const QDate shown = m_host.shownDate();
     for (const int year : listedYears(shown.year(), m_time.today().year()))
         m_cboYear->addItem(yearItem(year));
     for (int month = 1; month <= 12; ++month)
@@ -250,7 +250,7 @@ std::optional<QDate> frm_date::listedMonth() const
 
 void frm_date::cal_showmonth(QDate d)
 {
-    const monthgrid::Month month = monthgrid::fill(m_pub.DayTable, d, m_time.today());
+    const monthgrid::Month month = monthgrid::fill(m_table, d, m_time.today());
     for (int i = 0; i < DayCells; ++i) {
         const monthgrid::Cell &cell = month[size_t(i)];
         ClickableLabel *day = m_dayLabels[size_t(i)];
@@ -302,7 +302,7 @@ void frm_date::pic_calendar_Click(int index)
         return;
 
     // Without a year and month to read back, the main window shows its own day again.
-    QDate picked = m_pub.ShownDate;
+    QDate picked = m_host.shownDate();
     if (const auto month = listedMonth()) {
         const QDate day(month->year(), month->month(), m_dayLabels[size_t(index)]->text().toInt());
         if (day.isValid() && oledate::inRange(day))

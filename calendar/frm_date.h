@@ -13,7 +13,7 @@ class DayViewHost;
 class QComboBox;
 class QLabel;
 class TimeSource;
-struct Module_pub;
+class DayTable;
 
 // The calendar window: a month grid with each day's things, the year and month lists that choose
 // the month, and a click on a day that moves the main window there. It changes the day book's
@@ -27,11 +27,11 @@ public:
     static constexpr int GridCells = 49;  // with the weekday header row, pic_calendar(42..48)
     static constexpr QSize MinimumOuterSize = QSize(560, 447);
 
-    frm_date(Module_pub &pub, const TimeSource &time, DayViewHost &host, QWidget *parent = nullptr);
+    frm_date(const DayTable &table, const TimeSource &time, DayViewHost &host, QWidget *parent = nullptr);
 
     // What the main window's calendar button opens: a fresh window, application-modal, shown
     // without blocking. Closing it or picking a day deletes it.
-    static frm_date *open(Module_pub &pub, const TimeSource &time, DayViewHost &host);
+    static frm_date *open(const DayTable &table, const TimeSource &time, DayViewHost &host);
 
     void cal_showmonth(QDate d);
 
@@ -56,7 +56,7 @@ private:
     void keepMinimumSize();
     std::optional<QDate> listedMonth() const;
 
-    Module_pub &m_pub;
+    const DayTable &m_table;
     const TimeSource &m_time;
     DayViewHost &m_host;
 

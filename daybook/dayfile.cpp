@@ -4,22 +4,14 @@
 #include "gbk.h"
 #include "oledate.h"
 
-
 #include <algorithm>
-#include <climits>
 #include <cerrno>
-#include <cstring>
+#include <climits>
 #include <fcntl.h>
-#include <vector>
 
 namespace {
 
 constexpr qsizetype SlotsPerRead = 4096;
-
-QString systemError(const QString &what, const QString &path)
-{
-    return QStringLiteral("%1 %2: %3").arg(what, path, errorText(errno));
-}
 
 // The slots as runs of consecutive numbers, so that a day's five slots go out in one write.
 std::vector<std::pair<qint32, qint32>> runsOf(const std::set<qint32> &slotNumbers)
@@ -36,68 +28,85 @@ std::vector<std::pair<qint32, qint32>> runsOf(const std::set<qint32> &slotNumber
 
 } // namespace
 
-DayFile::DayFile(FileOps &ops) : m_ops(ops) {}
+DayFile::DayFile(FileOps &ops, QString path) : m_ops(ops), m_path(std::move(path)), m_lock(ops, m_path) {}
 
-LoadReport DayFile::load(const QString &path, DayTable &table)
+DayFile::~DayFile() { close(); }
+
+DayFileLock::Status DayFile::lock() { return m_lock.acquire(); }
+
+void DayFile::close()
+{
+    if (m_state == State::Finished && rollbackjournal::markDone(m_ops, m_path, true).ok())
+        m_state = State::Clean;
+    m_lock.release();
+}
+
+LoadReport DayFile::load()
 {
     LoadReport report;
     m_check.forget();
-    const rollbackjournal::Recovery recovery = rollbackjournal::recover(m_ops, path);
+    const rollbackjournal::Recovery recovery = rollbackjournal::recover(m_ops, m_path);
     report.recovery = recovery.outcome;
-    report.recoveryDetail = recovery.detail;
+    report.recoveryProblem = recovery.problem;
     report.keptAsideJournal = recovery.keptAside;
     report.keptAsideWithoutDayFile = recovery.noDayFile;
-    m_settled = recovery.settled;
     if (recovery.outcome == rollbackjournal::Outcome::Unreadable) {
         // The file may hold half a save; showing it could show a day half old and half new.
         report.status = LoadReport::Status::JournalUnreadable;
-        report.detail = recovery.detail;
+        report.problem = recovery.problem;
         m_writableLimit = 0;
+        m_state = State::Blocked;
         return report;
     }
 
-    const int fd = openOrCreate(m_ops, path, &report.readOnly);
-    // So that no save has to sync the folder; when this fails, the first save does.
-    m_journalNameDurable = fd >= 0 && !report.readOnly && rollbackjournal::prepare(m_ops, path);
+    bool fileReadOnly = false;
+    const int fd = openOrCreate(m_ops, m_path, &fileReadOnly);
     if (fd < 0) {
         report.status = LoadReport::Status::CannotOpen;
-        report.detail = systemError(QStringLiteral("Cannot open"), path);
-        m_writableLimit = 0; // nothing was read, so nothing may be overwritten
+        report.problem = IoResult::failed(IoResult::Step::Open, m_path);
+        m_writableLimit = 0; // nothing was read, so nothing may be overwritten (D1)
+        m_state = State::Blocked;
         return report;
     }
+    if (fileReadOnly) {
+        report.readOnly = LoadReport::ReadOnly::File;
+    } else if (!m_lock.allowsWriting()) {
+        report.readOnly = LoadReport::ReadOnly::NoLock;
+        report.lockProblem = m_lock.problem();
+    }
+    // So that no save has to sync the folder (P4); when this fails, the first save does.
+    const bool nameDurable = report.readOnly == LoadReport::ReadOnly::No && rollbackjournal::prepare(m_ops, m_path).ok();
 
     // A journal that could not be applied still says what the file held before the unfinished
-    // save: read the file through it.
-    // Reading stops at the length the file has now, so that a file that never ends (a device,
-    // a wrong path) cannot hold up the start.
+    // save: read the file through it. Reading stops at the length the file has now, so that a
+    // file that never ends cannot hold up the start.
     const rollbackjournal::Journal *undo = recovery.journal ? &*recovery.journal : nullptr;
     const qint64 length = std::max<qint64>(0, std::min<qint64>(m_ops.size(fd), undo ? undo->oldLength : LLONG_MAX));
-    const qint64 end = length;
     const qint64 wholeRecords =
-        length < recordimage::ImageLength ? 0 : (qint64(length) - recordimage::ImageLength) / recordimage::SlotLength + 1;
-    table.clear();
+        length < recordimage::ImageLength ? 0 : (length - recordimage::ImageLength) / recordimage::SlotLength + 1;
+    m_table.clear();
+    m_pending.clear(); // the table now mirrors the file
     // Room for typical texts; pages that stay unused are never touched, so cost no memory.
-    table.reserve(qint32(std::min<qint64>(wholeRecords, DayTable::DayCapacity)), qsizetype(wholeRecords) * 32);
+    m_table.reserve(qint32(std::min<qint64>(wholeRecords, DayTable::DayCapacity)), qsizetype(wholeRecords) * 32);
 
     std::vector<char> buffer(size_t(std::clamp<qint64>(length, recordimage::SlotLength,
                                                        SlotsPerRead * recordimage::SlotLength)));
     off_t offset = 0;
     bool failed = false;
-    while (offset < end) {
-        const size_t wanted = size_t(std::min<qint64>(qint64(buffer.size()), end - offset));
+    while (offset < length) {
+        const size_t wanted = size_t(std::min<qint64>(qint64(buffer.size()), length - offset));
         const ssize_t n = readAll(m_ops, fd, buffer.data(), wanted, offset);
         if (n < 0) {
             failed = true;
             report.status = LoadReport::Status::ReadFailed;
-            report.detail = systemError(QStringLiteral("Cannot read"), path);
+            report.problem = IoResult::failed(IoResult::Step::Read, m_path);
             break;
         }
         if (undo)
             rollbackjournal::overlay(*undo, offset, buffer.data(), n);
-        if (!table.appendSlots(QByteArrayView(buffer.data(), n))) {
+        if (!m_table.appendSlots(QByteArrayView(buffer.data(), n))) {
             failed = true;
             report.status = LoadReport::Status::TooManyRecords;
-            report.detail = QStringLiteral("%1 holds more than %2 records").arg(path).arg(DayTable::DayCapacity);
         }
         if (failed || size_t(n) < wanted)
             break;
@@ -106,18 +115,21 @@ LoadReport DayFile::load(const QString &path, DayTable &table)
     m_check.loaded(m_ops, fd, length);
     m_ops.close(fd);
 
-    report.recordsRead = table.DayCount();
-    m_pending.clear(); // the table now mirrors the file
-    m_writableLimit = failed ? table.DayCount() : std::numeric_limits<qint32>::max();
+    report.recordsRead = m_table.DayCount();
+    m_writableLimit = failed ? m_table.DayCount() : std::numeric_limits<qint32>::max();
+    m_state = report.readOnly != LoadReport::ReadOnly::No ? State::ReadOnly
+        : !recovery.settled                               ? State::Unsettled
+        : nameDurable                                     ? State::Clean
+                                                          : State::NameNotDurable;
     return report;
 }
 
-SaveReport DayFile::saveDay(const QString &path, DayTable &table, QDate day, const DayThings &things)
+SaveReport DayFile::saveDay(QDate day, const DayThings &things)
 {
-    return saveDays(path, table, {{day, things}});
+    return saveDays({{day, things}});
 }
 
-SaveReport DayFile::saveDays(const QString &path, DayTable &table, const std::vector<std::pair<QDate, DayThings>> &days)
+SaveReport DayFile::saveDays(const std::vector<std::pair<QDate, DayThings>> &days)
 {
     SaveReport report;
     std::vector<std::array<QByteArray, 5>> texts(days.size());
@@ -128,96 +140,144 @@ SaveReport DayFile::saveDays(const QString &path, DayTable &table, const std::ve
             const auto encoded = gbk::encode(things[i].text);
             if (!encoded) {
                 report.status = SaveReport::Status::NoGbkForm;
-                report.detail = QStringLiteral("Thing %1 of %2 has characters without a GBK form")
-                                    .arg(i + 1)
-                                    .arg(day.toString(Qt::ISODate));
+                report.refusedDay = day;
+                report.refusedThing = int(i) + 1;
                 return report;
             }
             texts[d][i] = *encoded;
         }
         for (qint32 no = 1; no <= 5; ++no)
-            missing += table.find(oledate::fromDate(day), no) ? 0 : 1;
+            missing += m_table.find(oledate::fromDate(day), no) ? 0 : 1;
     }
-    if (qint64(table.DayCount()) + missing > DayTable::DayCapacity) {
+    if (qint64(m_table.DayCount()) + missing > DayTable::DayCapacity) {
         report.status = SaveReport::Status::TableFull;
-        report.detail = QStringLiteral("The day book is full (%1 records)").arg(DayTable::DayCapacity);
         return report;
     }
 
     for (size_t d = 0; d < days.size(); ++d) {
         const auto &[day, things] = days[d];
         for (qint32 no = 1; no <= 5; ++no) {
-            const qint32 index = *table.findOrAppend(oledate::fromDate(day), no);
-            table.setThing(index, texts[d][size_t(no - 1)], things[size_t(no - 1)].done);
+            const qint32 index = *m_table.findOrAppend(oledate::fromDate(day), no);
+            m_table.setThing(index, texts[d][size_t(no - 1)], things[size_t(no - 1)].done);
             m_pending.insert(index);
         }
     }
-    // One journal covers every slot, so the days reach the disk together or not at all.
-    return writePending(path, table);
+    // One journal covers every slot, so the days reach the disk together or not at all (D2).
+    return writePending();
 }
 
-SaveReport DayFile::flushPending(const QString &path, const DayTable &table)
+SaveReport DayFile::flushPending()
 {
-    return writePending(path, table); // even with nothing kept back: a deleted file is written back
+    return writePending(); // even with nothing kept back: a deleted file is written back
 }
 
-SaveReport DayFile::writePending(const QString &path, const DayTable &table)
+bool DayFile::writesAllowed() const
 {
-    SaveReport report;
-    if (!checkFileOnDisk(path, table, report)) // a file changed behind the program's back is not written
-        return report;
+    return m_state != State::Unloaded && m_state != State::Blocked && m_state != State::ReadOnly;
+}
+
+std::set<qint32> DayFile::writableSlots() const
+{
     std::set<qint32> writable;
     for (qint32 slot : m_pending) {
         if (slot <= m_writableLimit)
             writable.insert(slot);
     }
+    return writable;
+}
+
+SaveReport DayFile::writePending()
+{
+    SaveReport report;
+    if (writesAllowed() && !mayWrite(report)) // a file changed behind the program's back is not written
+        return report;
+    const std::set<qint32> writable = writesAllowed() ? writableSlots() : std::set<qint32>();
     if (!writable.empty()) {
-        const bool written = writeAtomically(path, table, writable, &report.detail);
-        m_check.afterWrite(writable, written);
-        if (written) {
+        report.problem = writeSlots(writable);
+        m_check.afterWrite(writable, report.problem.ok());
+        if (report.problem.ok()) {
             for (qint32 slot : writable)
                 m_pending.erase(slot);
         }
     }
-
     if (!m_pending.empty()) {
         report.status = SaveReport::Status::NotOnDisk;
         report.unwritten = QList<qint32>(m_pending.begin(), m_pending.end());
-        if (report.detail.isEmpty())
-            report.detail = QStringLiteral("%1 was not read to its end, so it is not written").arg(path);
+        report.why = !writesAllowed() ? SaveReport::Why::ReadOnly
+            : report.problem.ok()     ? SaveReport::Why::NotLoaded
+                                      : SaveReport::Why::Disk;
     }
     return report;
 }
 
-bool DayFile::writeAtomically(const QString &path, const DayTable &table, const std::set<qint32> &slotNumbers,
-                              QString *detail)
+bool DayFile::mayWrite(SaveReport &report)
+{
+    const DayFileCheck::Verdict verdict =
+        m_check.beforeWrite(m_ops, m_path, m_table, writableSlots(), m_state == State::Unsettled);
+    switch (verdict) {
+    case DayFileCheck::Verdict::Same:
+    case DayFileCheck::Verdict::Unknown:
+        return true;
+    case DayFileCheck::Verdict::Deleted: {
+        // A journal of the file that is gone could only spoil the new one; everything the table
+        // holds goes back, as a whole file without blank slots.
+        m_ops.remove(rollbackjournal::pathFor(m_path));
+        m_state = State::NameNotDurable;
+        const int made = m_ops.open(m_path, O_RDWR | O_CREAT | O_EXCL);
+        if (made >= 0) {
+            m_check.loaded(m_ops, made, 0);
+            m_ops.close(made);
+        }
+        m_writableLimit = std::numeric_limits<qint32>::max();
+        for (qint32 slot = 1; slot <= m_table.DayCount(); ++slot)
+            m_pending.insert(slot);
+        report.remade = true;
+        return true;
+    }
+    case DayFileCheck::Verdict::OtherFile:
+    case DayFileCheck::Verdict::OtherLength:
+    case DayFileCheck::Verdict::OtherDays:
+        report.status = SaveReport::Status::Replaced;
+        report.why = verdict == DayFileCheck::Verdict::OtherFile ? SaveReport::Why::OtherFile
+            : verdict == DayFileCheck::Verdict::OtherLength      ? SaveReport::Why::OtherLength
+                                                                 : SaveReport::Why::OtherDays;
+        report.unwritten = QList<qint32>(m_pending.begin(), m_pending.end());
+        return false;
+    }
+    return true;
+}
+
+IoResult DayFile::settle()
+{
+    const rollbackjournal::Recovery earlier = rollbackjournal::recover(m_ops, m_path);
+    if (!earlier.settled)
+        return earlier.problem.ok() ? IoResult::failed(IoResult::Step::SetAside, rollbackjournal::pathFor(m_path))
+                                    : earlier.problem;
+    m_state = State::NameNotDurable; // whether the journal's name reached the disk is not known
+    return IoResult::done();
+}
+
+IoResult DayFile::writeSlots(const std::set<qint32> &slotNumbers)
 {
     // After a failed save the file may hold part of it, which must be undone before the journal
-    // that describes it is overwritten.
-    if (!m_settled) {
-        const rollbackjournal::Recovery earlier = rollbackjournal::recover(m_ops, path);
-        if (!earlier.settled) {
-            *detail = earlier.detail;
-            return false;
-        }
-        m_settled = true;
+    // that describes it is overwritten (P2).
+    if (m_state == State::Unsettled) {
+        if (const IoResult settled = settle(); !settled.ok())
+            return settled;
     }
 
-    const int fd = m_ops.open(path, O_RDWR); // a deleted file is made again before this (DayFileCheck)
-    if (fd < 0) {
-        *detail = systemError(QStringLiteral("Cannot open"), path);
-        return false;
-    }
-    const auto fail = [&](const QString &what) {
-        if (detail->isEmpty())
-            *detail = systemError(what, path);
+    const int fd = m_ops.open(m_path, O_RDWR);
+    if (fd < 0)
+        return IoResult::failed(IoResult::Step::Open, m_path);
+    const auto fail = [&](IoResult::Step step) {
+        const IoResult failure = IoResult::failed(step, m_path);
         m_ops.close(fd);
-        return false;
+        return failure;
     };
 
     const off_t oldLength = m_ops.size(fd);
     if (oldLength < 0)
-        return fail(QStringLiteral("Cannot measure"));
+        return fail(IoResult::Step::Measure);
 
     rollbackjournal::Journal journal;
     journal.oldLength = oldLength;
@@ -225,7 +285,7 @@ bool DayFile::writeAtomically(const QString &path, const DayTable &table, const 
     for (const auto &[first, last] : runsOf(slotNumbers)) {
         QByteArray run(qsizetype(last - first + 1) * recordimage::SlotLength, Qt::Uninitialized);
         for (qint32 slot = first; slot <= last; ++slot) {
-            recordimage::encode(table.record(slot),
+            recordimage::encode(m_table.record(slot),
                                 std::span<char, recordimage::SlotLength>(
                                     run.data() + qsizetype(slot - first) * recordimage::SlotLength,
                                     recordimage::SlotLength));
@@ -234,30 +294,66 @@ bool DayFile::writeAtomically(const QString &path, const DayTable &table, const 
         // What the run overwrites; nothing where it appends.
         QByteArray old(qsizetype(std::clamp<qint64>(qint64(oldLength) - at, 0, run.size())), Qt::Uninitialized);
         if (readAll(m_ops, fd, old.data(), size_t(old.size()), at) != ssize_t(old.size()))
-            return fail(QStringLiteral("Cannot read"));
+            return fail(IoResult::Step::Read);
         if (old == run)
-            continue; // already on the disk
+            continue; // already on the disk (P3)
         journal.newLength = std::max<qint64>(journal.newLength, at + run.size());
         journal.ranges.push_back({at, old, run});
     }
     if (journal.ranges.empty()) {
         m_ops.close(fd);
-        return true;
+        return IoResult::done();
     }
 
-    m_settled = false; // from here on, a failure may leave part of this save in the file
-    if (!rollbackjournal::store(m_ops, path, journal, &m_journalNameDurable, detail)) {
+    // From here on, a failure may leave part of this save in the file.
+    const bool syncFolder = m_state == State::NameNotDurable;
+    m_state = State::Writing;
+    bool nameDurable = false;
+    if (const IoResult stored = rollbackjournal::store(m_ops, m_path, journal, syncFolder, &nameDurable); !stored.ok()) {
         m_ops.close(fd);
-        return false;
+        m_state = State::Unsettled;
+        return stored;
     }
     for (const rollbackjournal::Range &range : journal.ranges) {
-        if (!writeAll(m_ops, fd, range.newBytes.constData(), size_t(range.newBytes.size()), off_t(range.offset)))
-            return fail(QStringLiteral("Cannot write"));
+        if (!writeAll(m_ops, fd, range.newBytes.constData(), size_t(range.newBytes.size()), off_t(range.offset))) {
+            m_state = State::Unsettled;
+            return fail(IoResult::Step::Write);
+        }
     }
-    // Nothing counts as saved until the disk has it.
-    if (m_ops.fsync(fd) != 0)
-        return fail(QStringLiteral("Cannot sync"));
+    // Nothing counts as saved until the disk has it (P2).
+    if (m_ops.fsync(fd) != 0) {
+        m_state = State::Unsettled;
+        return fail(IoResult::Step::Sync);
+    }
     m_ops.close(fd); // after fsync, a failing close loses nothing
-    m_settled = true;
-    return true;
+    // The save is done; a journal that cannot be marked is held against the file again before
+    // the next save overwrites it.
+    m_state = rollbackjournal::markDone(m_ops, m_path, false).ok() ? State::Finished : State::Unsettled;
+    return IoResult::done();
+}
+
+SaveReport DayFile::adoptFileOnDisk(LoadReport *loaded)
+{
+    std::vector<DayRecord> held;
+    held.reserve(m_pending.size());
+    for (qint32 slot : m_pending)
+        held.push_back(m_table.record(slot));
+    const LoadReport loadedNow = load();
+    if (loaded)
+        *loaded = loadedNow;
+
+    qsizetype dropped = 0;
+    for (const DayRecord &record : held) {
+        const std::optional<qint32> index = m_table.findOrAppend(record.ThingDate, record.ThingNo);
+        if (!index) {
+            ++dropped;
+            continue;
+        }
+        m_table.setThing(*index, record.ThingText, record.isDone());
+        m_pending.insert(*index);
+    }
+    SaveReport report = writePending();
+    if (dropped > 0)
+        report.status = SaveReport::Status::TableFull;
+    return report;
 }

@@ -7,18 +7,20 @@
 class DayTable;
 class FileOps;
 
-// Which day file the program loaded and last wrote, and how long it must be now. Slots are
+// Which day file the engine loaded and last wrote, and how long it must be now. Slots are
 // numbered by the table, so a save into a file that was replaced, cut short or extended behind
 // the program's back would write days over other days; before a save writes, the file on disk
-// is held against what is known of it.
+// is held against what is known of it. The check only looks: what follows is the engine's.
 class DayFileCheck
 {
 public:
     enum class Verdict {
-        Same,     // the file loaded and last written: the save may go ahead
-        Unknown,  // nothing loaded to compare with, or nothing to see; the writer decides
-        Replaced, // another file, or this one with another length or other days where the save writes
-        Deleted,  // the file was gone; it has been made again, empty
+        Same,        // the file loaded and last written: the save may go ahead
+        Unknown,     // nothing loaded to compare with, or nothing to see; the writer decides
+        Deleted,     // no file at the name
+        OtherFile,   // another file stands at the name
+        OtherLength, // this file, with another length than the one last written
+        OtherDays,   // this file, with another day in a slot the save would overwrite
     };
 
     void forget() { m_known = false; }
@@ -27,7 +29,7 @@ public:
     // unfinishedSave: the file may hold part of a save that the writer undoes first, so only the
     // file's identity can be held against it.
     Verdict beforeWrite(FileOps &ops, const QString &path, const DayTable &table, const std::set<qint32> &slotNumbers,
-                        bool unfinishedSave, QString *detail);
+                        bool unfinishedSave) const;
     // A write of the slots reached the disk, or failed: then the file may hold them or not.
     void afterWrite(const std::set<qint32> &slotNumbers, bool written);
 

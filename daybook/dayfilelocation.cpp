@@ -1,18 +1,21 @@
 #include "dayfilelocation.h"
 
+#include "fileops.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 const QString FileName = QStringLiteral("things.dat");
 
-bool writableDirectory(const QString &dir)
+bool writableDirectory(FileOps &ops, const QString &dir)
 {
     // QFileInfo::isWritable reads permission bits, which say nothing for root or read-only mounts.
-    return ::access(QFile::encodeName(dir).constData(), W_OK) == 0;
+    return ops.access(dir, W_OK) == 0;
 }
 
 // An installed program is shared by every user; a day file there would be one user's (often
@@ -29,17 +32,19 @@ bool systemFolder(const QString &dir)
 }
 } // namespace
 
-QString dayFilePathFor(const QString &programDirectory, const QString &userDataDirectory)
+QString dayFilePathFor(FileOps &ops, const QString &programDirectory, const QString &userDataDirectory)
 {
     const QString beside = QDir(programDirectory).filePath(FileName);
-    if (QFileInfo::exists(beside) || (writableDirectory(programDirectory) && !systemFolder(programDirectory)))
+    struct stat st;
+    if (ops.stat(beside, &st) == 0 || (writableDirectory(ops, programDirectory) && !systemFolder(programDirectory)))
         return beside;
-    QDir().mkpath(userDataDirectory);
+    // A folder that cannot be made shows as a day file that cannot be opened, named in full.
+    ops.makePath(userDataDirectory);
     return QDir(userDataDirectory).filePath(FileName);
 }
 
-QString defaultDayFilePath()
+QString defaultDayFilePath(FileOps &ops)
 {
-    return dayFilePathFor(QCoreApplication::applicationDirPath(),
+    return dayFilePathFor(ops, QCoreApplication::applicationDirPath(),
                           QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }

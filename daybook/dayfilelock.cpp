@@ -8,7 +8,6 @@
 #include <QSysInfo>
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,24 +16,6 @@ namespace {
 // Each round either ends or removes something that stood in the way; a name that keeps
 // changing under us is given up on.
 constexpr int Rounds = 8;
-
-// Never follows a link and never waits on a FIFO.
-int openLock(const QByteArray &name, int flags)
-{
-    int fd;
-    do {
-        fd = ::open(name.constData(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-// Whether the name still leads to the open file: a holder removes its lock file as it ends.
-bool stillNamed(int fd, const QByteArray &name)
-{
-    struct stat open, named;
-    return ::fstat(fd, &open) == 0 && ::lstat(name.constData(), &named) == 0 && open.st_dev == named.st_dev
-        && open.st_ino == named.st_ino;
-}
 
 // The holder's process id, host, machine and boot, one a line, as earlier versions wrote them.
 QByteArray holderLines()
@@ -45,120 +26,117 @@ QByteArray holderLines()
         + QSysInfo::bootUniqueId() + '\n';
 }
 
-qint64 holderIn(int fd)
-{
-    char line[24] = {};
-    const ssize_t n = ::pread(fd, line, sizeof line - 1, 0);
-    if (n <= 0)
-        return 0;
-    bool ok = false;
-    const qint64 pid = QByteArray(line, n).split('\n').value(0).toLongLong(&ok);
-    return ok && pid > 0 ? pid : 0;
-}
-
 } // namespace
 
-DayFileLock::DayFileLock(const QString &dayFilePath) : m_lockPath(pathFor(dayFilePath)) {}
+DayFileLock::DayFileLock(FileOps &ops, const QString &dayFilePath) : m_ops(ops), m_lockPath(pathFor(dayFilePath)) {}
 
 DayFileLock::~DayFileLock() { release(); }
 
 QString DayFileLock::pathFor(const QString &dayFilePath) { return dayFilePath + QStringLiteral(".lock"); }
 
+DayFileLock::Status DayFileLock::finish(Status status)
+{
+    m_status = status;
+    return status;
+}
+
 DayFileLock::Status DayFileLock::acquire()
 {
     if (isLocked())
-        return Status::Locked;
-    m_detail.clear();
+        return finish(Status::Locked);
+    m_reason.clear();
+    m_problem = IoResult::done();
     m_holderPid = 0;
-    const QByteArray name = QFile::encodeName(m_lockPath);
     for (int round = 0; round < Rounds; ++round) {
+        // FileOps opens only regular files and never follows a link it creates; a link or a FIFO
+        // at the name fails to open and is removed below.
         bool writable = true;
-        int fd = openLock(name, O_RDWR | O_CREAT);
+        int fd = m_ops.open(m_lockPath, O_RDWR | O_CREAT | O_NOFOLLOW);
         if (fd < 0 && (errno == EACCES || errno == EPERM)) {
             // Another user's file: reading is enough to see whether it is held.
             writable = false;
-            fd = openLock(name, O_RDONLY);
+            fd = m_ops.open(m_lockPath, O_RDONLY | O_NOFOLLOW);
         }
         if (fd >= 0) {
-            Status status;
-            if (takeOver(fd, writable, &status) == Step::Done)
-                return status;
+            if (takeOver(fd, writable) == Step::Done)
+                return m_status;
             continue;
         }
 
         const int error = errno;
         struct stat st;
-        if (::lstat(name.constData(), &st) != 0) {
-            errno = error;
-            return failed("Cannot create"); // nothing there: the folder takes no new file
+        if (m_ops.lstat(m_lockPath, &st) != 0) {
+            m_problem = IoResult::failed(IoResult::Step::Create, m_lockPath, error);
+            return finish(Status::Failed); // nothing there: the folder takes no new file
         }
         if (S_ISDIR(st.st_mode))
             return blocked(QStringLiteral("is a folder"));
         if (S_ISREG(st.st_mode)) // cannot be read, so nobody can tell whether it is held
-            return blocked(errorText(error));
-        // A link, a socket: nothing a program holds as this lock.
-        if (::unlink(name.constData()) != 0 && errno != ENOENT)
-            return blocked(errorText(errno));
+            return blocked(error);
+        // A link, a socket, a FIFO: nothing a program holds as this lock.
+        if (m_ops.remove(m_lockPath) != 0 && errno != ENOENT)
+            return blocked(errno);
     }
-    m_detail = QStringLiteral("%1 keeps changing").arg(m_lockPath);
-    return Status::Failed;
+    m_reason = QStringLiteral("keeps changing");
+    return finish(Status::Blocked);
 }
 
-DayFileLock::Step DayFileLock::takeOver(int fd, bool writable, Status *status)
+DayFileLock::Step DayFileLock::takeOver(int fd, bool writable)
 {
-    const QByteArray name = QFile::encodeName(m_lockPath);
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd); // a FIFO or a device is no lock of ours
-        if (::unlink(name.constData()) != 0 && errno != ENOENT) {
-            *status = blocked(errorText(errno));
+    if (m_ops.lockExclusive(fd) != 0) {
+        const int error = errno;
+        if (error == EWOULDBLOCK) {
+            char line[24] = {};
+            const ssize_t n = m_ops.pread(fd, line, sizeof line - 1, 0);
+            bool ok = false;
+            const qint64 pid = n > 0 ? QByteArray(line, n).split('\n').value(0).toLongLong(&ok) : 0;
+            m_holderPid = ok && pid > 0 ? pid : 0;
+            m_ops.close(fd);
+            finish(Status::HeldByOther);
             return Step::Done;
         }
-        return Step::Again;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        m_holderPid = holderIn(fd);
-        ::close(fd);
-        m_detail = QStringLiteral("%1 is held by process %2").arg(m_lockPath).arg(m_holderPid);
-        *status = Status::HeldByOther;
+        // Not "held by nobody": nobody can tell. Two copies would write at once.
+        m_ops.close(fd);
+        m_problem = IoResult::failed(IoResult::Step::Lock, m_lockPath, error);
+        finish(Status::NoLocking);
         return Step::Done;
     }
-    // (A file system without these locks leaves the file itself as the lock, as it always was.)
-    if (!stillNamed(fd, name)) { // its holder removed it just as it ended
-        ::close(fd);
+    // Its holder may have removed it just as it ended: then the name leads elsewhere.
+    struct stat open, named;
+    if (m_ops.fstat(fd, &open) != 0 || m_ops.lstat(m_lockPath, &named) != 0 || open.st_dev != named.st_dev
+        || open.st_ino != named.st_ino) {
+        m_ops.close(fd);
         return Step::Again;
     }
-    if (!writable || st.st_uid != ::geteuid()) {
+    if (!writable || open.st_uid != ::geteuid()) {
         // Another user's lock that nobody holds: removed while held, then made afresh as ours.
-        const bool removed = ::unlink(name.constData()) == 0;
+        const bool removed = m_ops.remove(m_lockPath) == 0;
         const int error = errno;
-        ::close(fd);
+        m_ops.close(fd);
         if (!removed) {
-            *status = blocked(errorText(error));
+            blocked(error);
             return Step::Done;
         }
         return Step::Again;
     }
     const QByteArray lines = holderLines();
-    ::fchmod(fd, 0600); // a lock left by an earlier version was readable by everyone
+    m_ops.fchmod(fd, 0600); // a lock left by an earlier version was readable by everyone
     // The lock holds without its lines too; they only name the holder in a message.
-    [[maybe_unused]] const bool named =
-        ::ftruncate(fd, 0) == 0 && ::pwrite(fd, lines.constData(), size_t(lines.size()), 0) == lines.size();
+    [[maybe_unused]] const bool named_ = m_ops.ftruncate(fd, 0) == 0 && writeAll(m_ops, fd, lines.constData(), size_t(lines.size()), 0);
     m_fd = fd;
-    *status = Status::Locked;
+    finish(Status::Locked);
     return Step::Done;
+}
+
+DayFileLock::Status DayFileLock::blocked(int error)
+{
+    return blocked(errorText(error));
 }
 
 DayFileLock::Status DayFileLock::blocked(const QString &why)
 {
-    m_detail = QStringLiteral("%1: %2").arg(m_lockPath, why);
-    return Status::Blocked;
-}
-
-DayFileLock::Status DayFileLock::failed(const char *what)
-{
-    m_detail = QStringLiteral("%1 %2: %3").arg(QLatin1StringView(what), m_lockPath, errorText(errno));
-    return Status::Failed;
+    m_reason = why;
+    return finish(Status::Blocked);
 }
 
 void DayFileLock::release()
@@ -166,9 +144,11 @@ void DayFileLock::release()
     if (m_fd < 0)
         return;
     // Removed while still held, so that nobody takes over a file that is about to vanish.
-    const QByteArray name = QFile::encodeName(m_lockPath);
-    if (stillNamed(m_fd, name))
-        ::unlink(name.constData());
-    ::close(m_fd);
+    struct stat open, named;
+    if (m_ops.fstat(m_fd, &open) == 0 && m_ops.lstat(m_lockPath, &named) == 0 && open.st_dev == named.st_dev
+        && open.st_ino == named.st_ino)
+        m_ops.remove(m_lockPath);
+    m_ops.close(m_fd);
     m_fd = -1;
+    m_status = Status::Unlocked;
 }

@@ -121,11 +121,12 @@ std::vector<qint32> DayTable::recordsOfDay(double day) const
 
 std::optional<qint32> DayTable::find(double day, qint32 thingNo) const
 {
+    std::optional<qint32> last;
     for (qint32 i : recordsOfDay(day)) {
         if (row(i).thingNo == thingNo)
-            return i;
+            last = i;
     }
-    return std::nullopt;
+    return last;
 }
 
 std::optional<qint32> DayTable::findOrAppend(double day, qint32 thingNo)
@@ -149,4 +150,16 @@ void DayTable::setThing(qint32 index, QByteArrayView text, bool done)
     r.textLength = length;
     r.done = done ? qint16(-1) : qint16(0);
     ++m_changes;
+}
+
+bool DayTable::isCurrent(qint32 index) const
+{
+    // The later records of a day follow in the chain; a record is current when none of them is
+    // another of its thing.
+    const Row &r = row(index);
+    for (qint32 i = m_next[size_t(index - 1)]; i != 0; i = m_next[size_t(i - 1)]) {
+        if (row(i).thingNo == r.thingNo)
+            return false;
+    }
+    return oledate::dayNumber(r.date).has_value();
 }

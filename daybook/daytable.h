@@ -46,8 +46,12 @@ public:
     void clear();
     void reserve(qint32 records, qsizetype textBytes);
 
-    // The first record of (day, thingNo), scanning from index 1 upwards.
+    // The record of (day, thingNo). Where a file holds several (another program wrote them), the
+    // last one, in index order, is the one read, shown, searched, exported and written; the
+    // others stay as they are.
     std::optional<qint32> find(double day, qint32 thingNo) const;
+    // Whether index is the record find() gives for its day and thing.
+    bool isCurrent(qint32 index) const;
 
     // find(), or a new record for (day, thingNo) at DayCount() + 1. Nothing when the table is full.
     std::optional<qint32> findOrAppend(double day, qint32 thingNo);

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "ioresult.h"
+
 #include <QString>
 #include <sys/stat.h>
 #include <sys/types.h>
 
-// The few file-system calls the day file makes, behind one seam so that tests can make any of
-// them fail. The default forwards to the operating system; every call returns -1 with errno set
-// on failure, as the system calls do.
+// Every file-system call of the day book, behind one seam so that tests can make any of them
+// fail or model a disk. This class is the real file system: each program makes one in its main
+// and passes it down; tests pass their own. Every call returns -1 with errno set on failure, as
+// the system calls do.
 class FileOps
 {
 public:
@@ -24,22 +27,37 @@ public:
     virtual int close(int fd);
     virtual off_t size(int fd);
     virtual int fstat(int fd, struct stat *st);
+    virtual int fchmod(int fd, mode_t mode);
+    // stat and lstat of a name.
+    virtual int stat(const QString &path, struct stat *st);
+    virtual int lstat(const QString &path, struct stat *st);
+    virtual int access(const QString &path, int mode);
+    // Makes the folder and the folders above it that are missing.
+    virtual int makePath(const QString &path);
     virtual int remove(const QString &path);
     // Renames from to to, failing with EEXIST when to exists.
     virtual int renameNoReplace(const QString &from, const QString &to);
     virtual int syncDirectory(const QString &directory);
+    // The kinds of exclusive lock on a whole open file, in the order they are tried.
+    enum class LockKind {
+        Flock,               // the system's own lock, held by the open file
+        OpenFileDescription, // a record lock held by the open file, as flock is
+        Process,             // a classic record lock, held by the process
+    };
+    // One kind of lock, without waiting: 0, or -1 with errno (EWOULDBLOCK or EAGAIN when another
+    // holds it; ENOLCK, ENOSYS, EOPNOTSUPP, EINVAL when the file system has no such lock).
+    virtual int tryLock(int fd, LockKind kind);
 
-    // The process-wide real file system.
-    static FileOps &system();
+    // Takes the exclusive lock on an open file without waiting, for as long as the file stays
+    // open: the first kind of lock that works here. EWOULDBLOCK when another holds it; ENOLCK
+    // when no kind of lock works.
+    int lockExclusive(int fd);
 };
 
 // Opens an existing file for reading and writing, or read-only where it may not be written
 // (readOnly is then set), following a link the user made; a missing file is created, but never
 // through a dangling link (that fails with ELOOP).
 int openOrCreate(FileOps &ops, const QString &path, bool *readOnly = nullptr);
-
-// The system's words for errno, with the two failures of open() above said plainly.
-QString errorText(int error);
 
 // Writes all of buffer at offset, going on after short writes; false on the first error.
 bool writeAll(FileOps &ops, int fd, const char *buffer, size_t count, off_t offset);

@@ -44,7 +44,7 @@ QStringDecoder &decoder()
     return cached(d);
 }
 
-bool isLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+const uchar *ubytes(QByteArrayView bytes) { return reinterpret_cast<const uchar *>(bytes.data()); }
 
 constexpr char32_t StandInBase = 0xF0000;
 // Both halves of a stand-in's UTF-16 form: the high one is shared by all of them.
@@ -90,8 +90,9 @@ QString decodeKeepingBytes(QByteArrayView bytes)
             continue;
         }
         bool placed = false;
+        const qsizetype pair = charWidth(ubytes(bytes) + i, ubytes(bytes) + bytes.size());
         for (const qsizetype width : {qsizetype(2), qsizetype(1)}) {
-            if (width == 2 && (!isLeadByte(b) || i + 1 >= bytes.size()))
+            if (width > pair)
                 continue;
             const QByteArrayView unit = bytes.sliced(i, width);
             const QString ch = decodeByCodec(unit);
@@ -199,7 +200,7 @@ QByteArrayView fit(QByteArrayView bytes, qsizetype maxBytes)
         return bytes;
     qsizetype end = 0;
     while (end < bytes.size()) {
-        const qsizetype width = isLeadByte(static_cast<unsigned char>(bytes[end])) ? 2 : 1;
+        const qsizetype width = charWidth(ubytes(bytes) + end, ubytes(bytes) + bytes.size());
         if (end + width > maxBytes)
             break;
         end += width;

@@ -34,6 +34,14 @@ bool canEncode(QStringView text);
 // stand-ins here.
 QString decode(QByteArrayView bytes);
 
+// How many bytes the character at p takes: two for a lead byte (0x81 to 0xFE) followed by a
+// byte that can end a pair (0x40 to 0xFE but 0x7F), one for anything else. The one rule of where
+// characters begin, for cutting, decoding and search alike.
+inline qsizetype charWidth(const uchar *p, const uchar *end)
+{
+    return p[0] >= 0x81 && p[0] <= 0xFE && end - p >= 2 && p[1] >= 0x40 && p[1] <= 0xFE && p[1] != 0x7F ? 2 : 1;
+}
+
 // The longest prefix of GBK bytes that fits maxBytes without splitting a double-byte character.
 QByteArrayView fit(QByteArrayView bytes, qsizetype maxBytes);
 

@@ -25,17 +25,15 @@ private:
     std::vector<DayRecord> m_records;
 };
 
-// The state every window shares, by reference: the shown day, the day file and its records.
+// The state every window shares, by reference: the shown day and the day file with its records.
 // The file system comes from the program's start (or a test), never from a default.
 struct Module_pub
 {
-    explicit Module_pub(FileOps &ops) : fileOps(ops), dayFile(ops) {}
+    Module_pub(FileOps &ops, const QString &dayFilePath) : fileOps(ops), dayFile(ops, dayFilePath) {}
 
     FileOps &fileOps; // everything that writes goes through it
 
     QDate ShownDate = QDate(1899, 12, 30); // day 0 until start-up sets today
-    QString DayFilePath;
-    ::DayTable DayTable;
     ::BulkTable BulkTable;
-    DayFile dayFile; // what the day file still owes the disk
+    DayFile dayFile; // the day file, its records, and what it still owes the disk
 };

@@ -2,7 +2,6 @@
 
 #include "fileops.h"
 
-#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QtEndian>
 #include <algorithm>
@@ -15,33 +14,12 @@ namespace rollbackjournal {
 
 namespace {
 
-constexpr QByteArrayView Magic("TLJRNL02");
-constexpr qsizetype HeaderLength = 8 + 8 + 8 + 8 + 4;
-constexpr qsizetype RangeHeaderLength = 8 + 4 + 4;
-constexpr auto Hash = QCryptographicHash::Sha256;
-constexpr qsizetype HashLength = 32;
 // A save's journal holds at most every slot of a full table twice; anything larger is not ours.
 constexpr qint64 MaxJournalBytes = qint64(512) << 20;
-
-QString systemError(const char *what, const QString &path)
-{
-    return QStringLiteral("%1 %2: %3").arg(QLatin1StringView(what), path, errorText(errno));
-}
+// A journal file longer than this and than twice the journal it holds is cut (P6).
+constexpr qint64 KeptJournalBytes = 64 * 1024;
 
 QString directoryOf(const QString &path) { return QFileInfo(path).absolutePath(); }
-
-template<typename T>
-void put(QByteArray &out, T value)
-{
-    char bytes[sizeof(T)];
-    qToLittleEndian<T>(value, bytes);
-    out.append(bytes, qsizetype(sizeof(T)));
-}
-
-qint64 oldCount(qint64 oldLength, qint64 offset, qint64 length)
-{
-    return std::clamp<qint64>(oldLength - offset, 0, length);
-}
 
 // How the day file stands to a journal.
 enum class Fit {
@@ -85,11 +63,12 @@ Fit fitOf(const Journal &journal, qint64 length, const Reader &read)
 
 struct JournalFile
 {
-    enum class State { Missing, Unreadable, Torn, Valid } state = State::Missing;
+    enum class State { Missing, Done, Unreadable, Torn, Valid } state = State::Missing;
     Journal journal;
-    QString detail;
+    IoResult problem;
 };
 
+// Reads the header, then only the length it gives (R5).
 JournalFile readJournal(FileOps &ops, const QString &journalPath)
 {
     JournalFile j;
@@ -97,28 +76,41 @@ JournalFile readJournal(FileOps &ops, const QString &journalPath)
     if (fd < 0) {
         if (errno != ENOENT) {
             j.state = JournalFile::State::Unreadable;
-            j.detail = systemError("Cannot open", journalPath);
+            j.problem = IoResult::failed(IoResult::Step::Open, journalPath);
         }
         return j;
     }
-    const off_t size = ops.size(fd);
-    if (size == 0) { // made at load, never written: no save yet
+    const auto unreadable = [&] {
+        j.state = JournalFile::State::Unreadable;
+        j.problem = IoResult::failed(IoResult::Step::Read, journalPath);
         ops.close(fd);
         return j;
-    }
-    const qint64 wanted = std::min<qint64>(size, MaxJournalBytes);
-    QByteArray bytes(size < 0 ? 0 : qsizetype(wanted), Qt::Uninitialized);
-    const bool read = size > 0 && readAll(ops, fd, bytes.data(), size_t(bytes.size()), 0) == ssize_t(wanted);
-    ops.close(fd);
-    if (!read) {
-        j.state = JournalFile::State::Unreadable;
-        j.detail = systemError("Cannot read", journalPath);
+    };
+    char header[HeaderLength];
+    const ssize_t got = readAll(ops, fd, header, sizeof header, 0);
+    if (got < 0)
+        return unreadable();
+    if (got == 0 || (got == HeaderLength && std::all_of(header, header + HeaderLength, [](char c) { return c == 0; }))) {
+        ops.close(fd); // made at load and never written, or marked done (F2)
+        j.state = JournalFile::State::Done;
         return j;
     }
-    std::optional<Journal> decoded = decode(bytes);
+    const qint64 length = got == HeaderLength ? qFromLittleEndian<qint64>(header + 8) : 0;
+    if (got < HeaderLength || !startsAsJournal(QByteArrayView(header, HeaderLength)) || length < HeaderLength
+        || length > MaxJournalBytes) {
+        ops.close(fd);
+        j.state = JournalFile::State::Torn;
+        return j;
+    }
+    QByteArray bytes(qsizetype(length), Qt::Uninitialized);
+    std::memcpy(bytes.data(), header, HeaderLength);
+    const ssize_t rest = readAll(ops, fd, bytes.data() + HeaderLength, size_t(length - HeaderLength), HeaderLength);
+    if (rest < 0)
+        return unreadable();
+    ops.close(fd);
+    std::optional<Journal> decoded = rest == length - HeaderLength ? decode(bytes) : std::nullopt;
     if (!decoded) {
         j.state = JournalFile::State::Torn;
-        j.detail = QStringLiteral("%1 was never completed and is ignored").arg(journalPath);
         return j;
     }
     j.state = JournalFile::State::Valid;
@@ -127,7 +119,8 @@ JournalFile readJournal(FileOps &ops, const QString &journalPath)
 }
 
 // Renames the journal to the first free name "<journal>.kept", "<journal>.kept-2", ...
-QString setAside(FileOps &ops, const QString &journalPath, QString *detail)
+// (R4) an earlier kept journal is never overwritten.
+QString setAside(FileOps &ops, const QString &journalPath, IoResult *problem)
 {
     for (int n = 1; n < 100; ++n) {
         const QString to = journalPath + QStringLiteral(".kept") + (n > 1 ? QStringLiteral("-%1").arg(n) : QString());
@@ -136,90 +129,21 @@ QString setAside(FileOps &ops, const QString &journalPath, QString *detail)
         if (errno != EEXIST)
             break;
     }
-    *detail = systemError("Cannot set aside", journalPath);
+    *problem = IoResult::failed(IoResult::Step::SetAside, journalPath);
     return QString();
 }
 
-QString notItsFile(const QString &journalPath, const QString &dayFilePath)
+// R3: what the file holds is on the disk before the journal that describes it may go.
+IoResult settle(FileOps &ops, int fd, const QString &dayFilePath)
 {
-    return QStringLiteral("%1 was not written for %2 as it is now (a restored or copied day file?); "
-                          "it was not applied")
-        .arg(journalPath, dayFilePath);
+    if (fd >= 0 && ops.fsync(fd) != 0)
+        return IoResult::failed(IoResult::Step::Sync, dayFilePath);
+    return markDone(ops, dayFilePath, true);
 }
 
 } // namespace
 
 QString pathFor(const QString &dayFilePath) { return dayFilePath + QStringLiteral(".journal"); }
-
-QByteArray encode(const Journal &journal)
-{
-    QByteArray out(Magic.data(), Magic.size());
-    put<qint64>(out, 0); // the length, filled in below
-    put<qint64>(out, journal.oldLength);
-    put<qint64>(out, journal.newLength);
-    put<quint32>(out, quint32(journal.ranges.size()));
-    for (const Range &range : journal.ranges) {
-        put<qint64>(out, range.offset);
-        put<quint32>(out, quint32(range.newBytes.size()));
-        put<quint32>(out, quint32(range.oldBytes.size()));
-        out += range.oldBytes;
-        out += range.newBytes;
-    }
-    qToLittleEndian<qint64>(out.size() + HashLength, out.data() + 8);
-    out += QCryptographicHash::hash(out, Hash);
-    return out;
-}
-
-std::optional<Journal> decode(QByteArrayView bytes)
-{
-    if (bytes.size() < HeaderLength + HashLength || !bytes.startsWith(Magic))
-        return std::nullopt;
-    const qint64 length = qFromLittleEndian<qint64>(bytes.data() + 8);
-    if (length < HeaderLength + HashLength || length > bytes.size())
-        return std::nullopt;
-    const QByteArrayView body = bytes.first(length - HashLength);
-    if (QCryptographicHash::hash(body, Hash) != bytes.sliced(body.size(), HashLength))
-        return std::nullopt;
-
-    const char *p = body.data();
-    Journal journal;
-    journal.oldLength = qFromLittleEndian<qint64>(p + 16);
-    journal.newLength = qFromLittleEndian<qint64>(p + 24);
-    const quint32 count = qFromLittleEndian<quint32>(p + 32);
-    if (journal.oldLength < 0 || journal.newLength < journal.oldLength)
-        return std::nullopt;
-    qsizetype at = HeaderLength;
-    qint64 end = 0;
-    for (quint32 i = 0; i < count; ++i) {
-        if (body.size() - at < RangeHeaderLength)
-            return std::nullopt;
-        const qint64 offset = qFromLittleEndian<qint64>(p + at);
-        const quint32 newCount = qFromLittleEndian<quint32>(p + at + 8);
-        const quint32 oldBytes = qFromLittleEndian<quint32>(p + at + 12);
-        at += RangeHeaderLength;
-        if (offset < end || offset > journal.newLength || newCount > journal.newLength - offset
-            || oldBytes != oldCount(journal.oldLength, offset, newCount)
-            || qint64(oldBytes) + newCount > body.size() - at)
-            return std::nullopt;
-        journal.ranges.push_back({offset, body.sliced(at, oldBytes).toByteArray(),
-                                  body.sliced(at + oldBytes, newCount).toByteArray()});
-        at += qsizetype(oldBytes) + newCount;
-        end = offset + newCount;
-    }
-    if (at != body.size())
-        return std::nullopt;
-    return journal;
-}
-
-void overlay(const Journal &journal, qint64 offset, char *buffer, qint64 count)
-{
-    for (const Range &range : journal.ranges) {
-        const qint64 from = std::max(offset, range.offset);
-        const qint64 to = std::min(offset + count, range.offset + range.oldBytes.size());
-        if (from < to)
-            std::memcpy(buffer + (from - offset), range.oldBytes.constData() + (from - range.offset), size_t(to - from));
-    }
-}
 
 Recovery recover(FileOps &ops, const QString &dayFilePath)
 {
@@ -228,15 +152,15 @@ Recovery recover(FileOps &ops, const QString &dayFilePath)
     JournalFile found = readJournal(ops, journalPath);
     switch (found.state) {
     case JournalFile::State::Missing:
+    case JournalFile::State::Done:
         r.settled = true;
         return r;
     case JournalFile::State::Unreadable:
         r.outcome = Outcome::Unreadable;
-        r.detail = found.detail;
+        r.problem = found.problem;
         return r;
     case JournalFile::State::Torn:
         r.outcome = Outcome::Discarded;
-        r.detail = found.detail;
         r.settled = true;
         return r;
     case JournalFile::State::Valid:
@@ -251,20 +175,20 @@ Recovery recover(FileOps &ops, const QString &dayFilePath)
         fd = ops.open(dayFilePath, O_RDONLY);
     }
     const bool missing = fd < 0 && errno == ENOENT;
-    const auto pending = [&](const char *what) {
+    const auto pending = [&](IoResult::Step step) {
         r.outcome = Outcome::RollbackPending;
         r.journal = journal;
-        r.detail = systemError(what, dayFilePath);
+        r.problem = IoResult::failed(step, dayFilePath);
         if (fd >= 0)
             ops.close(fd);
         return r;
     };
     if (fd < 0 && !missing)
-        return pending("Cannot open");
+        return pending(IoResult::Step::Open);
 
     const qint64 length = missing ? 0 : ops.size(fd);
     if (length < 0)
-        return pending("Cannot measure");
+        return pending(IoResult::Step::Measure);
     const Fit fit = fitOf(journal, length, [&](qint64 offset, qint64 count) -> std::optional<QByteArray> {
         QByteArray bytes(qsizetype(count), Qt::Uninitialized);
         const ssize_t n = readAll(ops, fd, bytes.data(), size_t(count), off_t(offset));
@@ -275,14 +199,13 @@ Recovery recover(FileOps &ops, const QString &dayFilePath)
     });
     switch (fit) {
     case Fit::ReadError:
-        return pending("Cannot read");
+        return pending(IoResult::Step::Read);
     case Fit::Foreign:
         if (fd >= 0)
             ops.close(fd);
         r.outcome = Outcome::SetAside;
         r.noDayFile = missing;
-        r.detail = notItsFile(journalPath, dayFilePath);
-        r.keptAside = setAside(ops, journalPath, &r.detail);
+        r.keptAside = setAside(ops, journalPath, &r.problem);
         // Until it is out of the way, a save must not overwrite it.
         r.settled = !r.keptAside.isEmpty();
         return r;
@@ -290,9 +213,8 @@ Recovery recover(FileOps &ops, const QString &dayFilePath)
     case Fit::New:
         // What the file holds may still be only in the page cache (after a killed process or a
         // failed save), and the next save overwrites the journal that describes it.
-        r.settled = missing || ops.fsync(fd) == 0;
-        if (!r.settled)
-            r.detail = systemError("Cannot sync", dayFilePath);
+        r.problem = settle(ops, fd, dayFilePath);
+        r.settled = r.problem.ok();
         if (fd >= 0)
             ops.close(fd);
         return r;
@@ -301,20 +223,20 @@ Recovery recover(FileOps &ops, const QString &dayFilePath)
     }
 
     if (!writable)
-        return pending("Cannot undo the unfinished save in");
+        return pending(IoResult::Step::Undo);
     for (const Range &range : journal.ranges) {
         if (!writeAll(ops, fd, range.oldBytes.constData(), size_t(range.oldBytes.size()), off_t(range.offset)))
-            return pending("Cannot undo the unfinished save in");
+            return pending(IoResult::Step::Undo);
     }
     if (length > journal.oldLength && ops.ftruncate(fd, off_t(journal.oldLength)) != 0)
-        return pending("Cannot undo the unfinished save in");
+        return pending(IoResult::Step::Undo);
     // The journal may be overwritten only once the undo is on the disk.
     if (ops.fsync(fd) != 0)
-        return pending("Cannot undo the unfinished save in");
+        return pending(IoResult::Step::Undo);
     ops.close(fd);
     r.outcome = Outcome::RolledBack;
-    r.detail = QStringLiteral("An unfinished save of %1 was undone").arg(dayFilePath);
-    r.settled = true;
+    r.problem = markDone(ops, dayFilePath, true);
+    r.settled = r.problem.ok();
     return r;
 }
 
@@ -325,30 +247,29 @@ std::optional<QByteArray> preview(FileOps &ops, const QString &dayFilePath, Reco
     const JournalFile found = readJournal(ops, journalPath);
     if (found.state == JournalFile::State::Unreadable) {
         what->outcome = Outcome::Unreadable;
-        what->detail = found.detail;
+        what->problem = found.problem;
         return std::nullopt;
     }
 
     QByteArray bytes;
     const int fd = ops.open(dayFilePath, O_RDONLY);
     if (fd < 0 && errno != ENOENT) {
-        what->detail = systemError("Cannot open", dayFilePath);
+        what->problem = IoResult::failed(IoResult::Step::Open, dayFilePath);
         return std::nullopt;
     }
     if (fd >= 0) {
         const off_t size = ops.size(fd);
         bytes.resize(size < 0 ? 0 : qsizetype(size));
         const bool read = size >= 0 && readAll(ops, fd, bytes.data(), size_t(bytes.size()), 0) == ssize_t(size);
+        const int error = errno;
         ops.close(fd);
         if (!read) {
-            what->detail = systemError("Cannot read", dayFilePath);
+            what->problem = IoResult::failed(IoResult::Step::Read, dayFilePath, error);
             return std::nullopt;
         }
     }
-    if (found.state == JournalFile::State::Torn) {
+    if (found.state == JournalFile::State::Torn)
         what->outcome = Outcome::Discarded;
-        what->detail = found.detail;
-    }
     if (found.state != JournalFile::State::Valid)
         return bytes;
 
@@ -358,7 +279,6 @@ std::optional<QByteArray> preview(FileOps &ops, const QString &dayFilePath, Reco
     });
     if (fit == Fit::Foreign) {
         what->outcome = Outcome::SetAside;
-        what->detail = notItsFile(journalPath, dayFilePath);
     } else if (fit == Fit::Mixed) {
         overlay(journal, 0, bytes.data(), bytes.size());
         bytes.truncate(qsizetype(journal.oldLength));
@@ -367,47 +287,65 @@ std::optional<QByteArray> preview(FileOps &ops, const QString &dayFilePath, Reco
     return bytes;
 }
 
-bool prepare(FileOps &ops, const QString &dayFilePath)
+IoResult prepare(FileOps &ops, const QString &dayFilePath)
 {
-    const int fd = ops.open(pathFor(dayFilePath), O_RDWR | O_CREAT | O_EXCL);
+    const QString journalPath = pathFor(dayFilePath);
+    const int fd = ops.open(journalPath, O_RDWR | O_CREAT | O_EXCL);
     if (fd >= 0)
         ops.close(fd);
     else if (errno != EEXIST)
-        return false;
+        return IoResult::failed(IoResult::Step::Create, journalPath);
     // Also for a journal already there: it may have been made by a save whose folder sync never ran.
-    return ops.syncDirectory(directoryOf(dayFilePath)) == 0;
+    if (ops.syncDirectory(directoryOf(dayFilePath)) != 0)
+        return IoResult::failed(IoResult::Step::SyncFolder, journalPath);
+    return IoResult::done();
 }
 
-bool store(FileOps &ops, const QString &dayFilePath, const Journal &journal, bool *nameDurable, QString *detail)
+IoResult store(FileOps &ops, const QString &dayFilePath, const Journal &journal, bool syncFolder, bool *nameDurable)
 {
     const QString journalPath = pathFor(dayFilePath);
     const QByteArray bytes = encode(journal);
     int fd = ops.open(journalPath, O_RDWR | O_NOFOLLOW);
     if (fd < 0 && errno == ENOENT) {
         fd = ops.open(journalPath, O_RDWR | O_CREAT | O_EXCL);
-        *nameDurable = false;
+        syncFolder = true;
     }
-    if (fd < 0) {
-        *detail = systemError("Cannot create", journalPath);
-        return false;
-    }
-    bool ok = writeAll(ops, fd, bytes.constData(), size_t(bytes.size()), 0);
-    if (!ok)
-        *detail = systemError("Cannot write", journalPath);
-    if (ok && ops.fsync(fd) != 0) {
-        ok = false;
-        *detail = systemError("Cannot sync", journalPath);
-    }
+    if (fd < 0)
+        return IoResult::failed(IoResult::Step::Create, journalPath);
+    IoResult result;
+    if (!writeAll(ops, fd, bytes.constData(), size_t(bytes.size()), 0))
+        result = IoResult::failed(IoResult::Step::Write, journalPath);
+    const off_t size = result.ok() ? ops.size(fd) : 0;
+    if (size > std::max<qint64>(KeptJournalBytes, 2 * qint64(bytes.size()))
+        && ops.ftruncate(fd, off_t(bytes.size())) != 0)
+        result = IoResult::failed(IoResult::Step::Write, journalPath);
+    if (result.ok() && ops.fsync(fd) != 0)
+        result = IoResult::failed(IoResult::Step::Sync, journalPath);
     ops.close(fd);
     // Without this a power cut could take the journal's name while the slots it guards are
-    // already overwritten.
-    if (ok && !*nameDurable) {
-        ok = ops.syncDirectory(directoryOf(dayFilePath)) == 0;
-        if (!ok)
-            *detail = systemError("Cannot sync the folder of", journalPath);
-        *nameDurable = ok;
+    // already overwritten (P4).
+    if (result.ok() && syncFolder) {
+        if (ops.syncDirectory(directoryOf(dayFilePath)) != 0)
+            result = IoResult::failed(IoResult::Step::SyncFolder, journalPath);
+        *nameDurable = result.ok();
     }
-    return ok;
+    return result;
+}
+
+IoResult markDone(FileOps &ops, const QString &dayFilePath, bool synced)
+{
+    const QString journalPath = pathFor(dayFilePath);
+    const int fd = ops.open(journalPath, O_RDWR | O_NOFOLLOW);
+    if (fd < 0)
+        return errno == ENOENT ? IoResult::done() : IoResult::failed(IoResult::Step::Open, journalPath);
+    static constexpr char Zeros[HeaderLength] = {};
+    IoResult result;
+    if (!writeAll(ops, fd, Zeros, sizeof Zeros, 0))
+        result = IoResult::failed(IoResult::Step::Write, journalPath);
+    else if (synced && ops.fsync(fd) != 0)
+        result = IoResult::failed(IoResult::Step::Sync, journalPath);
+    ops.close(fd);
+    return result;
 }
 
 } // namespace rollbackjournal

@@ -10,13 +10,9 @@
 
 namespace {
 
-bool isLead(uchar b) { return b >= 0x81 && b <= 0xFE; }
-bool isTrail(uchar b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
-
-// A lead byte without a valid trail byte is a character of its own, as the decoder reads it.
 qsizetype widthAt(const uchar *p, const uchar *end)
 {
-    return isLead(p[0]) && end - p >= 2 && isTrail(p[1]) ? 2 : 1;
+    return gbk::charWidth(p, end);
 }
 
 struct Folded
@@ -186,11 +182,12 @@ void ThingSearch::refresh()
     scanAll();
 }
 
-// Only what the day view can show is found: a position 1 to 5 on a whole day of the date range.
+// Only what the day view can show is found: a position 1 to 5 on a whole day of the date range,
+// and of several records of one thing only the one the view shows.
 bool ThingSearch::qualifies(qint32 index) const
 {
     const qint32 no = m_table.thingNo(index);
-    return no >= 1 && no <= 5 && oledate::dayNumber(m_table.thingDate(index)).has_value();
+    return no >= 1 && no <= 5 && m_table.isCurrent(index);
 }
 
 // Texts that were saved one after the other lie one after the other in the table's buffer. Such

@@ -104,7 +104,7 @@ void frm_main::cmd_select_Click()
 {
     if (!writeShownDay())
         return; // the calendar would move away from a day that is not kept
-    frm_date::open(m_pub, m_time, *this); // a pick changes this window through goToDay
+    frm_date::open(m_pub.dayFile.table(), m_time, *this); // a pick changes this window through goToDay
 }
 
 void frm_main::menu_copytonextday_Click()
@@ -173,10 +173,15 @@ void frm_main::Command2_Click()
 void frm_main::showSearch()
 {
     if (!m_search) {
-        m_search = new frm_search(m_pub, *this, this);
+        m_search = new frm_search(m_pub.dayFile.table(), *this, this);
         m_search->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_search->showAndFocusQuery();
+}
+
+QDate frm_main::shownDate() const
+{
+    return m_pub.ShownDate;
 }
 
 void frm_main::showMainWindow()

@@ -56,7 +56,7 @@ void frm_main::td_clear()
 
 void frm_main::td_showday()
 {
-    const DayThings things = thingsOfDay(m_pub.DayTable, m_pub.ShownDate);
+    const DayThings things = thingsOfDay(m_pub.dayFile.table(), m_pub.ShownDate);
     for (size_t k = 0; k < things.size(); ++k) {
         txt_things[k]->setThingText(things[k].text);
         setMark(int(k), things[k].done);
@@ -82,7 +82,7 @@ void frm_main::draw_frame(QWidget *control)
 
 LoadReport frm_main::td_load()
 {
-    const LoadReport report = m_pub.dayFile.load(m_pub.DayFilePath, m_pub.DayTable);
+    const LoadReport report = m_pub.dayFile.load();
     // When nothing could be read the view keeps what it shows; after a partial read it shows
     // what was read (nothing of it can be written over, see DayFile).
     if (report.status != LoadReport::Status::CannotOpen && report.status != LoadReport::Status::JournalUnreadable)
@@ -112,12 +112,12 @@ SaveReport frm_main::heeded(SaveReport report)
 
 SaveReport frm_main::saveThings(QDate day, const DayThings &things)
 {
-    return heeded(m_pub.dayFile.saveDay(m_pub.DayFilePath, m_pub.DayTable, day, things));
+    return heeded(m_pub.dayFile.saveDay(day, things));
 }
 
 SaveReport frm_main::flushHeldBack()
 {
-    return heeded(m_pub.dayFile.flushPending(m_pub.DayFilePath, m_pub.DayTable));
+    return heeded(m_pub.dayFile.flushPending());
 }
 
 SaveReport frm_main::td_save()
@@ -127,7 +127,7 @@ SaveReport frm_main::td_save()
         return flushHeldBack();
     SaveReport report = saveThings(m_pub.ShownDate, things);
     if (report.status == SaveReport::Status::TableFull && !hasContent(things)
-        && m_pub.DayTable.recordsOfDay(oledate::fromDate(m_pub.ShownDate)).empty()) {
+        && m_pub.dayFile.table().recordsOfDay(oledate::fromDate(m_pub.ShownDate)).empty()) {
         // A full day book cannot take five empty records, and a day without records shows the
         // same: nothing is lost by leaving it, so the user is not held on it.
         Dirty = false;

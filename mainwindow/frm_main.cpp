@@ -217,11 +217,10 @@ void frm_main::centreOnScreen()
     move(frame.topLeft());
 }
 
-void frm_main::Form_Load(const QString &dayFilePath)
+void frm_main::Form_Load()
 {
     for (ThingEdit *box : txt_things)
         draw_frame(box);
-    m_pub.DayFilePath = dayFilePath;
     centreOnScreen();
     m_pub.ShownDate = m_time.today();
     td_caption(); // always "今天：" here
@@ -231,5 +230,5 @@ void frm_main::Form_Load(const QString &dayFilePath)
     txt_things[0]->setFocus(Qt::OtherFocusReason);
     txt_things[0]->setCursorPosition(0);
     txt_things[0]->deselect();
-    dayfilenotices::afterStartup(m_prompts, this, dayFilePath, m_lastLoad);
+    dayfilenotices::afterStartup(m_prompts, this, m_pub.dayFile.path(), m_lastLoad);
 }

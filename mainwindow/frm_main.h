@@ -37,7 +37,7 @@ public:
     ~frm_main() override;
 
     // Start-up: frames, day file, today, the view, then the window with the caret in box 1.
-    void Form_Load(const QString &dayFilePath);
+    void Form_Load();
 
     // The day view.
     void td_clear();
@@ -51,6 +51,7 @@ public:
     [[nodiscard]] LoadReport td_load();
 
     [[nodiscard]] bool goToDay(QDate day) override;
+    QDate shownDate() const override;
     void showMainWindow() override;
 
     // The end of the session (a signal, the session manager): writes the shown day as closing

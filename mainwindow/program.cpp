@@ -28,13 +28,14 @@ int runTallyleaf()
     // From here on a kill or a logout saves like a close; caught before the lock file appears.
     ExitSignals exitSignals;
 
-    const QString dayFilePath = defaultDayFilePath();
+    FileOps ops; // the real file system, for everything the program reads and writes
+    const QString dayFilePath = defaultDayFilePath(ops);
     MessageBoxPrompts prompts;
+    Module_pub pub(ops, dayFilePath);
 
     // One program writes a day file at a time; a second start hands over to the first.
-    DayFileLock lock(dayFilePath);
     SingleInstance instance(dayFilePath);
-    DayFileLock::Status status = lock.acquire();
+    DayFileLock::Status status = pub.dayFile.lock();
     // A copy started at the same moment holds the lock a moment before it answers.
     const QDeadlineTimer patience(5000);
     while (status == DayFileLock::Status::HeldByOther) {
@@ -43,8 +44,9 @@ int runTallyleaf()
         if (patience.hasExpired())
             break;
         QThread::msleep(100);
-        status = lock.acquire(); // the holder may have ended meanwhile
+        status = pub.dayFile.lock(); // the holder may have ended meanwhile
     }
+    const DayFileLock &lock = pub.dayFile.dayFileLock();
     switch (status) {
     case DayFileLock::Status::Locked:
         instance.listen();
@@ -58,20 +60,21 @@ int runTallyleaf()
     case DayFileLock::Status::Blocked:
         prompts.inform(nullptr, QStringLiteral("Tallyleaf 无法锁定日程文件，因为这里有一个它不能删除的锁：\n%1\n（%2）\n\n"
                                                "请确认没有别的 Tallyleaf 在使用它，删除它后再启动。")
-                                    .arg(QDir::toNativeSeparators(lock.obstacle()), lock.detail()));
+                                    .arg(QDir::toNativeSeparators(lock.obstacle()), lock.obstacleReason()));
         return 1;
     case DayFileLock::Status::Failed:
-        break; // a folder where no lock can be made cannot take saves either; the window says so at close
+    case DayFileLock::Status::NoLocking:
+    case DayFileLock::Status::Unlocked:
+        break; // the day file is only read; start-up says why
     }
 
-    Module_pub pub(FileOps::system());
     SystemTime time;
     frm_main window(pub, time, prompts);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
         window.showNormal();
         window.showMainWindow();
     });
-    window.Form_Load(dayFilePath);
+    window.Form_Load();
 
     // The end of the session writes the shown day as closing the window does, then ends.
     QObject::connect(&exitSignals, &ExitSignals::received, &window, &frm_main::endSession);

@@ -49,7 +49,7 @@ QString frm_main::refusalText(const SaveReport &report, const DayThings &things)
 QString frm_main::diskTroubleText(const SaveReport &report) const
 {
     return QStringLiteral("当天的内容未能写入文件：\n%1\n\n%2")
-        .arg(QDir::toNativeSeparators(m_pub.DayFilePath), report.detail);
+        .arg(QDir::toNativeSeparators(m_pub.dayFile.path()), report.describe(m_pub.dayFile.path()));
 }
 
 bool frm_main::tell(const SaveReport &report, const DayThings &things, bool byHand)
@@ -91,7 +91,7 @@ void frm_main::closeEvent(QCloseEvent *event)
         // Trying again cannot help: the user may go back and change the day, or give it up.
         const QString why = report.status == SaveReport::Status::Replaced
             ? QStringLiteral("日程文件在程序运行时被替换了，当天和尚未写入的内容没有保存：\n%1")
-                  .arg(QDir::toNativeSeparators(m_pub.DayFilePath))
+                  .arg(QDir::toNativeSeparators(m_pub.dayFile.path()))
             : refusalText(report, things);
         if (m_prompts.confirm(this, why + QStringLiteral("\n\n仍要关闭吗？关闭后这一天的改动将会丢失。")))
             break;
@@ -99,7 +99,7 @@ void frm_main::closeEvent(QCloseEvent *event)
         return;
     }
     if (m_ending && !report.allOnDisk()) // nobody is there to ask; say it where the session logs
-        std::fprintf(stderr, "tallyleaf: the shown day was not saved: %s\n", qPrintable(report.detail));
+        std::fprintf(stderr, "tallyleaf: the shown day was not saved: %s\n", qPrintable(report.describe(m_pub.dayFile.path())));
     // The program ends with its main window; the about window is modal, so only the clock and the
     // search window can be open.
     if (m_clock)

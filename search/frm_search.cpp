@@ -4,7 +4,7 @@
 #include "dayviewhost.h"
 #include "fonts.h"
 #include "foundthings.h"
-#include "module_pub.h"
+#include "daytable.h"
 #include "oledate.h"
 #include "units.h"
 
@@ -29,8 +29,8 @@ int px(double twips)
 
 } // namespace
 
-frm_search::frm_search(const Module_pub &pub, DayViewHost &host, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_pub(pub), m_host(host), m_search(pub.DayTable)
+frm_search::frm_search(const DayTable &table, DayViewHost &host, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_table(table), m_host(host), m_search(table)
 {
     setObjectName(QStringLiteral("frm_search"));
     setWindowTitle(QStringLiteral("查找"));
@@ -67,7 +67,7 @@ void frm_search::buildControls()
         check = new QCheckBox(caption, this);
         check->setObjectName(QString::fromLatin1(checkName));
         check->setAccessibleName(QStringLiteral("限定") + name);
-        edit = new QDateEdit(m_pub.ShownDate, this);
+        edit = new QDateEdit(m_host.shownDate(), this);
         edit->setObjectName(QString::fromLatin1(editName));
         edit->setAccessibleName(name);
         edit->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
@@ -164,7 +164,7 @@ void frm_search::showResults(int currentRow)
     const SearchFilter f = filter();
     const bool narrowed = f.done != DoneFilter::All || f.from.isValid() || f.to.isValid();
     const ThingSearch::Page page = m_search.results(f, ShownRows);
-    const DayTable &table = m_pub.DayTable;
+    const DayTable &table = m_table;
     std::vector<FoundThing> rows;
     rows.reserve(page.records.size());
     for (qint32 index : page.records) {

@@ -12,7 +12,7 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
-struct Module_pub;
+class DayTable;
 
 // The search window: as the user types, every thing whose text holds the query, newest day
 // first, with filters by completion and by a range of days. Enter or a double-click on a row shows
@@ -25,7 +25,7 @@ public:
     static constexpr int ShownRows = 500;
 
     // A window of its own above parent (the main window), which owns it.
-    frm_search(const Module_pub &pub, DayViewHost &host, QWidget *parent = nullptr);
+    frm_search(const DayTable &table, DayViewHost &host, QWidget *parent = nullptr);
 
     // Shows the window, brings it forward and selects the query for typing over it.
     void showAndFocusQuery();
@@ -41,7 +41,7 @@ private:
     void showResults(int currentRow = 0);
     void openRow(int row);
 
-    const Module_pub &m_pub;
+    const DayTable &m_table;
     DayViewHost &m_host;
     ThingSearch m_search;
     FoundThings *m_found = nullptr;

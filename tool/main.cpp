@@ -102,8 +102,9 @@ int importThings(FileOps &ops, const Command &command, const QString &dayFilePat
                                                .arg(checked.problems.size()));
 
     // The running program is the day file's one writer: its saves would overwrite ours.
-    DayFileLock lock(dayFilePath);
-    switch (lock.acquire()) {
+    DayFile dayFile(ops, dayFilePath);
+    const DayFileLock &lock = dayFile.dayFileLock();
+    switch (dayFile.lock()) {
     case DayFileLock::Status::Locked:
         break;
     case DayFileLock::Status::HeldByOther:
@@ -114,29 +115,33 @@ int importThings(FileOps &ops, const Command &command, const QString &dayFilePat
     case DayFileLock::Status::Blocked:
         return fail(NotWritten, QStringLiteral("nothing imported: %1 stands where the day file's lock goes and cannot be "
                                                "taken over (%2); remove it if no Tallyleaf is running")
-                                    .arg(lock.obstacle(), lock.detail()));
+                                    .arg(lock.obstacle(), lock.obstacleReason()));
     case DayFileLock::Status::Failed:
-        return fail(NotWritten, QStringLiteral("nothing imported: %1").arg(lock.detail()));
+    case DayFileLock::Status::NoLocking:
+        return fail(NotWritten, QStringLiteral("nothing imported: %1; without the lock another program could write at "
+                                               "the same time")
+                                    .arg(lock.problem().describe()));
+    case DayFileLock::Status::Unlocked:
+        break;
     }
 
-    DayTable table;
-    DayFile dayFile(ops);
-    const LoadReport load = dayFile.load(dayFilePath, table);
+    const LoadReport load = dayFile.load();
     if (!load.ok())
-        return fail(Unreadable, QStringLiteral("nothing imported: %1").arg(load.detail));
-    if (load.readOnly)
+        return fail(Unreadable, QStringLiteral("nothing imported: %1").arg(load.problem.describe()));
+    if (!load.writable())
         return fail(NotWritten, QStringLiteral("nothing imported: %1 can be read but not written").arg(dayFilePath));
+    const DayTable &table = dayFile.table();
 
     for (const QString &cut : checked.notes)
         note(QStringLiteral("%1: %2").arg(input, cut));
     const std::vector<std::pair<QDate, DayThings>> days = changedDays(table, checked);
     if (!days.empty()) {
-        const SaveReport save = dayFile.saveDays(dayFilePath, table, days);
+        const SaveReport save = dayFile.saveDays(days);
         switch (save.status) {
         case SaveReport::Status::OnDisk:
             break;
         case SaveReport::Status::NoGbkForm: // a text already in the day file that cannot be read back
-            return fail(Unreadable, QStringLiteral("nothing imported: %1: %2").arg(dayFilePath, save.detail));
+            return fail(Unreadable, QStringLiteral("nothing imported: %1: %2").arg(dayFilePath, save.describe(dayFilePath)));
         case SaveReport::Status::Replaced: // by something that does not take the lock
             return fail(InUse, QStringLiteral("nothing imported: %1 was replaced or changed while it was imported into; "
                                               "import again")
@@ -144,7 +149,7 @@ int importThings(FileOps &ops, const Command &command, const QString &dayFilePat
         case SaveReport::Status::TableFull:
         case SaveReport::Status::NotOnDisk:
             // The journal undoes whatever part reached the file, at the next start or import.
-            return fail(NotWritten, QStringLiteral("nothing imported: %1: %2").arg(dayFilePath, save.detail));
+            return fail(NotWritten, QStringLiteral("nothing imported: %1").arg(save.describe(dayFilePath)));
         }
     }
     std::printf("%s\n", qPrintable(QStringLiteral("%1: %2 row(s) read, %3 day(s) changed in %4")
@@ -168,8 +173,8 @@ int main(int argc, char *argv[])
     if (const int *status = std::get_if<int>(&parsed))
         return *status;
     const Command &command = std::get<Command>(parsed);
-    const QString dayFilePath = command.dayFile.isEmpty() ? defaultDayFilePath() : command.dayFile;
-    FileOps &ops = FileOps::system();
+    FileOps ops; // the real file system, passed down to everything that reads or writes
+    const QString dayFilePath = command.dayFile.isEmpty() ? defaultDayFilePath(ops) : command.dayFile;
     return command.kind == Command::Kind::Export ? exportThings(ops, command, dayFilePath)
                                                  : importThings(ops, command, dayFilePath);
 }

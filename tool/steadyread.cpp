@@ -3,7 +3,6 @@
 #include "fileops.h"
 #include "rollbackjournal.h"
 
-#include <QFile>
 #include <QThread>
 #include <cerrno>
 #include <sys/stat.h>
@@ -13,17 +12,17 @@ namespace {
 
 // What a write to the file changes: its length, its times (to the nanosecond where the file
 // system keeps them) and, for a journal written afresh, its inode. First: why it is not there.
-auto fingerprint(const QString &path)
+auto fingerprint(FileOps &ops, const QString &path)
 {
     struct stat st {};
-    const int missing = ::stat(QFile::encodeName(path).constData(), &st) == 0 ? 0 : errno;
+    const int missing = ops.stat(path, &st) == 0 ? 0 : errno;
     return std::tuple{missing, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_ctim.tv_sec,
                       st.st_ctim.tv_nsec};
 }
 
-auto fingerprints(const QString &dayFilePath)
+auto fingerprints(FileOps &ops, const QString &dayFilePath)
 {
-    return std::pair{fingerprint(dayFilePath), fingerprint(rollbackjournal::pathFor(dayFilePath))};
+    return std::pair{fingerprint(ops, dayFilePath), fingerprint(ops, rollbackjournal::pathFor(dayFilePath))};
 }
 
 } // namespace
@@ -33,7 +32,7 @@ SteadyRead readSteadily(FileOps &ops, const QString &dayFilePath, DayTable &tabl
     constexpr int Attempts = 20;
     SteadyRead result;
     for (int attempt = 0; attempt < Attempts; ++attempt) {
-        const auto before = fingerprints(dayFilePath);
+        const auto before = fingerprints(ops, dayFilePath);
         if (const int missing = std::get<0>(before.first)) {
             // Recovery would take a missing file for an empty one; a user who names it means another.
             result.status = SteadyRead::Status::Unreadable;
@@ -43,13 +42,13 @@ SteadyRead readSteadily(FileOps &ops, const QString &dayFilePath, DayTable &tabl
         // The tool's one reader of the journal.
         rollbackjournal::Recovery recovery;
         const std::optional<QByteArray> content = rollbackjournal::preview(ops, dayFilePath, &recovery);
-        if (fingerprints(dayFilePath) != before) {
+        if (fingerprints(ops, dayFilePath) != before) {
             QThread::msleep(50); // a save takes a few syncs; let it finish
             continue;
         }
         if (!content) {
             result.status = SteadyRead::Status::Unreadable;
-            result.detail = recovery.detail;
+            result.detail = recovery.problem.describe();
             return result;
         }
         table.clear();

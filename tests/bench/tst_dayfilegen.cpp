@@ -86,9 +86,11 @@ void tst_DayFileGen::writesTheRecordsAskedFor()
     QCOMPARE(result.records, 32767);
     QCOMPARE(QFileInfo(path).size(), 32767 * 200);
 
-    DayTable table;
-    const LoadReport report = DayFile(FileOps::system()).load(path, table);
-    QVERIFY2(report.ok(), qPrintable(report.detail));
+    FileOps ops;
+    DayFile file(ops, path);
+    const DayTable &table = file.table();
+    const LoadReport report = file.load();
+    QVERIFY2(report.ok(), qPrintable(report.problem.describe()));
     QCOMPARE(report.recordsRead, 32767);
     QCOMPARE(table.DayCount(), 32767);
     // The table finds each day's five things, and today's two of a day cut short.

@@ -2,8 +2,7 @@
 #include "dayviewhost.h"
 #include "fakeclock.h"
 #include "frm_date.h"
-#include "fileops.h"
-#include "module_pub.h"
+#include "daytable.h"
 #include "things.h"
 
 #include <QAccessible>
@@ -24,7 +23,7 @@ namespace {
 class FakeHost final : public DayViewHost
 {
 public:
-    FakeHost(const Module_pub &, const TimeSource &) {}
+    explicit FakeHost(const QDate &shown) : m_shown(shown) {}
 
     QPointer<QWidget> calendar;
     QStringList calls;
@@ -34,9 +33,11 @@ public:
         note(u"goToDay "_s + day.toString(Qt::ISODate));
         return true;
     }
+    QDate shownDate() const override { return m_shown; }
     void showMainWindow() override { note(u"showMainWindow"_s); }
 
 private:
+    const QDate &m_shown;
     void note(const QString &call) { calls << call + (calendar && calendar->isVisible() ? u" shown"_s : u" hidden"_s); }
 };
 
@@ -131,22 +132,23 @@ private slots:
     void hoverBorderFollowsThePointer();
 
 private:
-    Module_pub pub{FileOps::system()};
+    DayTable table;
+    QDate shown;
     FakeClock clock{QDateTime(QDate(2013, 5, 17), QTime(9, 30))};
 };
 
 void tst_calendar_frm_date::init()
 {
-    pub.DayTable.clear();
-    pub.ShownDate = QDate(2013, 5, 17);
+    table.clear();
+    shown = QDate(2013, 5, 17);
     clock.set(QDateTime(QDate(2013, 5, 17), QTime(9, 30)));
 }
 
 void tst_calendar_frm_date::opensOnTheShownMonth()
 {
-    addThing(pub.DayTable, QDate(2013, 5, 17), 2, u"写周报"_s, false);
-    FakeHost host(pub, clock);
-    frm_date w(pub, clock, host);
+    addThing(table, QDate(2013, 5, 17), 2, u"写周报"_s, false);
+    FakeHost host(shown);
+    frm_date w(table, clock, host);
 
     QCOMPARE(list(w, u"cbo_Year"_s)->count(), 41);
     QCOMPARE(list(w, u"cbo_Year"_s)->itemText(0), u"2010年"_s);
@@ -191,10 +193,10 @@ void tst_calendar_frm_date::yearListHoldsShownAndCurrentYear()
     QFETCH(int, items);
     QFETCH(int, firstCell);
 
-    pub.ShownDate = shown;
+    shown = shown;
     clock.set(QDateTime(today, QTime(12, 0)));
-    FakeHost host(pub, clock);
-    frm_date w(pub, clock, host);
+    FakeHost host(shown);
+    frm_date w(table, clock, host);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
@@ -216,9 +218,9 @@ void tst_calendar_frm_date::yearListHoldsShownAndCurrentYear()
 // 2012 stays selected while the month changes, then the year changes under February.
 void tst_calendar_frm_date::listsRedrawTheGrid()
 {
-    pub.ShownDate = QDate(2012, 7, 4);
-    FakeHost host(pub, clock);
-    frm_date w(pub, clock, host);
+    shown = QDate(2012, 7, 4);
+    FakeHost host(shown);
+    frm_date w(table, clock, host);
 
     choose(w, u"cbo_Month"_s, u"2月"_s);
     QCOMPARE(dayNumbers(w), monthGrid(2, 29));
@@ -230,20 +232,20 @@ void tst_calendar_frm_date::listsRedrawTheGrid()
     QCOMPARE(caption(w, u"lbl_month"_s), u"2月"_s);
     QCOMPARE(caption(w, u"lbl_year"_s), u"2013年"_s);
 
-    QCOMPARE(pub.ShownDate, QDate(2012, 7, 4));
+    QCOMPARE(shown, QDate(2012, 7, 4));
     QVERIFY(host.calls.isEmpty());
 }
 
 // Lines come from the table at every redraw, with the colours of the day it is drawn on.
 void tst_calendar_frm_date::resizeRedrawsTheThings()
 {
-    addThing(pub.DayTable, QDate(2013, 5, 17), 1, u"old"_s, false);
-    FakeHost host(pub, clock);
-    frm_date w(pub, clock, host);
+    addThing(table, QDate(2013, 5, 17), 1, u"old"_s, false);
+    FakeHost host(shown);
+    frm_date w(table, clock, host);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
-    addThing(pub.DayTable, QDate(2013, 5, 17), 4, u"new"_s, false);
+    addThing(table, QDate(2013, 5, 17), 4, u"new"_s, false);
     clock.set(QDateTime(QDate(2013, 5, 18), QTime(0, 0, 1)));
     w.resize(w.width() + 40, w.height() + 20);
     QTRY_COMPARE(cell(w, 18)->lines().size(), size_t(2));
@@ -253,10 +255,10 @@ void tst_calendar_frm_date::resizeRedrawsTheThings()
 
 void tst_calendar_frm_date::printedLinesReachThePixels()
 {
-    addThing(pub.DayTable, QDate(2013, 5, 17), 1, u"买菜买菜"_s, true);
-    addThing(pub.DayTable, QDate(2013, 5, 17), 2, u"写周报写周报"_s, false);
-    FakeHost host(pub, clock);
-    frm_date w(pub, clock, host);
+    addThing(table, QDate(2013, 5, 17), 1, u"买菜买菜"_s, true);
+    addThing(table, QDate(2013, 5, 17), 2, u"写周报写周报"_s, false);
+    FakeHost host(shown);
+    frm_date w(table, clock, host);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
@@ -297,9 +299,9 @@ void tst_calendar_frm_date::pickMovesTheMainWindow()
     QFETCH(QString, target);
     QFETCH(QDate, picked);
 
-    pub.ShownDate = QDate(2013, 5, 3);
-    FakeHost host(pub, clock);
-    QPointer<frm_date> w = frm_date::open(pub, clock, host);
+    shown = QDate(2013, 5, 3);
+    FakeHost host(shown);
+    QPointer<frm_date> w = frm_date::open(table, clock, host);
     const auto cleanup = qScopeGuard([&] { delete w.data(); });
     host.calendar = w;
     QVERIFY(QTest::qWaitForWindowExposed(w));
@@ -319,9 +321,9 @@ void tst_calendar_frm_date::pickMovesTheMainWindow()
 
 void tst_calendar_frm_date::browsingAndClosingChangesNothing()
 {
-    addThing(pub.DayTable, QDate(2011, 2, 3), 1, u"a"_s, false);
-    FakeHost host(pub, clock);
-    QPointer<frm_date> w = frm_date::open(pub, clock, host);
+    addThing(table, QDate(2011, 2, 3), 1, u"a"_s, false);
+    FakeHost host(shown);
+    QPointer<frm_date> w = frm_date::open(table, clock, host);
     const auto cleanup = qScopeGuard([&] { delete w.data(); });
     QCOMPARE(w->windowModality(), Qt::ApplicationModal);
     QVERIFY(QTest::qWaitForWindowExposed(w));
@@ -333,8 +335,8 @@ void tst_calendar_frm_date::browsingAndClosingChangesNothing()
 
     QVERIFY(w.isNull());
     QVERIFY(host.calls.isEmpty());
-    QCOMPARE(pub.ShownDate, QDate(2013, 5, 17));
-    QCOMPARE(pub.DayTable.DayCount(), 1);
+    QCOMPARE(shown, QDate(2013, 5, 17));
+    QCOMPARE(table.DayCount(), 1);
 }
 
 void tst_calendar_frm_date::clickWithoutADayDoesNothing_data()
@@ -351,8 +353,8 @@ void tst_calendar_frm_date::clickWithoutADayDoesNothing_data()
 void tst_calendar_frm_date::clickWithoutADayDoesNothing()
 {
     QFETCH(QString, target);
-    FakeHost host(pub, clock);
-    frm_date w(pub, clock, host);
+    FakeHost host(shown);
+    frm_date w(table, clock, host);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
@@ -360,7 +362,7 @@ void tst_calendar_frm_date::clickWithoutADayDoesNothing()
     QTest::mouseClick(clicked, Qt::LeftButton, {}, QPoint(2, 2));
     QVERIFY(host.calls.isEmpty());
     QVERIFY(w.isVisible());
-    QCOMPARE(pub.ShownDate, QDate(2013, 5, 17));
+    QCOMPARE(shown, QDate(2013, 5, 17));
 }
 
 void tst_calendar_frm_date::returnToThisMonth_data()
@@ -380,10 +382,10 @@ void tst_calendar_frm_date::returnToThisMonth()
     QFETCH(QString, browsedYear);
     QFETCH(QString, browsedMonth);
 
-    pub.ShownDate = shown;
-    addThing(pub.DayTable, QDate(2013, 5, 17), 1, u"今天"_s, false);
-    FakeHost host(pub, clock);
-    frm_date w(pub, clock, host);
+    shown = shown;
+    addThing(table, QDate(2013, 5, 17), 1, u"今天"_s, false);
+    FakeHost host(shown);
+    frm_date w(table, clock, host);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     choose(w, u"cbo_Year"_s, browsedYear);
@@ -396,7 +398,7 @@ void tst_calendar_frm_date::returnToThisMonth()
     QCOMPARE(caption(w, u"lbl_month"_s), u"5月"_s);
     QCOMPARE(dayNumbers(w), monthGrid(2, 31));
     QCOMPARE(cell(w, 18)->lines().size(), size_t(1));
-    QCOMPARE(pub.ShownDate, shown);
+    QCOMPARE(shown, shown);
     QVERIFY(host.calls.isEmpty());
 }
 
@@ -418,8 +420,8 @@ void tst_calendar_frm_date::resizeKeepsTheMinimum()
     QFETCH(QSize, asked);
     QFETCH(QSize, kept);
 
-    FakeHost host(pub, clock);
-    frm_date w(pub, clock, host);
+    FakeHost host(shown);
+    frm_date w(table, clock, host);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
@@ -439,8 +441,8 @@ void tst_calendar_frm_date::resizeKeepsTheMinimum()
 
 void tst_calendar_frm_date::hoverBorderFollowsThePointer()
 {
-    FakeHost host(pub, clock);
-    frm_date w(pub, clock, host);
+    FakeHost host(shown);
+    frm_date w(table, clock, host);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(w.size(), QSize(867, 477));

@@ -5,6 +5,7 @@
 #include <QString>
 #include <cerrno>
 #include <fcntl.h>
+#include <set>
 
 // The one file system that fails on purpose in tests, each way a disk or the kernel can:
 // - the n-th call (failAt) fails, once or from then on (persistent). Each call counts once:
@@ -32,6 +33,10 @@ public:
 
     bool readOnly = false;
     QString readOnlySuffix; // with readOnly: only paths ending so are refused; empty: every path
+
+    // The kinds of lock this file system lacks: trying one fails with lockError.
+    std::set<LockKind> missingLocks;
+    int lockError = ENOLCK;
 
     void reset(int n)
     {
@@ -80,7 +85,15 @@ public:
     {
         if (failing())
             return fail();
-        return FileOps::system().syncDirectory(directory); // its own open and sync are this one call
+        return FileOps::syncDirectory(directory); // its own open and sync are this one call
+    }
+
+    int tryLock(int fd, LockKind kind) override
+    {
+        if (missingLocks.count(kind) == 0)
+            return FileOps::tryLock(fd, kind);
+        errno = lockError;
+        return -1;
     }
 
 private:

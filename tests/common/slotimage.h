@@ -60,13 +60,19 @@ inline QByteArray daySlots(double date, const QByteArray &text, qint32 reserved 
     return bytes;
 }
 
-// count days from firstDay on; thing n of day d says "day d-n".
-inline QByteArray days(int count, double firstDay, qint32 reserved = 0)
+// count days from firstDay on; thing n of day d says "<tag>d-n".
+inline QByteArray taggedDays(int count, double firstDay, const QByteArray &tag, qint32 reserved = 0)
 {
     QByteArray bytes;
     for (int d = 0; d < count; ++d)
-        bytes += daySlots(firstDay + d, "day " + QByteArray::number(d), reserved);
+        bytes += daySlots(firstDay + d, tag + QByteArray::number(d), reserved);
     return bytes;
+}
+
+// count days from firstDay on; thing n of day d says "day d-n".
+inline QByteArray days(int count, double firstDay, qint32 reserved = 0)
+{
+    return taggedDays(count, firstDay, "day ", reserved);
 }
 
 } // namespace slotimage

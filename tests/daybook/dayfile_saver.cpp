@@ -41,9 +41,9 @@ private:
 int saveForever(const QString &path, quint32 seed, qint64 firstGeneration, size_t chunk, const QList<double> &days)
 {
     ChunkedOps ops(chunk);
-    DayTable table;
-    DayFile file(ops);
-    if (!file.load(path, table).ok())
+    DayFile file(ops, path);
+    const DayTable &table = file.table();
+    if (!file.load().ok())
         return 2;
     say("ready");
     QRandomGenerator random(seed);
@@ -60,14 +60,15 @@ int saveForever(const QString &path, quint32 seed, qint64 firstGeneration, size_
             things[size_t(i)].text = QStringLiteral("g%1-%2").arg(generation).arg(i + 1);
             things[size_t(i)].done = (generation >> i) & 1;
         }
-        if (file.saveDay(path, table, *oledate::toDate(day), things).allOnDisk())
+        if (file.saveDay(*oledate::toDate(day), things).allOnDisk())
             say(QByteArray::number(day) + ' ' + QByteArray::number(generation));
     }
 }
 
 int holdLock(const QString &path)
 {
-    DayFileLock lock(path);
+    FileOps ops;
+    DayFileLock lock(ops, path);
     if (lock.acquire() != DayFileLock::Status::Locked) {
         say("busy " + QByteArray::number(lock.holderPid()));
         return 1;

@@ -1,16 +1,46 @@
-#include "filebytes.h"
 #include "dayfile.h"
-#include "fileops.h"
+#include "daybuilders.h"
+#include "dayfolder.h"
 #include "faultyops.h"
-#include "savedays.h"
+#include "filebytes.h"
+#include "fileops.h"
 #include "rollbackjournal.h"
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 #include <fcntl.h>
+#include <map>
+
+namespace {
+
+// Counts the bytes read from each file, to hold readers to what they need.
+class CountingOps : public FileOps
+{
+public:
+    std::map<QString, qint64> bytesRead;
+
+    int open(const QString &path, int flags, int mode) override
+    {
+        const int fd = FileOps::open(path, flags, mode);
+        if (fd >= 0)
+            m_paths[fd] = path;
+        return fd;
+    }
+    ssize_t pread(int fd, void *buffer, size_t count, off_t offset) override
+    {
+        const ssize_t n = FileOps::pread(fd, buffer, count, offset);
+        if (n > 0)
+            bytesRead[m_paths[fd]] += n;
+        return n;
+    }
+
+private:
+    std::map<int, QString> m_paths;
+};
+
+} // namespace
 
 Q_DECLARE_METATYPE(FaultyOps::Fault)
 Q_DECLARE_METATYPE(rollbackjournal::Outcome)
@@ -20,26 +50,23 @@ class tst_AtomicSave : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        m_path = m_dir.filePath(QStringLiteral("things.dat"));
-        m_journal = rollbackjournal::pathFor(m_path);
-        QFile::remove(m_path);
-        QFile::remove(m_journal);
-    }
+    void init() { QVERIFY(m_folder.clear()); }
 
     void aFailedSaveIsUndoneAsAWhole_data();
     void aFailedSaveIsUndoneAsAWhole();
     void aJournalIsAppliedOnlyToItsOwnFile_data();
     void aJournalIsAppliedOnlyToItsOwnFile();
+    void aFinishedSaveStaysFinished_data();
+    void aFinishedSaveStaysFinished();
     void journalThatCannotBeAppliedStillShowsTheOldDay();
+    void theJournalIsReadAndKeptOnlyAsLongAsItsHeaderSays();
     void journalFormatIsStable();
 
 private:
-    QTemporaryDir m_dir;
-    QString m_path;
-    QString m_journal;
+    DayFolder m_folder;
+    const QString &m_path = m_folder.path;
+    const QString &m_journal = m_folder.journal;
+    FileOps m_ops;
 };
 
 void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole_data()
@@ -97,23 +124,22 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
     QFETCH(double, alsoDay);
     QFETCH(bool, persistent);
     QFETCH(FaultyOps::Fault, fault);
-    const auto save = [&](DayFile &file, DayTable &table) {
+    const auto save = [&](DayFile &file) {
         if (alsoDay == 0)
-            return file.saveDay(m_path, table, dayOf(day), thingsOf(QStringLiteral("new ")));
-        return file.saveDays(m_path, table, {{dayOf(day), thingsOf(QStringLiteral("new "))},
-                                             {dayOf(alsoDay), thingsOf(QStringLiteral("also "))}});
+            return file.saveDay(dayOf(day), thingsOf(QStringLiteral("new ")));
+        return file.saveDays({{dayOf(day), thingsOf(QStringLiteral("new "))},
+                              {dayOf(alsoDay), thingsOf(QStringLiteral("also "))}});
     };
 
     // The file as it must be after a save without faults.
     QByteArray after;
     {
         QVERIFY(writeFile(m_path, before));
-        DayTable table;
-        DayFile file(FileOps::system());
-        QVERIFY(file.load(m_path, table).ok());
+        DayFile file(m_ops, m_path);
+        QVERIFY(file.load().ok());
         if (earlierDay != 0)
-            QVERIFY(file.saveDay(m_path, table, dayOf(earlierDay), thingsOf(QStringLiteral("earlier "))).allOnDisk());
-        QVERIFY(save(file, table).allOnDisk());
+            QVERIFY(file.saveDay(dayOf(earlierDay), thingsOf(QStringLiteral("earlier "))).allOnDisk());
+        QVERIFY(save(file).allOnDisk());
         after = readFile(m_path);
         QVERIFY(after != before);
     }
@@ -124,18 +150,17 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
         ops.fault = fault;
         QVERIFY(writeFile(m_path, before));
         QFile::remove(m_journal);
-        DayTable table;
-        DayFile file(ops);
-        QVERIFY(file.load(m_path, table).ok());
+        DayFile file(ops, m_path);
+        QVERIFY(file.load().ok());
         if (earlierDay != 0) {
             ops.failAt = 1;
             ops.persistent = true;
-            QCOMPARE(file.saveDay(m_path, table, dayOf(earlierDay), thingsOf(QStringLiteral("earlier "))).status,
+            QCOMPARE(file.saveDay(dayOf(earlierDay), thingsOf(QStringLiteral("earlier "))).status,
                      SaveReport::Status::NotOnDisk);
             ops.persistent = persistent;
         }
         ops.reset(n);
-        const SaveReport report = save(file, table);
+        const SaveReport report = save(file);
         completed = !ops.triggered();
         ops.reset(0);
 
@@ -144,13 +169,13 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
         } else {
             QVERIFY2(!completed, "a save that met no fault must succeed");
             QVERIFY(!report.unwritten.isEmpty());
-            QVERIFY(!report.detail.isEmpty());
+            QCOMPARE(report.why, SaveReport::Why::Disk);
+            QVERIFY(!report.problem.ok());
         }
 
         // Start-up recovery, as a fresh program would do it.
-        DayTable recovered;
-        DayFile fresh(FileOps::system());
-        const LoadReport load = fresh.load(m_path, recovered);
+        DayFile fresh(m_ops, m_path);
+        const LoadReport load = fresh.load();
         QVERIFY(load.ok());
         const QByteArray onDisk = readFile(m_path);
         if (report.allOnDisk()) {
@@ -162,7 +187,7 @@ void tst_AtomicSave::aFailedSaveIsUndoneAsAWhole()
         }
 
         // The program that saw the failure still owes the day, and its next save delivers it.
-        QCOMPARE(file.flushPending(m_path, table).status, SaveReport::Status::OnDisk);
+        QCOMPARE(file.flushPending().status, SaveReport::Status::OnDisk);
         QVERIFY2(readFile(m_path) == after, qPrintable(QStringLiteral("call %1: the retry is incomplete").arg(n)));
     }
     QVERIFY(completed);
@@ -225,14 +250,13 @@ void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile()
     QVERIFY(writeFile(m_journal, bytes));
 
     rollbackjournal::Recovery predicted;
-    const auto computed = rollbackjournal::preview(FileOps::system(), m_path, &predicted);
+    const auto computed = rollbackjournal::preview(m_ops, m_path, &predicted);
     QVERIFY(computed);
     QCOMPARE(predicted.outcome, outcome);
     QCOMPARE(readFile(m_journal), bytes); // nothing was written
 
-    DayTable table;
-    DayFile dayFile(FileOps::system());
-    const LoadReport load = dayFile.load(m_path, table);
+    DayFile dayFile(m_ops, m_path);
+    const LoadReport load = dayFile.load();
     QVERIFY(load.ok());
     QCOMPARE(load.recovery, outcome);
     const QByteArray expected = outcome == rollbackjournal::Outcome::RolledBack ? before : file;
@@ -242,13 +266,64 @@ void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile()
     if (outcome == rollbackjournal::Outcome::SetAside) {
         QCOMPARE(load.keptAsideJournal, m_journal + QStringLiteral(".kept"));
         QCOMPARE(readFile(load.keptAsideJournal), bytes);
-        QVERIFY(load.recoveryDetail.contains(m_journal));
         // The next save makes a journal of its own and leaves the one kept aside alone.
-        QVERIFY(dayFile.saveDay(m_path, table, dayOf(40000), thingsOf(QStringLiteral("x"))).allOnDisk());
+        QVERIFY(dayFile.saveDay(dayOf(40000), thingsOf(QStringLiteral("x"))).allOnDisk());
         QCOMPARE(readFile(load.keptAsideJournal), bytes);
-    } else {
-        QVERIFY(load.keptAsideJournal.isEmpty());
+        // R4: another foreign journal takes the next free name; the one kept earlier stays.
+        QFile::remove(m_path);
+        QVERIFY(file.isNull() || writeFile(m_path, file));
+        QVERIFY(writeFile(m_journal, bytes));
+        DayFile again(m_ops, m_path);
+        const LoadReport second = again.load();
+        QCOMPARE(second.recovery, outcome);
+        QCOMPARE(second.keptAsideJournal, m_journal + QStringLiteral(".kept-2"));
+        QCOMPARE(readFile(load.keptAsideJournal), bytes);
+    } else if (outcome != rollbackjournal::Outcome::Discarded) {
+        // R3: a journal that was held against its file is marked done (F2).
+        QCOMPARE(readFile(m_journal).left(rollbackjournal::HeaderLength), QByteArray(rollbackjournal::HeaderLength, 0));
     }
+    if (outcome != rollbackjournal::Outcome::SetAside)
+        QVERIFY(load.keptAsideJournal.isEmpty());
+}
+
+void tst_AtomicSave::aFinishedSaveStaysFinished_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<double>("day");
+    QTest::addColumn<int>("cut");       // bytes cut from the file's end after the save
+    QTest::addColumn<bool>("restored"); // the file before the save put back instead
+
+    const QByteArray threeDays = days(3, 40000);
+    QTest::newRow("P5: first save of a new day book, 22 bytes cut") << QByteArray() << 40010.0 << 22 << false;
+    QTest::newRow("P5: an append, 22 bytes cut") << threeDays << 40010.0 << 22 << false;
+    QTest::newRow("P5: a rewrite, 22 bytes cut") << threeDays << 40001.0 << 22 << false;
+    QTest::newRow("P5: an append, a whole day cut") << threeDays << 40010.0 << 1000 << false;
+    QTest::newRow("P5: restored from the copy before the save") << threeDays << 40001.0 << 0 << true;
+}
+
+// Once a save is done, nothing later undoes it: a file shortened or restored afterwards (the
+// shape older writers leave, a backup put back) is read exactly as it is.
+void tst_AtomicSave::aFinishedSaveStaysFinished()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(double, day);
+    QFETCH(int, cut);
+    QFETCH(bool, restored);
+    QVERIFY(writeFile(m_path, before));
+    {
+        DayFile file(m_ops, m_path);
+        QVERIFY(file.load().ok());
+        QVERIFY(file.saveDay(dayOf(day), thingsOf(QStringLiteral("saved "))).allOnDisk());
+    }
+    const QByteArray changed = restored ? before : readFile(m_path).chopped(cut);
+    QVERIFY(writeFile(m_path, changed));
+
+    DayFile later(m_ops, m_path);
+    const LoadReport load = later.load();
+    QVERIFY(load.ok());
+    QCOMPARE(load.recovery, rollbackjournal::Outcome::NoJournal);
+    QCOMPARE(readFile(m_path), changed);
+    QCOMPARE(later.table().DayCount(), qint32((changed.size() + 22) / 200));
 }
 
 void tst_AtomicSave::journalThatCannotBeAppliedStillShowsTheOldDay()
@@ -269,22 +344,61 @@ void tst_AtomicSave::journalThatCannotBeAppliedStillShowsTheOldDay()
     FaultyOps readOnly;
     readOnly.readOnly = true;
     readOnly.readOnlySuffix = QStringLiteral("things.dat"); // the journal beside it can still be written
-    DayTable shown;
-    DayFile later(readOnly);
-    const LoadReport load = later.load(m_path, shown);
+    DayFile later(readOnly, m_path);
+    const DayTable &shown = later.table();
+    const LoadReport load = later.load();
     QVERIFY(load.ok());
     QCOMPARE(load.recovery, rollbackjournal::Outcome::RollbackPending);
     QCOMPARE(shown.DayCount(), 10);
     QCOMPARE(shown.text(1), QByteArrayView("day 0-1"));
-    QCOMPARE(later.saveDay(m_path, shown, dayOf(40001), thingsOf(QStringLiteral("x"))).status,
+    QCOMPARE(later.saveDay(dayOf(40001), thingsOf(QStringLiteral("x"))).status,
              SaveReport::Status::NotOnDisk);
     QCOMPARE(readFile(m_path), torn);
 
-    readOnly.readOnly = false; // the file is writable again: the next save repairs, then writes
-    QVERIFY(later.flushPending(m_path, shown).allOnDisk());
+    readOnly.readOnly = false; // the file is writable again: the next load repairs, then saves write
+    const LoadReport reload = later.load();
+    QCOMPARE(reload.recovery, rollbackjournal::Outcome::RolledBack);
+    QVERIFY(later.saveDay(dayOf(40001), thingsOf(QStringLiteral("x"))).allOnDisk());
     const QByteArray bytes = readFile(m_path);
     QCOMPARE(bytes.left(1000), before.left(1000));
     QCOMPARE(bytes.mid(1000, 200), recordimage::encode({7, 1, "x1", 0, 40001}));
+}
+
+void tst_AtomicSave::theJournalIsReadAndKeptOnlyAsLongAsItsHeaderSays()
+{
+    // R5: a journal followed by what a longer one left behind is read to its own length.
+    const QByteArray before = days(3, 40000);
+    rollbackjournal::Journal j;
+    j.oldLength = j.newLength = before.size();
+    j.ranges.push_back({1000, before.mid(1000, 1000), days(1, 50000)});
+    const QByteArray journal = rollbackjournal::encode(j);
+    QVERIFY(writeFile(m_path, before.left(1000) + days(1, 50000) + before.mid(2000)));
+    QVERIFY(writeFile(m_journal, journal + QByteArray(200'000, 'x')));
+    {
+        CountingOps counting;
+        DayFile file(counting, m_path);
+        QVERIFY(file.load().ok());
+        QCOMPARE(counting.bytesRead[m_journal], qint64(journal.size()));
+    }
+
+    // P6: a journal grown by a large save shrinks with the next small one; P5: a finished save
+    // leaves a journal marked done, of which a load reads only the header.
+    QVERIFY(writeFile(m_path, days(400, 40000)));
+    QFile::remove(m_journal);
+    DayFile file(m_ops, m_path);
+    QVERIFY(file.load().ok());
+    std::vector<std::pair<QDate, DayThings>> all;
+    for (int d = 0; d < 400; ++d)
+        all.emplace_back(dayOf(40000 + d), thingsOf(QStringLiteral("rewritten ")));
+    QVERIFY(file.saveDays(all).allOnDisk());
+    QVERIFY(QFileInfo(m_journal).size() > 2 * 400 * 1000);
+    QVERIFY(file.saveDay(dayOf(40000), thingsOf(QStringLiteral("small "))).allOnDisk());
+    QVERIFY(QFileInfo(m_journal).size() <= 64 * 1024);
+    QCOMPARE(readFile(m_journal).left(rollbackjournal::HeaderLength), QByteArray(rollbackjournal::HeaderLength, 0));
+    CountingOps counting;
+    DayFile later(counting, m_path);
+    QVERIFY(later.load().ok());
+    QCOMPARE(counting.bytesRead[m_journal], qint64(rollbackjournal::HeaderLength));
 }
 
 // Journals written by one version must be read by the next: the layout built by hand.

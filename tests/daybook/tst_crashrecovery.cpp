@@ -47,10 +47,11 @@ private:
 void tst_CrashRecovery::checkRecovered(const QString &path, const QByteArray &initial,
                                        const QMap<double, qint64> &reported, int *interrupted)
 {
-    DayTable table;
-    DayFile file(FileOps::system());
-    const LoadReport load = file.load(path, table);
-    QVERIFY2(load.ok(), qPrintable(load.detail));
+    FileOps ops;
+    DayFile file(ops, path);
+    const DayTable &table = file.table();
+    const LoadReport load = file.load();
+    QVERIFY2(load.ok(), qPrintable(load.problem.describe()));
     if (load.recovery != rollbackjournal::Outcome::NoJournal)
         ++*interrupted;
     QVERIFY2(load.recovery != rollbackjournal::Outcome::SetAside, "the file's own journal was taken for another's");

@@ -1,4 +1,8 @@
+#include "dayfile.h"
+#include "daybuilders.h"
 #include "dayfilelock.h"
+#include "dayfolder.h"
+#include "faultyops.h"
 #include "filebytes.h"
 
 #include <QCoreApplication>
@@ -17,26 +21,24 @@ class tst_DayFileLock : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        m_path = m_dir.filePath(QStringLiteral("things.dat"));
-        QFile::remove(DayFileLock::pathFor(m_path));
-    }
+    void init() { QVERIFY(m_folder.clear()); }
     void aSecondWriterIsTurnedAway();
     void aKilledHolderDoesNotBlockTheNextStart();
     void aDeadHolderWithOurProcessIdIsTakenOver();
     void whatNobodyHoldsIsTakenOver_data();
     void whatNobodyHoldsIsTakenOver();
+    void whereLocksFailTheDayFileIsOnlyRead_data();
+    void whereLocksFailTheDayFileIsOnlyRead();
 
 private:
-    QTemporaryDir m_dir;
-    QString m_path;
+    DayFolder m_folder;
+    const QString &m_path = m_folder.path;
+    FileOps m_ops;
 };
 
 void tst_DayFileLock::aSecondWriterIsTurnedAway()
 {
-    DayFileLock first(m_path);
+    DayFileLock first(m_ops, m_path);
     QCOMPARE(first.acquire(), DayFileLock::Status::Locked);
 
     QProcess second;
@@ -46,7 +48,7 @@ void tst_DayFileLock::aSecondWriterIsTurnedAway()
     QCOMPARE(second.readAllStandardOutput(), "busy " + QByteArray::number(QCoreApplication::applicationPid()) + '\n');
 
     first.release();
-    DayFileLock third(m_path);
+    DayFileLock third(m_ops, m_path);
     QCOMPARE(third.acquire(), DayFileLock::Status::Locked);
 }
 
@@ -57,10 +59,9 @@ void tst_DayFileLock::aKilledHolderDoesNotBlockTheNextStart()
     QVERIFY(holder.waitForReadyRead(10'000));
     QCOMPARE(holder.readLine(), QByteArray("locked\n"));
 
-    DayFileLock lock(m_path);
+    DayFileLock lock(m_ops, m_path);
     QCOMPARE(lock.acquire(), DayFileLock::Status::HeldByOther);
     QCOMPARE(lock.holderPid(), holder.processId());
-    QVERIFY(!lock.detail().isEmpty());
 
     holder.kill(); // SIGKILL: the lock file stays behind
     QVERIFY(holder.waitForFinished());
@@ -78,7 +79,7 @@ void tst_DayFileLock::aDeadHolderWithOurProcessIdIsTakenOver()
                 + QCoreApplication::applicationName().toUtf8() + '\n' + QSysInfo::machineHostName().toUtf8() + '\n');
     stale.close();
 
-    DayFileLock lock(m_path);
+    DayFileLock lock(m_ops, m_path);
     QCOMPARE(lock.acquire(), DayFileLock::Status::Locked);
 }
 
@@ -111,7 +112,7 @@ void tst_DayFileLock::whatNobodyHoldsIsTakenOver()
     QFETCH(DayFileLock::Status, status);
     const QString lockPath = DayFileLock::pathFor(m_path);
     const QByteArray name = QFile::encodeName(lockPath);
-    const QString elsewhere = m_dir.filePath(QStringLiteral("elsewhere"));
+    const QString elsewhere = m_folder.file(QStringLiteral("elsewhere"));
     QFile::remove(elsewhere);
     if (kind.endsWith("file")) {
         QFile f(lockPath);
@@ -133,7 +134,7 @@ void tst_DayFileLock::whatNobodyHoldsIsTakenOver()
         QVERIFY(QDir().mkdir(lockPath));
     }
 
-    DayFileLock lock(m_path);
+    DayFileLock lock(m_ops, m_path);
     ::alarm(10); // a lock that waits on a FIFO ends the test instead of hanging it
     QCOMPARE(lock.acquire(), status);
     ::alarm(0);
@@ -152,6 +153,53 @@ void tst_DayFileLock::whatNobodyHoldsIsTakenOver()
     QCOMPARE(readFile(elsewhere), kind == "live link" ? QByteArray("keep me") : QByteArray("<missing>"));
     lock.release();
     QVERIFY(!QFile::exists(lockPath));
+}
+
+Q_DECLARE_METATYPE(std::set<FileOps::LockKind>)
+
+void tst_DayFileLock::whereLocksFailTheDayFileIsOnlyRead_data()
+{
+    using K = FileOps::LockKind;
+    QTest::addColumn<std::set<K>>("missing");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("locked");
+    QTest::newRow("D5: no flock (ENOLCK): a lock of the open file") << std::set<K>{K::Flock} << ENOLCK << true;
+    QTest::newRow("D5: no flock (ENOSYS): a lock of the open file") << std::set<K>{K::Flock} << ENOSYS << true;
+    QTest::newRow("D5: only a process's lock") << std::set<K>{K::Flock, K::OpenFileDescription} << EINVAL << true;
+    QTest::newRow("D5: no lock at all (ENOLCK)") << std::set<K>{K::Flock, K::OpenFileDescription, K::Process} << ENOLCK
+                                                 << false;
+    QTest::newRow("D5: no lock at all (EOPNOTSUPP)")
+        << std::set<K>{K::Flock, K::OpenFileDescription, K::Process} << int(EOPNOTSUPP) << false;
+}
+
+// A lock that cannot be taken is never taken for one that is held: where no lock works, the day
+// file is read but never written, so that two copies cannot write it at once.
+void tst_DayFileLock::whereLocksFailTheDayFileIsOnlyRead()
+{
+    QFETCH(std::set<FileOps::LockKind>, missing);
+    QFETCH(int, error);
+    QFETCH(bool, locked);
+    FaultyOps ops;
+    ops.missingLocks = missing;
+    ops.lockError = error;
+    QVERIFY(writeFile(m_path, days(2, 40000)));
+    DayFile file(ops, m_path);
+    QCOMPARE(file.lock(), locked ? DayFileLock::Status::Locked : DayFileLock::Status::NoLocking);
+    const LoadReport load = file.load();
+    QVERIFY(load.ok());
+    QCOMPARE(load.writable(), locked);
+    QCOMPARE(file.saveDay(dayOf(40000), thingsOf(QStringLiteral("x"))).allOnDisk(), locked);
+    if (!locked) {
+        QCOMPARE(load.readOnly, LoadReport::ReadOnly::NoLock);
+        QCOMPARE(load.lockProblem.error, ENOLCK);
+        QCOMPARE(readFile(m_path), days(2, 40000));
+        return;
+    }
+    if (missing.count(FileOps::LockKind::OpenFileDescription) == 0) {
+        // The lock of the open file shuts out another open of it, as flock would.
+        DayFileLock second(ops, m_path);
+        QCOMPARE(second.acquire(), DayFileLock::Status::HeldByOther);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_DayFileLock)

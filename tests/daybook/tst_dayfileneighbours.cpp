@@ -1,6 +1,8 @@
 // The day file among odd neighbours: FIFOs, links and folders at its names, the modes of the
 // files it makes, and a day file changed by another program between two saves.
 #include "dayfile.h"
+#include "daybuilders.h"
+#include "dayfolder.h"
 #include "filebytes.h"
 #include "fileops.h"
 #include "oledate.h"
@@ -8,31 +10,18 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Days of five things each, "<tag><day>-<n>", built with the encoder of the record tests.
 QByteArray daysImage(double firstDay, int count, const QByteArray &tag = "old")
 {
-    QByteArray bytes;
-    for (int d = 0; d < count; ++d) {
-        for (int no = 1; no <= 5; ++no)
-            bytes += recordimage::encode({0, no, tag + QByteArray::number(d) + "-" + QByteArray::number(no), 0, firstDay + d});
-    }
-    return bytes;
+    return slotimage::taggedDays(count, firstDay, tag);
 }
 
-DayThings things(const QString &tag)
-{
-    DayThings t;
-    for (int i = 0; i < 5; ++i)
-        t[size_t(i)].text = tag + QString::number(i + 1);
-    return t;
-}
+DayThings things(const QString &tag) { return thingsOf(tag, false); }
 
 mode_t modeOf(const QString &path)
 {
@@ -47,15 +36,7 @@ class tst_DayFileNeighbours : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        m_path = m_dir.filePath(QStringLiteral("things.dat"));
-        m_journal = rollbackjournal::pathFor(m_path);
-        m_elsewhere = m_dir.filePath(QStringLiteral("elsewhere"));
-        for (const QString &p : {m_path, m_journal, m_elsewhere})
-            QFile::remove(p);
-    }
+    void init() { QVERIFY(m_folder.clear()); }
 
     void oddThingsAtItsNames_data();
     void oddThingsAtItsNames();
@@ -64,10 +45,11 @@ private slots:
     void changedBetweenTwoSaves();
 
 private:
-    QTemporaryDir m_dir;
-    QString m_path;
-    QString m_journal;
-    QString m_elsewhere;
+    DayFolder m_folder;
+    const QString &m_path = m_folder.path;
+    const QString &m_journal = m_folder.journal;
+    const QString m_elsewhere = m_folder.file(QStringLiteral("elsewhere"));
+    FileOps m_ops;
 };
 
 void tst_DayFileNeighbours::oddThingsAtItsNames_data()
@@ -105,22 +87,21 @@ void tst_DayFileNeighbours::oddThingsAtItsNames()
         QVERIFY(QFile::link(m_elsewhere, odd));
     }
 
-    DayTable table;
-    DayFile file(FileOps::system());
+    DayFile file(m_ops, m_path);
     ::alarm(10); // a FIFO that blocks an open ends the test instead of hanging it
-    const LoadReport load = file.load(m_path, table);
-    const SaveReport save = file.saveDay(m_path, table, *oledate::toDate(40001), things(QStringLiteral("new")));
+    const LoadReport load = file.load();
+    const SaveReport save = file.saveDay(*oledate::toDate(40001), things(QStringLiteral("new")));
     ::alarm(0);
 
     QCOMPARE(load.status, status);
     if (!load.ok())
-        QVERIFY2(load.detail.contains(odd), qPrintable(load.detail));
+        QCOMPARE(load.problem.path, odd);
     const bool followed = !atJournal && kind == "live link";
     QCOMPARE(save.allOnDisk(), followed);
     if (followed) {
-        DayTable again;
-        QVERIFY(DayFile(FileOps::system()).load(m_elsewhere, again).ok());
-        QCOMPARE(again.text(6), QByteArrayView("new1"));
+        DayFile again(m_ops, m_elsewhere);
+        QVERIFY(again.load().ok());
+        QCOMPARE(again.table().text(6), QByteArrayView("new1"));
     } else {
         QCOMPARE(readFile(m_elsewhere), kind == "live link" ? days : QByteArray("<missing>"));
     }
@@ -132,20 +113,19 @@ void tst_DayFileNeighbours::oddThingsAtItsNames()
 void tst_DayFileNeighbours::newFilesArePrivate()
 {
     const mode_t oldMask = ::umask(022);
-    DayTable table;
-    DayFile file(FileOps::system());
-    QVERIFY(file.load(m_path, table).ok());
+    DayFile file(m_ops, m_path);
+    QVERIFY(file.load().ok());
     QCOMPARE(modeOf(m_path) & 0777, mode_t(0600));
-    QVERIFY(file.saveDay(m_path, table, *oledate::toDate(40000), things(QStringLiteral("a"))).allOnDisk());
+    QVERIFY(file.saveDay(*oledate::toDate(40000), things(QStringLiteral("a"))).allOnDisk());
     QCOMPARE(modeOf(m_journal) & 0777, mode_t(0600)); // the journal, kept beside it
 
     // A day file the user made keeps the mode the user gave it.
     QVERIFY(QFile::remove(m_path));
     QVERIFY(writeFile(m_path, daysImage(40000, 1)));
     QCOMPARE(::chmod(QFile::encodeName(m_path).constData(), 0640), 0);
-    DayFile second(FileOps::system());
-    QVERIFY(second.load(m_path, table).ok());
-    QVERIFY(second.saveDay(m_path, table, *oledate::toDate(40001), things(QStringLiteral("b"))).allOnDisk());
+    DayFile second(m_ops, m_path);
+    QVERIFY(second.load().ok());
+    QVERIFY(second.saveDay(*oledate::toDate(40001), things(QStringLiteral("b"))).allOnDisk());
     QCOMPARE(modeOf(m_path) & 0777, mode_t(0640));
     ::umask(oldMask);
 }
@@ -167,16 +147,16 @@ void tst_DayFileNeighbours::changedBetweenTwoSaves()
 {
     QFETCH(QByteArray, change);
     QVERIFY(writeFile(m_path, daysImage(40000, 2)));
-    DayTable table;
-    DayFile file(FileOps::system());
-    QVERIFY(file.load(m_path, table).ok());
-    QVERIFY(file.saveDay(m_path, table, *oledate::toDate(40001), things(QStringLiteral("mine"))).allOnDisk());
+    DayFile file(m_ops, m_path);
+    const DayTable &table = file.table();
+    QVERIFY(file.load().ok());
+    QVERIFY(file.saveDay(*oledate::toDate(40001), things(QStringLiteral("mine"))).allOnDisk());
     const QByteArray saved = readFile(m_path);
 
     QByteArray theirs;
     if (change == "replace") {
         theirs = daysImage(50000, 3, "theirs");
-        const QString other = m_dir.filePath(QStringLiteral("other"));
+        const QString other = m_folder.file(QStringLiteral("other"));
         QVERIFY(writeFile(other, theirs));
         QCOMPARE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(m_path).constData()), 0);
     } else if (change == "truncate") {
@@ -195,7 +175,7 @@ void tst_DayFileNeighbours::changedBetweenTwoSaves()
     if (change == "delete")
         QVERIFY(QFile::remove(m_path));
 
-    const SaveReport report = file.saveDay(m_path, table, *oledate::toDate(40001), things(QStringLiteral("again")));
+    const SaveReport report = file.saveDay(*oledate::toDate(40001), things(QStringLiteral("again")));
     if (change == "none" || change == "delete") {
         QVERIFY(report.allOnDisk());
         QCOMPARE(report.remade, change == "delete");
@@ -207,13 +187,15 @@ void tst_DayFileNeighbours::changedBetweenTwoSaves()
         return;
     }
     QCOMPARE(report.status, SaveReport::Status::Replaced);
-    QVERIFY2(report.detail.contains(m_path), qPrintable(report.detail));
+    QCOMPARE(report.why, change == "replace" ? SaveReport::Why::OtherFile
+                 : change == "rewrite"       ? SaveReport::Why::OtherDays
+                                             : SaveReport::Why::OtherLength);
     QCOMPARE(readFile(m_path), theirs); // not a byte written into their file
     QCOMPARE(table.text(6), QByteArrayView("again1")); // the day is kept in memory
 
     // Loading their file, the kept day goes in by find-or-append, after their records.
     LoadReport load;
-    QVERIFY(file.adoptFileOnDisk(m_path, table, &load).allOnDisk());
+    QVERIFY(file.adoptFileOnDisk(&load).allOnDisk());
     QVERIFY(load.ok());
     const QByteArray now = readFile(m_path);
     constexpr qsizetype Day = 5 * recordimage::SlotLength;
@@ -225,11 +207,11 @@ void tst_DayFileNeighbours::changedBetweenTwoSaves()
         QCOMPARE(now.size(), theirs.size() + Day);
         QCOMPARE(now.left(theirs.size()), theirs);
     }
-    DayTable fresh;
-    QVERIFY(DayFile(FileOps::system()).load(m_path, fresh).ok());
-    const std::optional<qint32> first = fresh.find(40001, 1);
+    DayFile fresh(m_ops, m_path);
+    QVERIFY(fresh.load().ok());
+    const std::optional<qint32> first = fresh.table().find(40001, 1);
     QVERIFY(first);
-    QCOMPARE(fresh.text(*first), QByteArrayView("again1"));
+    QCOMPARE(fresh.table().text(*first), QByteArrayView("again1"));
 }
 
 QTEST_GUILESS_MAIN(tst_DayFileNeighbours)

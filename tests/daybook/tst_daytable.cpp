@@ -10,7 +10,7 @@ class tst_DayTable : public QObject
 
 private slots:
     void emptyTableAppendsTheFirstDay();
-    void findOrAppendTakesTheFirstMatch();
+    void findOrAppendTakesTheLastMatch();
     void daysListEveryRecordInTableOrder();
     void fractionalAndBlankRecordsMatchNoDay();
     void indexAgreesWithAScan();
@@ -41,17 +41,19 @@ void tst_DayTable::emptyTableAppendsTheFirstDay()
     QCOMPARE(t.DayCount(), 5);
 }
 
-void tst_DayTable::findOrAppendTakesTheFirstMatch()
+// D3: of several records of one thing, the last is the one shown, and so the one written.
+void tst_DayTable::findOrAppendTakesTheLastMatch()
 {
     DayTable t;
     t.append(rec(1, 41411, "first"));
     t.append(rec(1, 41412, "other day"));
     t.append(rec(1, 41411, "duplicate"));
-    QCOMPARE(t.find(41411, 1), std::optional<qint32>(1));
+    QCOMPARE(t.find(41411, 1), std::optional<qint32>(3));
+    QVERIFY(!t.isCurrent(1) && t.isCurrent(2) && t.isCurrent(3));
     t.setThing(*t.findOrAppend(41411, 1), "changed", true);
-    QCOMPARE(t.text(1), QByteArrayView("changed"));
-    QCOMPARE(t.text(3), QByteArrayView("duplicate"));
-    QVERIFY(t.isDone(1));
+    QCOMPARE(t.text(1), QByteArrayView("first"));
+    QCOMPARE(t.text(3), QByteArrayView("changed"));
+    QVERIFY(t.isDone(3) && !t.isDone(1));
 }
 
 void tst_DayTable::daysListEveryRecordInTableOrder()
@@ -96,14 +98,14 @@ void tst_DayTable::indexAgreesWithAScan()
         }
         QCOMPARE(t.recordsOfDay(day), scanned);
         for (qint32 no = 0; no <= 6; ++no) {
-            std::optional<qint32> first;
+            std::optional<qint32> last;
             for (qint32 i : scanned) {
-                if (t.thingNo(i) == no) {
-                    first = i;
-                    break;
-                }
+                if (t.thingNo(i) == no)
+                    last = i;
             }
-            QCOMPARE(t.find(day, no), first);
+            QCOMPARE(t.find(day, no), last);
+            if (last)
+                QVERIFY(t.isCurrent(*last));
         }
     }
 }
@@ -117,7 +119,7 @@ void tst_DayTable::refusesAppendsPastCapacity()
     QVERIFY(t.isFull());
     QVERIFY(!t.append(rec(1, 2)));
     QVERIFY(!t.findOrAppend(2, 1));
-    QCOMPARE(t.findOrAppend(1, 1), std::optional<qint32>(1));
+    QCOMPARE(t.findOrAppend(1, 1), std::optional<qint32>(DayTable::DayCapacity));
     QCOMPARE(t.DayCount(), DayTable::DayCapacity);
 }
 

@@ -62,9 +62,10 @@ void tst_ForeignSlots::strangeSlotsHarmNoOtherDay()
         f.write(before);
     }
 
-    DayTable table;
-    DayFile file(FileOps::system());
-    QVERIFY(file.load(path, table).ok());
+    FileOps ops;
+    DayFile file(ops, path);
+    const DayTable &table = file.table();
+    QVERIFY(file.load().ok());
     QCOMPARE(table.DayCount(), 15);
     QCOMPARE(table.recordsOfDay(40000), (std::vector<qint32>{1, 2, 3, 4, 5}));
     QCOMPARE(table.recordsOfDay(40002), (std::vector<qint32>{11, 12, 13, 14, 15}));
@@ -73,7 +74,7 @@ void tst_ForeignSlots::strangeSlotsHarmNoOtherDay()
     DayThings things;
     for (int i = 0; i < 5; ++i)
         things[size_t(i)].text = QStringLiteral("new %1").arg(i + 1);
-    QVERIFY(file.saveDay(path, table, *oledate::toDate(40001), things).allOnDisk());
+    QVERIFY(file.saveDay(*oledate::toDate(40001), things).allOnDisk());
     const QByteArray after = readFile(path);
     QCOMPARE(after.left(1000), before.left(1000));
     QCOMPARE(after.mid(2000, 1000), before.mid(2000, 1000));
@@ -83,8 +84,8 @@ void tst_ForeignSlots::strangeSlotsHarmNoOtherDay()
     else
         QCOMPARE(after.size(), 3000);
 
-    DayTable reloaded;
-    QVERIFY(file.load(path, reloaded).ok());
+    QVERIFY(file.load().ok());
+    const DayTable &reloaded = file.table();
     for (qint32 no = 1; no <= 5; ++no) {
         const auto index = reloaded.find(40001, no);
         QVERIFY(index);

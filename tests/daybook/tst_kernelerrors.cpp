@@ -1,12 +1,13 @@
-#include "filebytes.h"
 #include "dayfile.h"
+#include "daybuilders.h"
+#include "dayfolder.h"
+#include "filebytes.h"
 #include "fileops.h"
-#include "slotimage.h"
 #include "oledate.h"
 #include "rollbackjournal.h"
+#include "slotimage.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
@@ -18,16 +19,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+Q_DECLARE_METATYPE(SaveReport::Why)
+
 namespace {
 
 constexpr int Skip = 77;
 
-DayThings someThings()
-{
-    DayThings t;
-    t[0].text = QStringLiteral("new");
-    return t;
-}
+DayThings someThings() { return things({QStringLiteral("new")}); }
 
 // Runs body in a child process and returns its exit code. Permissions mean nothing to root,
 // so with unprivileged set a root parent's child becomes "nobody" first.
@@ -46,20 +44,20 @@ int inChild(bool unprivileged, const std::function<int()> &body)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// The child's verdict on one save: 0 when it was refused as expected, and which check failed
-// otherwise.
-int refusedSave(const QString &path, const char *expectedError)
+// The child's verdict on one save: 0 when it was refused as expected (for why, with error),
+// and which check failed otherwise.
+int refusedSave(const QString &path, SaveReport::Why why, int error)
 {
-    DayTable table;
-    DayFile file(FileOps::system());
-    if (!file.load(path, table).ok())
+    FileOps ops;
+    DayFile file(ops, path);
+    if (!file.load().ok())
         return 1;
-    const SaveReport r = file.saveDay(path, table, *oledate::toDate(41000), someThings());
+    const SaveReport r = file.saveDay(*oledate::toDate(41000), someThings());
     if (r.status != SaveReport::Status::NotOnDisk || r.unwritten.size() != 5)
         return 2;
-    if (!r.detail.contains(QString::fromLocal8Bit(expectedError)))
+    if (r.why != why || r.problem.error != error)
         return 3;
-    if (table.DayCount() != 15 || table.text(11) != QByteArrayView("new"))
+    if (file.table().DayCount() != 15 || file.table().text(11) != QByteArrayView("new"))
         return 4; // the day lives on in memory
     return 0;
 }
@@ -73,10 +71,7 @@ class tst_KernelErrors : public QObject
 private slots:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        m_path = m_dir.filePath(QStringLiteral("things.dat"));
-        QFile::remove(m_path);
-        QFile::remove(rollbackjournal::pathFor(m_path));
+        QVERIFY(m_folder.clear());
         QVERIFY(writeFile(m_path, slotimage::days(2, 40000)));
     }
 
@@ -86,8 +81,9 @@ private slots:
     void fileSizeLimitCutsAnAppendShort();
 
 private:
-    QTemporaryDir m_dir;
-    QString m_path;
+    DayFolder m_folder;
+    const QString &m_path = m_folder.path;
+    FileOps m_ops;
 };
 
 // /dev/full fails every write with ENOSPC, as a full disk does. A day file linked to it is
@@ -99,13 +95,11 @@ void tst_KernelErrors::fullDisk()
     QFile::remove(m_path);
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), m_path));
     {
-        DayTable table;
-        DayFile file(FileOps::system());
-        const LoadReport load = file.load(m_path, table);
+        DayFile file(m_ops, m_path);
+        const LoadReport load = file.load();
         QCOMPARE(load.status, LoadReport::Status::CannotOpen);
-        QVERIFY2(load.detail.contains(QStringLiteral("not a regular file")), qPrintable(load.detail));
-        QCOMPARE(file.saveDay(m_path, table, *oledate::toDate(41000), someThings()).status,
-                 SaveReport::Status::NotOnDisk);
+        QCOMPARE(load.problem.error, ENXIO); // not a regular file
+        QCOMPARE(file.saveDay(*oledate::toDate(41000), someThings()).status, SaveReport::Status::NotOnDisk);
         QVERIFY(!QFile::exists(rollbackjournal::pathFor(m_path)));
     }
     QFile::remove(m_path);
@@ -123,12 +117,11 @@ void tst_KernelErrors::fullDisk()
     private:
         int m_full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     } ops;
-    DayTable table;
-    DayFile file(ops);
-    QVERIFY(file.load(m_path, table).ok());
-    const SaveReport r = file.saveDay(m_path, table, *oledate::toDate(41000), someThings());
+    DayFile file(ops, m_path);
+    QVERIFY(file.load().ok());
+    const SaveReport r = file.saveDay(*oledate::toDate(41000), someThings());
     QCOMPARE(r.status, SaveReport::Status::NotOnDisk);
-    QVERIFY2(r.detail.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(r.detail));
+    QCOMPARE(r.problem.error, ENOSPC);
     QCOMPARE(r.unwritten.size(), 5);
     QCOMPARE(readFile(m_path), slotimage::days(2, 40000));
 }
@@ -136,20 +129,25 @@ void tst_KernelErrors::fullDisk()
 void tst_KernelErrors::readOnly_data()
 {
     QTest::addColumn<bool>("readOnlyFolder");
-    QTest::newRow("read-only file") << false;
-    QTest::newRow("read-only folder") << true; // the file is writable, but no journal can be made
+    QTest::addColumn<SaveReport::Why>("why");
+    QTest::addColumn<int>("error");
+    QTest::newRow("read-only file") << false << SaveReport::Why::ReadOnly << 0;
+    // The file is writable, but no journal can be made.
+    QTest::newRow("read-only folder") << true << SaveReport::Why::Disk << EACCES;
 }
 
 void tst_KernelErrors::readOnly()
 {
     QFETCH(bool, readOnlyFolder);
+    QFETCH(SaveReport::Why, why);
+    QFETCH(int, error);
     const QByteArray before = readFile(m_path);
     QFile::setPermissions(m_path, readOnlyFolder ? QFile::Permissions(0x6666) : QFile::Permissions(0x4444));
-    ::chmod(QFile::encodeName(m_dir.path()).constData(), readOnlyFolder ? 0555 : 0755);
+    ::chmod(QFile::encodeName(m_folder.folder()).constData(), readOnlyFolder ? 0555 : 0755);
 
-    const int verdict = inChild(true, [&] { return refusedSave(m_path, strerror(EACCES)); });
+    const int verdict = inChild(true, [&] { return refusedSave(m_path, why, error); });
 
-    ::chmod(QFile::encodeName(m_dir.path()).constData(), 0700);
+    ::chmod(QFile::encodeName(m_folder.folder()).constData(), 0700);
     QFile::setPermissions(m_path, QFile::Permissions(0x6600));
     if (verdict == Skip)
         QSKIP("running as root, and cannot become an unprivileged user");
@@ -169,27 +167,26 @@ void tst_KernelErrors::fileSizeLimitCutsAnAppendShort()
         const rlimit r{limit, limit};
         if (::setrlimit(RLIMIT_FSIZE, &r) != 0)
             return Skip;
-        DayTable table;
-        DayFile file(FileOps::system());
-        if (!file.load(m_path, table).ok())
+        FileOps ops;
+        DayFile file(ops, m_path);
+        if (!file.load().ok())
             return 1;
-        const SaveReport s = file.saveDay(m_path, table, *oledate::toDate(41000), someThings());
+        const SaveReport s = file.saveDay(*oledate::toDate(41000), someThings());
         if (s.status != SaveReport::Status::NotOnDisk)
             return 2;
-        return s.detail.contains(QString::fromLocal8Bit(std::strerror(EFBIG))) ? 0 : 3;
+        return s.problem.error == EFBIG ? 0 : 3;
     });
     if (verdict == Skip)
         QSKIP("cannot set a file-size limit");
     QCOMPARE(verdict, 0);
     QCOMPARE(QFileInfo(m_path).size(), before.size() + 500); // the torn append is on disk...
 
-    DayTable table;
-    DayFile file(FileOps::system());
-    const LoadReport load = file.load(m_path, table);
+    DayFile file(m_ops, m_path);
+    const LoadReport load = file.load();
     QVERIFY(load.ok());
     QCOMPARE(load.recovery, rollbackjournal::Outcome::RolledBack);
     QCOMPARE(readFile(m_path), before); // ...until start-up undoes it
-    QCOMPARE(table.DayCount(), 10);
+    QCOMPARE(file.table().DayCount(), 10);
 }
 
 QTEST_GUILESS_MAIN(tst_KernelErrors)

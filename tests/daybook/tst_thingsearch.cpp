@@ -81,6 +81,8 @@ static DayTable sampleTable()
     add(QDate(2013, 5, 11), 6, QStringLiteral("买菜"), false);     // no box for it
     add(QDate(2013, 5, 11), 1, QStringLiteral("买菜"), false, 0.5); // part of a day
     add(QDate(2013, 5, 11), 4, QStringLiteral("乤"), false);           // 0x81 0x61: no "a" in it
+    add(QDate(2013, 5, 12), 2, QStringLiteral("旧的买菜"), false);      // another program's duplicate...
+    add(QDate(2013, 5, 12), 2, QStringLiteral("跑步"), false);          // ...of the thing the view shows
     return t;
 }
 
@@ -98,6 +100,8 @@ void tst_ThingSearch::results_data()
     const auto all = int(DoneFilter::All);
     QTest::newRow("newest day first, then position") << "买" << all << none << none << 3 << qint64(21)
                                                      << QStringList{"10/1", "10/2", "9/1"};
+    QTest::newRow("D3: a duplicate the view does not show is not found") << "旧的" << all << none << none << 5
+                                                                         << qint64(0) << QStringList{};
     QTest::newRow("range inclusive, open end") << "买菜" << all << QDate(2013, 5, 8) << none << 5 << qint64(3)
                                                << QStringList{"10/1", "9/1", "8/1"};
     QTest::newRow("done only") << "买菜" << int(DoneFilter::Done) << none << QDate(2013, 5, 4) << 5 << qint64(3)
@@ -107,7 +111,7 @@ void tst_ThingSearch::results_data()
     QTest::newRow("empty range") << "买菜" << all << QDate(2013, 5, 9) << QDate(2013, 5, 8) << 5 << qint64(0)
                                  << QStringList{};
     QTest::newRow("trail byte is no letter") << "A" << all << none << none << 5 << qint64(0) << QStringList{};
-    QTest::newRow("count without rows") << "跑步" << all << none << none << 0 << qint64(10) << QStringList{};
+    QTest::newRow("count without rows") << "跑步" << all << none << none << 0 << qint64(11) << QStringList{};
 }
 
 void tst_ThingSearch::results()

@@ -38,21 +38,22 @@ public:
 };
 
 // One main window on a day file in a fresh temporary folder, started at a chosen moment; its
-// disk fails every call from failDiskFrom on (0: never) until the test heals it.
+// disk fails every call from failDiskFrom on (0: never) until the test heals it. blankRecords
+// blank slots follow the initial file, as a hole that costs no disk.
 struct MainWindowFixture
 {
     explicit MainWindowFixture(QDateTime now = QDateTime(QDate(2013, 5, 17), QTime(9, 30)),
-                               const QByteArray *initialFile = nullptr, int failDiskFrom = 0)
+                               const QByteArray *initialFile = nullptr, int failDiskFrom = 0, qint64 blankRecords = 0)
         : clock(std::move(now)), window(pub, clock, prompts, [this](const QUrl &url) { mails << url; return true; })
     {
-        path = dir.filePath(QStringLiteral("things.dat"));
-        if (initialFile) {
+        if (initialFile || blankRecords > 0) {
             QFile f(path);
-            if (f.open(QIODevice::WriteOnly))
+            if (f.open(QIODevice::WriteOnly) && initialFile)
                 f.write(*initialFile);
+            f.resize(f.size() + blankRecords * 200);
         }
         failDisk(failDiskFrom);
-        window.Form_Load(path);
+        window.Form_Load();
     }
 
     // Every file-system call from the n-th on fails; 0 heals the disk.
@@ -93,9 +94,9 @@ struct MainWindowFixture
     static QString shortDate(QDate d) { return QLocale().toString(d, QLocale::ShortFormat); }
 
     QTemporaryDir dir;
-    QString path;
+    QString path = dir.filePath(QStringLiteral("things.dat"));
     FaultyOps disk; // fails nothing until a test says so
-    Module_pub pub{disk};
+    Module_pub pub{disk, path};
     FakeClock clock;
     FakePrompts prompts;
     QList<QUrl> mails;

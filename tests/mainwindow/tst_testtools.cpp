@@ -49,10 +49,11 @@ void tst_TestTools::bulkSaveAndLoadRoundTrip()
     QCOMPARE(f.prompts.informed, QStringList{"OK,10W saved!!!"});
     QCOMPARE(QFileInfo(bulk).size(), qint64(BulkTable::BulkCapacity) * 200);
 
-    Module_pub fresh(FileOps::system());
-    QVERIFY(bulkfile::load(FileOps::system(), bulk, fresh.BulkTable).ok);
+    FileOps ops;
+    BulkTable fresh;
+    QVERIFY(bulkfile::load(ops, bulk, fresh).ok);
     for (qint32 i : {1, 2, 50'000, BulkTable::BulkCapacity}) {
-        const DayRecord r = fresh.BulkTable.at(i);
+        const DayRecord r = fresh.at(i);
         QCOMPARE(r.ThingText, QByteArray("test"));
         QCOMPARE(r.ThingNo, 1);
         QVERIFY(r.isDone());
@@ -60,17 +61,17 @@ void tst_TestTools::bulkSaveAndLoadRoundTrip()
     }
     f.button("Command1")->click();
     QCOMPARE(f.prompts.informed.last(), QStringLiteral("10W loaded!!!"));
-    QCOMPARE(f.pub.DayTable.DayCount(), 0); // the day book is not involved
+    QCOMPARE(f.pub.dayFile.table().DayCount(), 0); // the day book is not involved
     QCOMPARE(f.file().size(), 0);
 }
 
 void tst_TestTools::bulkSaveAcrossMidnightStoresTwoDates()
 {
-    Module_pub pub(FileOps::system());
+    BulkTable bulk;
     TickingClock clock(QDateTime(QDate(2013, 5, 17), QTime(23, 59, 59, 950)));
-    bulkfile::fillForTest(pub.BulkTable, clock);
-    QCOMPARE(pub.BulkTable.at(1).ThingDate, 41411.0);
-    QCOMPARE(pub.BulkTable.at(BulkTable::BulkCapacity).ThingDate, 41412.0);
+    bulkfile::fillForTest(bulk, clock);
+    QCOMPARE(bulk.at(1).ThingDate, 41411.0);
+    QCOMPARE(bulk.at(BulkTable::BulkCapacity).ThingDate, 41412.0);
 }
 
 void tst_TestTools::shortBulkFileLoadsWhatItHolds()
@@ -82,13 +83,14 @@ void tst_TestTools::shortBulkFileLoadsWhatItHolds()
     out.write(slot(0, 1, "one", true, Day41411) + slot(0, 2, "two", false, Day41412).left(178));
     out.close();
 
-    Module_pub pub(FileOps::system());
-    pub.BulkTable.set(3, DayRecord{0, 5, "stale", -1, 41000}); // left by an earlier load
-    const bulkfile::Result r = bulkfile::load(FileOps::system(), path, pub.BulkTable);
+    FileOps ops;
+    BulkTable bulk;
+    bulk.set(3, DayRecord{0, 5, "stale", -1, 41000}); // left by an earlier load
+    const bulkfile::Result r = bulkfile::load(ops, path, bulk);
     QVERIFY(r.ok);
     QCOMPARE(r.records, 2);
-    QCOMPARE(pub.BulkTable.at(2).ThingText, QByteArray("two"));
-    QCOMPARE(pub.BulkTable.at(3), DayRecord{});
+    QCOMPARE(bulk.at(2).ThingText, QByteArray("two"));
+    QCOMPARE(bulk.at(3), DayRecord{});
 }
 
 void tst_TestTools::unusableBulkFileSaysSo()
@@ -110,7 +112,7 @@ void tst_TestTools::clearAloneTouchesNothingStored()
     MainWindowFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 0)), &file);
     f.button("cmd_Clear")->click();
     QCOMPARE(f.texts(), QStringList(5, QString()));
-    QCOMPARE(f.pub.DayTable.record(1).ThingText, QByteArray("stored"));
+    QCOMPARE(f.pub.dayFile.table().record(1).ThingText, QByteArray("stored"));
     QCOMPARE(f.file(), file);
     f.button("cmd_Save")->click(); // what is stored follows from the next save
     QCOMPARE(f.file().left(200).toHex(), slot(0, 1, "", false, Day41411).toHex());

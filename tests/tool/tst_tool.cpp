@@ -47,21 +47,22 @@ struct Thing
 // Saves each thing as the window saves its day.
 void save(const QString &dayFile, const std::vector<Thing> &things)
 {
-    DayFile file(FileOps::system());
-    DayTable table;
-    QVERIFY(file.load(dayFile, table).ok());
+    FileOps ops;
+    DayFile file(ops, dayFile);
+    QVERIFY(file.load().ok());
     for (const Thing &t : things) {
-        DayThings day = thingsOfDay(table, t.day);
+        DayThings day = thingsOfDay(file.table(), t.day);
         day[size_t(t.number - 1)] = {t.text, t.done};
-        QVERIFY(file.saveDay(dayFile, table, t.day, day).allOnDisk());
+        QVERIFY(file.saveDay(t.day, day).allOnDisk());
     }
 }
 
 std::vector<Thing> thingsIn(const QString &dayFile, const std::vector<QDate> &days)
 {
-    DayFile file(FileOps::system());
-    DayTable table;
-    if (!file.load(dayFile, table).ok())
+    FileOps ops;
+    DayFile file(ops, dayFile);
+    const DayTable &table = file.table();
+    if (!file.load().ok())
         return {};
     std::vector<Thing> things;
     for (QDate day : days) {
@@ -270,7 +271,8 @@ private slots:
         QVERIFY(writeFile(csvFile, Header + "2026-12-08,1,yes,new\r\n"));
         const QStringList import = {"import", "--format", "csv", "--day-file", dayFile, csvFile};
 
-        DayFileLock lock(dayFile);
+        FileOps ops;
+        DayFileLock lock(ops, dayFile);
         QCOMPARE(lock.acquire(), DayFileLock::Status::Locked);
         const Run refused = runTool(import);
         QCOMPARE(refused.status, 3);
