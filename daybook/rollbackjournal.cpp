@@ -102,13 +102,15 @@ JournalFile readJournal(FileOps &ops, const QString &journalPath)
         j.state = JournalFile::State::Torn;
         return j;
     }
-    QByteArray bytes(qsizetype(length), Qt::Uninitialized);
+    // What lies past the length is left over from a longer journal (P6), and is not read.
+    const qint64 toRead = length;
+    QByteArray bytes(qsizetype(toRead), Qt::Uninitialized);
     std::memcpy(bytes.data(), header, HeaderLength);
-    const ssize_t rest = readAll(ops, fd, bytes.data() + HeaderLength, size_t(length - HeaderLength), HeaderLength);
+    const ssize_t rest = readAll(ops, fd, bytes.data() + HeaderLength, size_t(toRead - HeaderLength), HeaderLength);
     if (rest < 0)
         return unreadable();
     ops.close(fd);
-    std::optional<Journal> decoded = rest == length - HeaderLength ? decode(bytes) : std::nullopt;
+    std::optional<Journal> decoded = rest == toRead - HeaderLength ? decode(bytes) : std::nullopt;
     if (!decoded) {
         j.state = JournalFile::State::Torn;
         return j;
