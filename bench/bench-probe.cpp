@@ -9,10 +9,10 @@
 //                                          freshly allocated buffer, then again into the same one
 //   bench-probe calendar DAYFILE           "<ms> <ms again>": the main window started on DAYFILE,
 //                                          then the calendar opened and drawn, twice
+#include "dayfile.h"
 #include "frm_date.h"
 #include "frm_main.h"
 #include "fileops.h"
-#include "module_pub.h"
 #include "oledate.h"
 #include "windowstand-ins.h"
 
@@ -69,32 +69,32 @@ int residentMemory(int argc, char *argv[])
         return usage();
     }
 
-    Module_pub pub{FileOps::system()};
+    FileOps ops;
+    DayFile dayFile(ops, argc == 4 ? QString::fromLocal8Bit(argv[3]) : QString());
     if (argc == 4) {
-        pub.DayFilePath = QString::fromLocal8Bit(argv[3]);
-        const LoadReport report = pub.dayFile.load(pub.DayFilePath, pub.DayTable);
+        const LoadReport report = dayFile.load();
         if (!report.ok()) {
-            std::fprintf(stderr, "bench-probe: %s\n", qPrintable(report.detail));
+            std::fprintf(stderr, "bench-probe: %s\n", qPrintable(report.problem.describe()));
             return 1;
         }
         // Start-up shows a day next, which builds the table's index.
-        const qint32 count = pub.DayTable.DayCount();
+        const qint32 count = dayFile.table().DayCount();
         if (count > 0)
-            pub.DayTable.recordsOfDay(pub.DayTable.thingDate(count));
+            dayFile.table().recordsOfDay(dayFile.table().thingDate(count));
     }
-    std::printf("%lld %lld %d\n", statusField("VmRSS"), statusField("VmHWM"), pub.DayTable.DayCount());
+    std::printf("%lld %lld %d\n", statusField("VmRSS"), statusField("VmHWM"), dayFile.table().DayCount());
     return 0;
 }
 
 int timeLoad(const char *path)
 {
-    DayTable table;
-    DayFile file(FileOps::system());
+    FileOps ops;
+    DayFile file(ops, QString::fromLocal8Bit(path));
     const auto start = Clock::now();
-    const LoadReport report = file.load(QString::fromLocal8Bit(path), table);
+    const LoadReport report = file.load();
     const double ms = msSince(start);
     if (!report.ok()) {
-        std::fprintf(stderr, "bench-probe: %s\n", qPrintable(report.detail));
+        std::fprintf(stderr, "bench-probe: %s\n", qPrintable(report.problem.describe()));
         return 1;
     }
     std::printf("%.4f %d\n", ms, report.recordsRead);
@@ -128,26 +128,27 @@ int timeRead(const char *path)
 int timeCalendar(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    Module_pub pub{FileOps::system()};
+    FileOps ops;
+    DayFile dayFile(ops, QString::fromLocal8Bit(argv[2]));
     SetTime time; // set to the book's last day once it is loaded, so the calendar opens on things
     SilentPrompts prompts;
-    frm_main window(pub, time, prompts);
-    window.Form_Load(QString::fromLocal8Bit(argv[2]));
-    const qint32 count = pub.DayTable.DayCount();
+    frm_main window(dayFile, ops, time, prompts);
+    window.Form_Load();
+    const qint32 count = dayFile.table().DayCount();
     if (!window.lastLoad().ok() || count == 0) {
         std::fprintf(stderr, "bench-probe: cannot load %s\n", argv[2]);
         return 1;
     }
-    const QDate lastDay = oledate::toDate(pub.DayTable.thingDate(count)).value_or(QDate::currentDate());
+    const QDate lastDay = oledate::toDate(dayFile.table().thingDate(count)).value_or(QDate::currentDate());
     time.setDay(lastDay);
-    pub.ShownDate = lastDay;
-    window.td_showday();
+    if (!window.goToDay(lastDay))
+        return 1;
     QCoreApplication::processEvents();
 
     double ms[2];
     for (double &m : ms) {
         const auto start = Clock::now();
-        frm_date *calendar = frm_date::open(pub, time, window);
+        frm_date *calendar = frm_date::open(dayFile.table(), time, window);
         QCoreApplication::processEvents();
         m = msSince(start);
         calendar->close();

@@ -1,4 +1,4 @@
-// The day file on disk: loading it whole, saving one day durably, and the test tools' bulk file.
+// The day file on disk: loading it whole, saving one day durably, and the developer tools' bulk file.
 #include "benchsupport.h"
 #include "bulkfile.h"
 #include "dayfile.h"
@@ -6,6 +6,7 @@
 #include "oledate.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -17,13 +18,20 @@ using namespace bench;
 
 namespace {
 
-// Counts the syncs (of files and of folders) and the bytes written that a save asks of the disk;
-// everything goes on to the system.
+// Counts the syncs (of files and of folders), the bytes written that a save asks of the disk and
+// the bytes a load reads; everything goes on to the system.
 class CountingOps : public FileOps
 {
 public:
     int syncs = 0;
     qint64 bytesWritten = 0;
+    qint64 bytesRead = 0;
+    ssize_t pread(int fd, void *buffer, size_t count, off_t offset) override
+    {
+        const ssize_t n = FileOps::pread(fd, buffer, count, offset);
+        bytesRead += std::max<ssize_t>(n, 0);
+        return n;
+    }
     int fsync(int fd) override
     {
         ++syncs;
@@ -99,24 +107,27 @@ BENCHMARK(BM_LoadDayFile)->Arg(1'000'000)->UseManualTime()->Unit(benchmark::kMil
 // The last day of a full book (1,000,000 records, so no day can be added), loaded from a copy.
 struct FullBook
 {
-    QString path;
+    QString path = durableCopy(dayFile(1'000'000), QStringLiteral("save-things.dat"));
     CountingOps ops;
-    DayFile file{ops};
-    DayTable table;
+    DayFile file{ops, path};
     QDate lastDay;
     QString error;
 
     FullBook()
     {
-        path = durableCopy(dayFile(1'000'000), QStringLiteral("save-things.dat"));
         if (path.isEmpty())
             error = QStringLiteral("cannot copy the day file");
-        else if (!file.load(path, table).ok())
+        else if (!file.load().ok())
             error = QStringLiteral("cannot load the day file");
         else
-            lastDay = *oledate::toDate(table.thingDate(table.DayCount()));
+            lastDay = *oledate::toDate(file.table().thingDate(file.table().DayCount()));
     }
-    ~FullBook() { QFile::remove(path); }
+    ~FullBook()
+    {
+        file.close();
+        QFile::remove(path);
+        QFile::remove(path + QStringLiteral(".journal"));
+    }
 };
 
 const DayThings Texts[2] = {
@@ -154,10 +165,10 @@ void BM_SaveDay(benchmark::State &state)
         syncs.push_back(msSince(start));
 
         start = Clock::now();
-        const SaveReport report = book.file.saveDay(book.path, book.table, book.lastDay, Texts[round % 2]);
+        const SaveReport report = book.file.saveDay(book.lastDay, Texts[round % 2]);
         const double ms = msSince(start);
         if (!report.allOnDisk()) {
-            state.SkipWithError(qPrintable(report.detail));
+            state.SkipWithError(qPrintable(report.describe(book.path)));
             break;
         }
         saves.push_back(ms);
@@ -184,7 +195,7 @@ BENCHMARK(BM_SaveDay)->UseManualTime()->Unit(benchmark::kMillisecond)->Iteration
 void BM_SaveUnchangedDay(benchmark::State &state)
 {
     FullBook book;
-    if (!book.error.isEmpty() || !book.file.saveDay(book.path, book.table, book.lastDay, Texts[0]).allOnDisk()) {
+    if (!book.error.isEmpty() || !book.file.saveDay(book.lastDay, Texts[0]).allOnDisk()) {
         state.SkipWithError(book.error.isEmpty() ? "the first save failed" : qPrintable(book.error));
         return;
     }
@@ -193,10 +204,10 @@ void BM_SaveUnchangedDay(benchmark::State &state)
     std::vector<double> saves;
     for (auto _ : state) {
         const auto start = Clock::now();
-        const SaveReport report = book.file.saveDay(book.path, book.table, book.lastDay, Texts[0]);
+        const SaveReport report = book.file.saveDay(book.lastDay, Texts[0]);
         const double ms = msSince(start);
         if (!report.allOnDisk()) {
-            state.SkipWithError(qPrintable(report.detail));
+            state.SkipWithError(qPrintable(report.describe(book.path)));
             return;
         }
         saves.push_back(ms);
@@ -215,7 +226,74 @@ void BM_SaveUnchangedDay(benchmark::State &state)
 }
 BENCHMARK(BM_SaveUnchangedDay)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(100);
 
-// --- The test tools' bulk file ---------------------------------------------------------------------
+// --- Loading after a whole-file write ---------------------------------------------------------------
+
+// A day file written back whole (a deleted file, a large import) leaves a journal as large as the
+// file; the next save's journal is small, and the journal file shrinks with it. Prepared once: the
+// 1,000,000-record file remade whole, then one day saved.
+QString afterWholeFileWrite()
+{
+    static QString path;
+    if (!path.isEmpty())
+        return path;
+    const QString copy = durableCopy(dayFile(1'000'000), QStringLiteral("remade-things.dat"));
+    FileOps ops;
+    DayFile file(ops, copy);
+    if (copy.isEmpty() || !file.load().ok())
+        return QString();
+    QFile::remove(copy); // deleted behind the program's back: the next save writes everything back
+    const SaveReport remade = file.flushPending();
+    const QDate lastDay = *oledate::toDate(file.table().thingDate(file.table().DayCount()));
+    if (!remade.remade || !remade.allOnDisk() || !file.saveDay(lastDay, Texts[0]).allOnDisk())
+        return QString();
+    path = copy;
+    return path;
+}
+
+// Arg 0: the bytes the next load reads, against the file's size; arg 1: its time in a fresh
+// process, against the load limit of BM_LoadDayFile.
+void BM_LoadAfterWholeFileWrite(benchmark::State &state)
+{
+    const QString path = afterWholeFileWrite();
+    if (path.isEmpty()) {
+        state.SkipWithError("cannot prepare the day file");
+        return;
+    }
+    const double size = double(QFileInfo(path).size());
+    std::vector<double> figures, reads;
+    QString error;
+    for (auto _ : state) {
+        if (state.range(0) == 0) {
+            CountingOps counting;
+            DayFile file(counting, path);
+            if (!file.load().ok()) {
+                state.SkipWithError("the load failed");
+                return;
+            }
+            figures.push_back(double(counting.bytesRead));
+            state.SetIterationTime(0.001);
+            continue;
+        }
+        const auto read = runProbe({QStringLiteral("read"), path}, &error);
+        const auto load = runProbe({QStringLiteral("load"), path}, &error);
+        if (!read || !load || read->size() != 2 || load->size() != 2) {
+            state.SkipWithError(error.isEmpty() ? "unexpected output from bench-probe" : qPrintable(error));
+            return;
+        }
+        reads.push_back((*read)[0]);
+        figures.push_back((*load)[0]);
+        state.SetIterationTime((*load)[0] / 1000);
+    }
+    state.counters["journal_bytes"] = double(QFileInfo(path + QStringLiteral(".journal")).size());
+    if (state.range(0) == 0)
+        reportAgainst(state, median(figures), 1.05 * size, "bytes", QStringLiteral("1.05 x the day file"));
+    else
+        reportAgainst(state, median(figures), 1.5 * median(reads), "ms",
+                      QStringLiteral("1.5 x one plain read of the file into a new buffer"));
+}
+BENCHMARK(BM_LoadAfterWholeFileWrite)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// --- The developer tools' bulk file ----------------------------------------------------------------
 
 constexpr qint32 BulkRecords = BulkTable::BulkCapacity;
 
@@ -226,6 +304,8 @@ void fillBulkTable(BulkTable &table)
     for (qint32 i = 1; i <= BulkRecords; ++i)
         table.set(i, DayRecord{0, 1, QByteArrayLiteral("test"), -1, today});
 }
+
+FileOps systemOps;
 
 QString bulkPath()
 {
@@ -256,7 +336,7 @@ void BM_BulkSave(benchmark::State &state)
         writes.push_back(msSince(start));
 
         start = Clock::now();
-        const auto result = bulkfile::save(FileOps::system(), path, table);
+        const auto result = bulkfile::save(systemOps, path, table);
         const double ms = msSince(start);
         if (!result.ok || result.records != BulkRecords) {
             state.SkipWithError(qPrintable(result.error));
@@ -281,7 +361,7 @@ void BM_BulkLoad(benchmark::State &state)
     {
         BulkTable table;
         fillBulkTable(table);
-        if (!bulkfile::save(FileOps::system(), path, table).ok) {
+        if (!bulkfile::save(systemOps, path, table).ok) {
             state.SkipWithError("cannot write the bulk file");
             return;
         }
@@ -298,7 +378,7 @@ void BM_BulkLoad(benchmark::State &state)
 
         BulkTable table;
         start = Clock::now();
-        const auto result = bulkfile::load(FileOps::system(), path, table);
+        const auto result = bulkfile::load(systemOps, path, table);
         const double ms = msSince(start);
         if (!result.ok || result.records != BulkRecords) {
             state.SkipWithError("the bulk load failed");

@@ -84,13 +84,14 @@ void timeFirstCallAfterLoad(benchmark::State &state, double limitMs, const QStri
 {
     std::vector<double> times;
     for (auto _ : state) {
-        DayTable table; // not the shared table: that one has been used by the benchmarks above
-        if (!DayFile(FileOps::system()).load(dayFile(state.range(0)), table).ok()) {
+        FileOps ops; // not the shared table: that one has been used by the benchmarks above
+        DayFile file(ops, dayFile(state.range(0)));
+        if (!file.load().ok()) {
             state.SkipWithError("cannot load the day file");
             return;
         }
         const auto start = Clock::now();
-        firstCall(table);
+        firstCall(file.table());
         const double ms = msSince(start);
         times.push_back(ms);
         state.SetIterationTime(ms / 1000);

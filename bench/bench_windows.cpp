@@ -6,9 +6,9 @@
 #include "benchsupport.h"
 #include "frm_date.h"
 #include "frm_main.h"
+#include "dayfile.h"
 #include "fileops.h"
 #include "frm_search.h"
-#include "module_pub.h"
 #include "oledate.h"
 #include "windowstand-ins.h"
 
@@ -39,14 +39,26 @@ const QString Instant = QStringLiteral("100 ms (\"instant\")");
 // book's last day. One per size for the whole run: the table is what costs memory.
 struct Started
 {
-    Module_pub pub{FileOps::system()};
+    explicit Started(const QString &path) : dayFile(ops, path) {}
+
+    FileOps ops;
     SetTime time;
     SilentPrompts prompts;
-    frm_main window{pub, time, prompts};
+    DayFile dayFile;
+    frm_main window{dayFile, ops, time, prompts};
     QDate lastDay;
     QDate firstDay;
     double tableBytes = 0; // the heap the loaded day book takes
 };
+
+// The main window moves to day the one way it has.
+void show(Started &s, QDate day)
+{
+    if (!s.window.goToDay(day)) {
+        std::fprintf(stderr, "cannot show %s\n", qPrintable(day.toString(Qt::ISODate)));
+        std::exit(1);
+    }
+}
 
 // Bytes the C library has handed out, small blocks and mapped ones alike.
 double heapInUse()
@@ -62,19 +74,19 @@ Started &started(qint64 records)
 {
     auto &s = windows[records];
     if (!s) {
-        s = std::make_unique<Started>();
+        s = std::make_unique<Started>(dayFile(records));
         const double before = heapInUse();
-        s->window.Form_Load(dayFile(records));
+        s->window.Form_Load();
         s->tableBytes = heapInUse() - before;
-        if (!s->window.lastLoad().ok() || s->pub.DayTable.DayCount() == 0) {
-            std::fprintf(stderr, "cannot load the day file: %s\n", qPrintable(s->window.lastLoad().detail));
+        const DayTable &table = s->dayFile.table();
+        if (!s->window.lastLoad().ok() || table.DayCount() == 0) {
+            std::fprintf(stderr, "cannot load the day file: %s\n", qPrintable(s->window.lastLoad().problem.describe()));
             std::exit(1);
         }
-        const DayTable &table = s->pub.DayTable;
         s->firstDay = *oledate::toDate(table.thingDate(1));
         s->lastDay = *oledate::toDate(table.thingDate(table.DayCount()));
         s->time.setDay(s->lastDay);
-        s->pub.ShownDate = s->lastDay;
+        show(*s, s->lastDay);
         QCoreApplication::processEvents();
     }
     return *s;
@@ -96,7 +108,7 @@ std::vector<QDate> daysToShow(const Started &s, size_t count)
 std::optional<double> openCalendar(Started &s, double *builtMs = nullptr)
 {
     const auto start = Clock::now();
-    frm_date *calendar = frm_date::open(s.pub, s.time, s.window);
+    frm_date *calendar = frm_date::open(s.dayFile.table(), s.time, s.window);
     if (builtMs)
         *builtMs = msSince(start);
     QCoreApplication::processEvents(); // the expose, layout and paint of the new window
@@ -117,14 +129,14 @@ void BM_WindowShowDay(benchmark::State &state)
     size_t next = 0;
     std::vector<double> times;
     for (auto _ : state) {
-        s.pub.ShownDate = days[next++ % days.size()];
+        const QDate day = days[next++ % days.size()];
         const auto start = Clock::now();
-        s.window.td_showday();
+        show(s, day); // the shown day was not changed: nothing is written
         const double ms = msSince(start);
         times.push_back(ms);
         state.SetIterationTime(ms / 1000);
     }
-    s.pub.ShownDate = s.lastDay;
+    show(s, s.lastDay);
     reportAgainst(state, median(times), ShowDayLimitMs, "ms", QStringLiteral("1 ms (median; window repainted)"));
 }
 BENCHMARK(BM_WindowShowDay)->Arg(1'000'000)->Arg(32'767)->UseManualTime()->Unit(benchmark::kMicrosecond);
@@ -137,13 +149,12 @@ void BM_WindowShowFirstDayAfterLoad(benchmark::State &state)
     std::vector<double> times, loads;
     for (auto _ : state) {
         auto start = Clock::now();
-        const LoadReport report = s.pub.dayFile.load(s.pub.DayFilePath, s.pub.DayTable);
+        const LoadReport report = s.dayFile.load();
         loads.push_back(msSince(start));
         if (!report.ok()) {
-            state.SkipWithError(qPrintable(report.detail));
+            state.SkipWithError(qPrintable(report.problem.describe()));
             return;
         }
-        s.pub.ShownDate = s.lastDay;
         start = Clock::now();
         s.window.td_showday();
         const double ms = msSince(start);
@@ -190,7 +201,7 @@ void BM_OpenCalendar(benchmark::State &state)
     size_t next = 0;
     std::vector<double> times, builds;
     for (auto _ : state) {
-        s.pub.ShownDate = days[next++ % days.size()];
+        show(s, days[next++ % days.size()]);
         double built = 0;
         const auto ms = openCalendar(s, &built);
         if (!ms) {
@@ -201,7 +212,7 @@ void BM_OpenCalendar(benchmark::State &state)
         builds.push_back(built);
         state.SetIterationTime(*ms / 1000);
     }
-    s.pub.ShownDate = s.lastDay;
+    show(s, s.lastDay);
     state.counters["built_ms"] = median(builds);
     reportAgainst(state, median(times), InstantMs, "ms", Instant + QStringLiteral(", built, shown and drawn"));
 }
@@ -212,7 +223,7 @@ BENCHMARK(BM_OpenCalendar)->Arg(1'000'000)->Arg(32'767)->UseManualTime()->Unit(b
 void BM_CalendarChangeMonth(benchmark::State &state)
 {
     Started &s = started(state.range(0));
-    std::unique_ptr<frm_date> calendar(new frm_date(s.pub, s.time, s.window));
+    std::unique_ptr<frm_date> calendar(new frm_date(s.dayFile.table(), s.time, s.window));
     calendar->show();
     QCoreApplication::processEvents();
     auto *months = calendar->findChild<QComboBox *>(QStringLiteral("cbo_Month"));
@@ -242,7 +253,7 @@ BENCHMARK(BM_CalendarChangeMonth)->Arg(1'000'000)->Arg(32'767)->UseManualTime()-
 class SearchWindow : public QObject
 {
 public:
-    explicit SearchWindow(Started &s) : window(s.pub, s.window)
+    explicit SearchWindow(Started &s) : window(s.dayFile.table(), s.window)
     {
         query = window.findChild<QLineEdit *>(QStringLiteral("txt_query"));
         list = window.findChild<QListView *>(QStringLiteral("lst_results"));

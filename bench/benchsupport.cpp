@@ -62,18 +62,18 @@ QString dayFile(qint64 records)
 
 const DayTable &loadedTable(qint64 records)
 {
-    static std::map<qint64, std::unique_ptr<DayTable>> tables;
-    auto &table = tables[records];
-    if (!table) {
-        table = std::make_unique<DayTable>();
-        DayFile file(FileOps::system());
-        const auto report = file.load(dayFile(records), *table);
+    static FileOps ops;
+    static std::map<qint64, std::unique_ptr<DayFile>> files;
+    auto &file = files[records];
+    if (!file) {
+        file = std::make_unique<DayFile>(ops, dayFile(records));
+        const auto report = file->load();
         if (!report.ok()) {
-            std::fprintf(stderr, "cannot load the day file: %s\n", qPrintable(report.detail));
+            std::fprintf(stderr, "cannot load the day file: %s\n", qPrintable(report.problem.describe()));
             std::exit(1);
         }
     }
-    return *table;
+    return file->table();
 }
 
 qint64 plainRead(const QString &path)

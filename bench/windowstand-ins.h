@@ -9,9 +9,9 @@
 class SilentPrompts final : public Prompts
 {
 public:
-    bool confirm(QWidget *, const QString &) override { return false; }
-    bool retryFailedSave(QWidget *, const QString &) override { return false; }
-    void inform(QWidget *, const QString &) override {}
+    bool confirm(const QString &) override { return false; }
+    bool retryFailedSave(const QString &) override { return false; }
+    void inform(const QString &) override {}
 };
 
 // A clock that stays on the day it is set to, so "today" can be the day book's last day.

@@ -309,26 +309,29 @@ IoResult DayFile::writeSlots(const std::set<qint32> &slotNumbers)
     const bool syncFolder = m_state == State::NameNotDurable;
     m_state = State::Writing;
     bool nameDurable = false;
-    if (const IoResult stored = rollbackjournal::store(m_ops, m_path, journal, syncFolder, &nameDurable); !stored.ok()) {
+    int journalFd = -1;
+    if (const IoResult stored = rollbackjournal::store(m_ops, m_path, journal, syncFolder, &nameDurable, &journalFd);
+        !stored.ok()) {
         m_ops.close(fd);
         m_state = State::Unsettled;
         return stored;
     }
+    const auto unsettled = [&](IoResult::Step step) {
+        m_ops.close(journalFd);
+        m_state = State::Unsettled;
+        return fail(step);
+    };
     for (const rollbackjournal::Range &range : journal.ranges) {
-        if (!writeAll(m_ops, fd, range.newBytes.constData(), size_t(range.newBytes.size()), off_t(range.offset))) {
-            m_state = State::Unsettled;
-            return fail(IoResult::Step::Write);
-        }
+        if (!writeAll(m_ops, fd, range.newBytes.constData(), size_t(range.newBytes.size()), off_t(range.offset)))
+            return unsettled(IoResult::Step::Write);
     }
     // Nothing counts as saved until the disk has it (P2).
-    if (m_ops.fsync(fd) != 0) {
-        m_state = State::Unsettled;
-        return fail(IoResult::Step::Sync);
-    }
+    if (m_ops.fsync(fd) != 0)
+        return unsettled(IoResult::Step::Sync);
     m_ops.close(fd); // after fsync, a failing close loses nothing
     // The save is done; a journal that cannot be marked is held against the file again before
     // the next save overwrites it.
-    m_state = rollbackjournal::markDone(m_ops, m_path, false).ok() ? State::Finished : State::Unsettled;
+    m_state = rollbackjournal::markDone(m_ops, m_path, journalFd).ok() ? State::Finished : State::Unsettled;
     return IoResult::done();
 }
 

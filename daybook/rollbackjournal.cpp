@@ -303,7 +303,8 @@ IoResult prepare(FileOps &ops, const QString &dayFilePath)
     return IoResult::done();
 }
 
-IoResult store(FileOps &ops, const QString &dayFilePath, const Journal &journal, bool syncFolder, bool *nameDurable)
+IoResult store(FileOps &ops, const QString &dayFilePath, const Journal &journal, bool syncFolder, bool *nameDurable,
+               int *journalFd)
 {
     const QString journalPath = pathFor(dayFilePath);
     const QByteArray bytes = encode(journal);
@@ -323,23 +324,28 @@ IoResult store(FileOps &ops, const QString &dayFilePath, const Journal &journal,
         result = IoResult::failed(IoResult::Step::Write, journalPath);
     if (result.ok() && ops.fsync(fd) != 0)
         result = IoResult::failed(IoResult::Step::Sync, journalPath);
-    ops.close(fd);
+    if (result.ok())
+        *journalFd = fd;
+    else
+        ops.close(fd);
     // Without this a power cut could take the journal's name while the slots it guards are
     // already overwritten (P4).
     if (result.ok() && syncFolder) {
         if (ops.syncDirectory(directoryOf(dayFilePath)) != 0)
             result = IoResult::failed(IoResult::Step::SyncFolder, journalPath);
         *nameDurable = result.ok();
+        if (!result.ok()) {
+            ops.close(fd);
+            *journalFd = -1;
+        }
     }
     return result;
 }
 
-IoResult markDone(FileOps &ops, const QString &dayFilePath, bool synced)
+namespace {
+
+IoResult zeroHeader(FileOps &ops, int fd, const QString &journalPath, bool synced)
 {
-    const QString journalPath = pathFor(dayFilePath);
-    const int fd = ops.open(journalPath, O_RDWR | O_NOFOLLOW);
-    if (fd < 0)
-        return errno == ENOENT ? IoResult::done() : IoResult::failed(IoResult::Step::Open, journalPath);
     static constexpr char Zeros[HeaderLength] = {};
     IoResult result;
     if (!writeAll(ops, fd, Zeros, sizeof Zeros, 0))
@@ -348,6 +354,22 @@ IoResult markDone(FileOps &ops, const QString &dayFilePath, bool synced)
         result = IoResult::failed(IoResult::Step::Sync, journalPath);
     ops.close(fd);
     return result;
+}
+
+} // namespace
+
+IoResult markDone(FileOps &ops, const QString &dayFilePath, bool synced)
+{
+    const QString journalPath = pathFor(dayFilePath);
+    const int fd = ops.open(journalPath, O_RDWR | O_NOFOLLOW);
+    if (fd < 0)
+        return errno == ENOENT ? IoResult::done() : IoResult::failed(IoResult::Step::Open, journalPath);
+    return zeroHeader(ops, fd, journalPath, synced);
+}
+
+IoResult markDone(FileOps &ops, const QString &dayFilePath, int journalFd)
+{
+    return zeroHeader(ops, journalFd, pathFor(dayFilePath), false);
 }
 
 } // namespace rollbackjournal

@@ -138,11 +138,13 @@ std::optional<QByteArray> preview(FileOps &ops, const QString &dayFilePath, Reco
 // Writes the journal over the previous one, cuts a journal file grown too long (P6) and syncs it
 // (sync 1); makes the journal when it is missing, and then, or when syncFolder, syncs the folder
 // too (*nameDurable tells the caller the name is now on disk). On failure the day file must not be
-// touched.
+// touched. On success the journal stays open in *journalFd, for its done mark.
 [[nodiscard]] IoResult store(FileOps &ops, const QString &dayFilePath, const Journal &journal, bool syncFolder,
-                             bool *nameDurable);
+                             bool *nameDurable, int *journalFd);
 
-// Marks the journal done (F2, P5): zeroes its header, with a sync only when synced is set.
+// Marks the journal done (F2, P5): zeroes its header, with a sync only when synced is set. The
+// first form opens the journal; the second writes through journalFd, which it closes.
 [[nodiscard]] IoResult markDone(FileOps &ops, const QString &dayFilePath, bool synced);
+[[nodiscard]] IoResult markDone(FileOps &ops, const QString &dayFilePath, int journalFd);
 
 } // namespace rollbackjournal

@@ -1,29 +1,20 @@
-// The day view of the main window and the view's half of reading and writing the day file.
+// The main window's day view: what the controller of the shown day reads from the boxes and
+// marks, and shows in them.
 #include "frm_main.h"
 
-#include "dayfilenotices.h"
 #include "daysurface.h"
-#include "daythings.h"
 #include "markimage.h"
-#include "module_pub.h"
-#include "oledate.h"
 #include "thingedit.h"
-#include "timesource.h"
 #include "units.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
-#include <algorithm>
 
 namespace {
 const QString True = QStringLiteral("True");
 const QString False = QStringLiteral("False");
 const QColor FrameBlue(79, 129, 189);
-
-bool hasContent(const DayThings &things)
-{
-    return std::any_of(things.begin(), things.end(), [](const ThingInput &t) { return !t.text.isEmpty() || t.done; });
-}
 } // namespace
 
 void frm_main::setMark(int index, bool done)
@@ -54,21 +45,24 @@ void frm_main::td_clear()
     m_designShown = false;
 }
 
-void frm_main::td_showday()
+void frm_main::showThings(const DayThings &things)
 {
-    const DayThings things = thingsOfDay(m_pub.dayFile.table(), m_pub.ShownDate);
     for (size_t k = 0; k < things.size(); ++k) {
         txt_things[k]->setThingText(things[k].text);
         setMark(int(k), things[k].done);
     }
+    m_designShown = false;
     QCoreApplication::processEvents();
-    Dirty = false;
 }
 
-void frm_main::td_caption()
+void frm_main::showCaption(const QString &caption)
 {
-    const QString prefix = m_pub.ShownDate == m_time.today() ? QStringLiteral("今天：") : QStringLiteral("日期：");
-    lbl_today->setText(prefix + QLocale().toString(m_pub.ShownDate, QLocale::ShortFormat));
+    lbl_today->setText(caption);
+}
+
+void frm_main::beep()
+{
+    QApplication::beep();
 }
 
 void frm_main::draw_frame(QWidget *control)
@@ -78,16 +72,6 @@ void frm_main::draw_frame(QWidget *control)
     const QRectF r(px.topLeft() / units::PixelsPerPoint, px.size() / units::PixelsPerPoint);
     m_surface->drawOutline(r.topLeft() - QPointF(4, 4), r.bottomRight() + QPointF(4, 4), FrameBlue);
     m_surface->drawOutline(r.topLeft() - QPointF(3, 3), r.bottomRight() + QPointF(3, 3), Qt::white);
-}
-
-LoadReport frm_main::td_load()
-{
-    const LoadReport report = m_pub.dayFile.load();
-    // When nothing could be read the view keeps what it shows; after a partial read it shows
-    // what was read (nothing of it can be written over, see DayFile).
-    if (report.status != LoadReport::Status::CannotOpen && report.status != LoadReport::Status::JournalUnreadable)
-        td_showday();
-    return report;
 }
 
 DayThings frm_main::viewThings() const
@@ -101,41 +85,4 @@ DayThings frm_main::viewThings() const
     if (m_designShown && things[0].text == DesignHint)
         things[0].text.clear();
     return things;
-}
-
-SaveReport frm_main::heeded(SaveReport report)
-{
-    if (m_ending) // nobody is there to answer an offer
-        return report;
-    return dayfilenotices::afterSave(m_prompts, this, m_pub, std::move(report));
-}
-
-SaveReport frm_main::saveThings(QDate day, const DayThings &things)
-{
-    return heeded(m_pub.dayFile.saveDay(day, things));
-}
-
-SaveReport frm_main::flushHeldBack()
-{
-    return heeded(m_pub.dayFile.flushPending());
-}
-
-SaveReport frm_main::td_save()
-{
-    const DayThings things = viewThings();
-    if (!Dirty && !hasContent(things)) // a day shown empty and left untouched gets no records
-        return flushHeldBack();
-    SaveReport report = saveThings(m_pub.ShownDate, things);
-    if (report.status == SaveReport::Status::TableFull && !hasContent(things)
-        && m_pub.dayFile.table().recordsOfDay(oledate::fromDate(m_pub.ShownDate)).empty()) {
-        // A full day book cannot take five empty records, and a day without records shows the
-        // same: nothing is lost by leaving it, so the user is not held on it.
-        Dirty = false;
-        return flushHeldBack();
-    }
-    // The day book holds the day; what the disk still owes goes out with a later save.
-    if (report.status == SaveReport::Status::OnDisk || report.status == SaveReport::Status::NotOnDisk
-        || report.status == SaveReport::Status::Replaced)
-        Dirty = false;
-    return report;
 }

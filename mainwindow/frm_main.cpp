@@ -2,18 +2,13 @@
 
 #include "aboutbox.h"
 #include "artwork.h"
-#include "bulkfile.h"
 #include "clickablelabel.h"
-#include "dayfilenotices.h"
 #include "daysurface.h"
 #include "fonts.h"
 #include "frm_clock.h"
 #include "frm_search.h"
 #include "markimage.h"
-#include "module_pub.h"
-#include "prompts.h"
 #include "thingedit.h"
-#include "timesource.h"
 #include "units.h"
 
 #include <QApplication>
@@ -38,7 +33,7 @@ W *place(W *widget, double left, double top, double width, double height)
     return widget;
 }
 
-QPushButton *button(QWidget *parent, const QString &caption, const char *name)
+QPushButton *pushButton(QWidget *parent, const QString &caption, const char *name)
 {
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(QString::fromLatin1(name));
@@ -48,9 +43,10 @@ QPushButton *button(QWidget *parent, const QString &caption, const char *name)
 
 } // namespace
 
-frm_main::frm_main(Module_pub &pub, const TimeSource &time, Prompts &prompts, MailOpener openMail, QWidget *parent)
-    : QMainWindow(parent), m_pub(pub), m_time(time), m_prompts(prompts),
-      m_about(std::make_unique<AboutBox>(std::move(openMail))), m_bulkFilePath(bulkfile::defaultPath())
+frm_main::frm_main(DayFile &dayFile, FileOps &ops, const TimeSource &time, Prompts &prompts, MailOpener openMail,
+                   QWidget *parent)
+    : QMainWindow(parent), m_time(time), m_prompts(prompts), m_day(dayFile, time, prompts, *this), m_devTools(ops, time),
+      m_about(std::make_unique<AboutBox>(std::move(openMail)))
 {
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(QStringLiteral("Tallyleaf V0.01"));
@@ -94,9 +90,9 @@ void frm_main::buildControls()
     lbl_returntoday->setForegroundRole(QPalette::Highlight);
     lbl_returntoday->setCursor(Qt::PointingHandCursor);
 
-    cmd_lastday = place(button(m_surface, QStringLiteral("< 前一天\u3000"), "cmd_lastday"), 7440, 120, 1335, 615);
-    cmd_select = place(button(m_surface, QStringLiteral("日 历\u3000"), "cmd_select"), 8880, 120, 1335, 615);
-    cmd_nextday = place(button(m_surface, QStringLiteral("后一天 >\u3000"), "cmd_nextday"), 10320, 120, 1335, 615);
+    cmd_lastday = place(pushButton(m_surface, QStringLiteral("< 前一天\u3000"), "cmd_lastday"), 7440, 120, 1335, 615);
+    cmd_select = place(pushButton(m_surface, QStringLiteral("日 历\u3000"), "cmd_select"), 8880, 120, 1335, 615);
+    cmd_nextday = place(pushButton(m_surface, QStringLiteral("后一天 >\u3000"), "cmd_nextday"), 10320, 120, 1335, 615);
 
     const QFont numberFont = fonts::font(fonts::Face::SimSun, 15.75);
     const QFont thingFont = fonts::font(fonts::Face::SimSun, 12);
@@ -133,13 +129,13 @@ void frm_main::buildControls()
     img_checkOK->hide();
 
     // Hidden in the shipped layout; their commands are still wired.
-    cmd_edit = place(button(m_surface, QStringLiteral("+"), "cmd_edit"), 11520, 1440, 375, 375);
-    Command3 = place(button(m_surface, QStringLiteral("Clock"), "Command3"), 5520, 480, 975, 375);
-    cmd_Clear = place(button(m_surface, QStringLiteral("清空全部（测试用）"), "cmd_Clear"), 10680, 2040, 1935, 495);
-    cmd_Save = place(button(m_surface, QStringLiteral("保存（测试用）"), "cmd_Save"), 10680, 2640, 1935, 495);
-    cmd_Open = place(button(m_surface, QStringLiteral("打开文件（测试用）"), "cmd_Open"), 10680, 3480, 1935, 495);
-    Command1 = place(button(m_surface, QStringLiteral("Open 100000条"), "Command1"), 10800, 4560, 2175, 375);
-    Command2 = place(button(m_surface, QStringLiteral("Save 100000条"), "Command2"), 10800, 5160, 2175, 375);
+    cmd_edit = place(pushButton(m_surface, QStringLiteral("+"), "cmd_edit"), 11520, 1440, 375, 375);
+    Command3 = place(pushButton(m_surface, QStringLiteral("Clock"), "Command3"), 5520, 480, 975, 375);
+    cmd_Clear = place(pushButton(m_surface, QStringLiteral("清空全部（测试用）"), "cmd_Clear"), 10680, 2040, 1935, 495);
+    cmd_Save = place(pushButton(m_surface, QStringLiteral("保存（测试用）"), "cmd_Save"), 10680, 2640, 1935, 495);
+    cmd_Open = place(pushButton(m_surface, QStringLiteral("打开文件（测试用）"), "cmd_Open"), 10680, 3480, 1935, 495);
+    Command1 = place(pushButton(m_surface, QStringLiteral("Open 100000条"), "Command1"), 10800, 4560, 2175, 375);
+    Command2 = place(pushButton(m_surface, QStringLiteral("Save 100000条"), "Command2"), 10800, 5160, 2175, 375);
     for (QWidget *hidden : {static_cast<QWidget *>(cmd_edit), static_cast<QWidget *>(Command3),
                             static_cast<QWidget *>(cmd_Clear), static_cast<QWidget *>(cmd_Save),
                             static_cast<QWidget *>(cmd_Open), static_cast<QWidget *>(Command1),
@@ -194,14 +190,14 @@ void frm_main::connectHandlers()
     connect(cmd_select, &QPushButton::clicked, this, &frm_main::cmd_select_Click);
     connect(menu_copytonextday, &QAction::triggered, this, &frm_main::menu_copytonextday_Click);
     connect(menu_clearthisday, &QAction::triggered, this, &frm_main::menu_clearthisday_Click);
-    connect(menu_save, &QAction::triggered, this, &frm_main::saveByHand);
+    connect(menu_save, &QAction::triggered, this, [this] { m_day.saveByHand(); });
     connect(menu_about, &QAction::triggered, this, &frm_main::menu_about_Click);
     connect(cmd_edit, &QPushButton::clicked, this, &frm_main::cmd_edit_Click);
     connect(Command3, &QPushButton::clicked, this, &frm_main::Command3_Click);
     connect(cmd_Clear, &QPushButton::clicked, this, &frm_main::td_clear);
-    connect(cmd_Save, &QPushButton::clicked, this, &frm_main::saveByHand);
-    // A developer tool: what it loaded is in lastLoad(); a failure leaves the view as it was.
-    connect(cmd_Open, &QPushButton::clicked, this, [this] { m_lastLoad = td_load(); });
+    connect(cmd_Save, &QPushButton::clicked, this, [this] { m_day.saveByHand(); });
+    // A developer tool: the day file read anew; a failure is told and leaves the view as it was.
+    connect(cmd_Open, &QPushButton::clicked, this, [this] { m_day.reload(); });
     connect(Command1, &QPushButton::clicked, this, &frm_main::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frm_main::Command2_Click);
 }
@@ -222,13 +218,11 @@ void frm_main::Form_Load()
     for (ThingEdit *box : txt_things)
         draw_frame(box);
     centreOnScreen();
-    m_pub.ShownDate = m_time.today();
-    td_caption(); // always "今天：" here
-    m_lastLoad = td_load();
+    m_day.start();
     QCoreApplication::processEvents();
     show();
     txt_things[0]->setFocus(Qt::OtherFocusReason);
     txt_things[0]->setCursorPosition(0);
     txt_things[0]->deselect();
-    dayfilenotices::afterStartup(m_prompts, this, m_pub.dayFile.path(), m_lastLoad);
+    m_day.tellWhatTheLoadFound();
 }

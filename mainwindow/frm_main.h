@@ -1,8 +1,10 @@
 #pragma once
 
-#include "dayfile.h"
+#include "dayview.h"
 #include "dayviewhost.h"
+#include "devtools.h"
 #include "frm_about.h"
+#include "shownday.h"
 
 #include <QMainWindow>
 #include <QPixmap>
@@ -12,7 +14,9 @@
 
 class AboutBox;
 class ClickableLabel;
+class DayFile;
 class DaySurface;
+class FileOps;
 class MarkImage;
 class Prompts;
 class QAction;
@@ -23,51 +27,55 @@ class ThingEdit;
 class TimeSource;
 class frm_clock;
 class frm_search;
-struct Module_pub;
 
-// The main window: one day's five things, navigation between days, the day commands.
-// The view is the working copy of the shown day; td_save writes it into the day book.
-class frm_main : public QMainWindow, public DayViewHost
+// The main window: a view of the shown day (ShownDay holds its rules) with its five things,
+// the navigation between days and the day commands. The boxes and marks hold the working copy
+// of the shown day while the user edits.
+class frm_main : public QMainWindow, public DayViewHost, private DayView
 {
     Q_OBJECT
 
 public:
-    frm_main(Module_pub &pub, const TimeSource &time, Prompts &prompts, MailOpener openMail = defaultMailOpener(),
-             QWidget *parent = nullptr);
+    frm_main(DayFile &dayFile, FileOps &ops, const TimeSource &time, Prompts &prompts,
+             MailOpener openMail = defaultMailOpener(), QWidget *parent = nullptr);
     ~frm_main() override;
 
-    // Start-up: frames, day file, today, the view, then the window with the caret in box 1.
+    // Start-up: frames, today and the day file, then the window with the caret in box 1, then
+    // what start-up found told.
     void Form_Load();
 
-    // The day view.
+    // The day view, as the calendar and start-up know it.
     void td_clear();
-    void td_showday();
-    void td_caption();
+    void td_showday() { m_day.showDay(); }
+    void td_caption() { m_day.showCaption(); }
     void draw_frame(QWidget *control);
+    // Writes the shown day into the day book; tells nothing.
+    [[nodiscard]] SaveReport td_save() { return m_day.save(); }
 
-    // The day file, gathered from and shown in the view. td_save writes the shown day and clears
-    // Dirty when the day book took it; it tells the user nothing (see writeShownDay).
-    [[nodiscard]] SaveReport td_save();
-    [[nodiscard]] LoadReport td_load();
-
-    [[nodiscard]] bool goToDay(QDate day) override;
-    QDate shownDate() const override;
+    [[nodiscard]] bool goToDay(QDate day) override { return m_day.goToDay(day); }
+    QDate shownDate() const override { return m_day.shownDate(); }
     void showMainWindow() override;
 
     // The end of the session (a signal, the session manager): writes the shown day as closing
     // the window does, but asks nothing, then ends the program.
     void endSession();
+    bool isEnding() const { return m_day.isEnding(); }
 
-    // The developer tools' bulk file; a temporary file unless a test says otherwise.
-    void setBulkFilePath(const QString &path) { m_bulkFilePath = path; }
-
-    bool isDirty() const { return Dirty; }
-    const LoadReport &lastLoad() const { return m_lastLoad; }
+    bool isDirty() const { return m_day.isDirty(); }
+    const LoadReport &lastLoad() const { return m_day.lastLoad(); }
+    const ShownDay &shownDay() const { return m_day; }
+    DevTools &devTools() { return m_devTools; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // DayView: what the controller reads from and shows in the window.
+    DayThings viewThings() const override;
+    void showThings(const DayThings &things) override;
+    void showCaption(const QString &caption) override;
+    void beep() override;
+
     void buildControls();
     void buildMenus();
     void connectHandlers();
@@ -76,20 +84,6 @@ private:
     void centreOnScreen();
     void setMark(int index, bool done);
     bool isDone(int index) const;
-    DayThings viewThings() const;
-    // Saves and their follow-ups: a day file deleted or replaced behind the program's back.
-    [[nodiscard]] SaveReport heeded(SaveReport report);
-    [[nodiscard]] SaveReport saveThings(QDate day, const DayThings &things);
-    [[nodiscard]] SaveReport flushHeldBack();
-    // td_save, and the user told what went wrong; true when the day book took the day.
-    [[nodiscard]] bool writeShownDay();
-    // Tells the user what a save of things did, a disk failure only once until a save succeeds
-    // (every time when byHand); true when the day book took the day.
-    [[nodiscard]] bool tell(const SaveReport &report, const DayThings &things, bool byHand = false);
-    [[nodiscard]] bool moveTo(QDate day, const DayThings *carried);
-    void saveByHand();
-    QString refusalText(const SaveReport &report, const DayThings &things) const;
-    QString diskTroubleText(const SaveReport &report) const;
 
     // Handlers.
     void txt_things_Change(int index);
@@ -108,21 +102,16 @@ private:
     void Command2_Click();
     void showSearch();
 
-    Module_pub &m_pub;
     const TimeSource &m_time;
     Prompts &m_prompts;
+    ShownDay m_day;
+    DevTools m_devTools;
     std::unique_ptr<AboutBox> m_about;
     QPointer<frm_clock> m_clock;
     QPointer<frm_search> m_search;
-    LoadReport m_lastLoad;
-    QString m_bulkFilePath;
 
     static inline const QString DesignHint = QStringLiteral("写下一件重要的事"); // box 1 before any day is shown
-
-    bool Dirty = false;
-    bool m_designShown = true;      // the view still shows the design's texts: nothing was loaded
-    bool m_diskTroubleTold = false; // a disk failure was reported and no save has reached the disk since
-    bool m_ending = false;          // the session ends: closing asks nothing
+    bool m_designShown = true; // the view still shows the design's texts: nothing was loaded
 
     DaySurface *m_surface = nullptr;
     QLabel *Image4 = nullptr;

@@ -19,7 +19,7 @@ void frm_main::buildKeyboardAndNames()
     bind(QKeySequence(Qt::ALT | Qt::Key_Right), [this] { cmd_nextday_Click(); });
     bind(QKeySequence(Qt::ALT | Qt::Key_Home), [this] { lbl_returntoday_Click(); });
     bind(QKeySequence(Qt::CTRL | Qt::Key_D), [this] { cmd_select_Click(); });
-    bind(QKeySequence::Save, [this] { saveByHand(); });
+    bind(QKeySequence::Save, [this] { m_day.saveByHand(); });
     for (int i = 0; i < 5; ++i)
         bind(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), [this, i] { img_thingOK_Click(i); });
     bind(QKeySequence::Find, [this] { showSearch(); });

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "dayfile.h"
 #include "fakeclock.h"
+#include "fakeprompts.h"
 #include "faultyops.h"
 #include "frm_main.h"
 #include "markimage.h"
-#include "module_pub.h"
-#include "prompts.h"
 #include "slotimage.h"
 #include "thingedit.h"
 
@@ -22,21 +22,6 @@ inline void typeText(QWidget *w, const QString &text)
         QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
 }
 
-// Answers the main window's questions as the test says, and remembers what was asked.
-class FakePrompts final : public Prompts
-{
-public:
-    bool answerYes = true;
-    bool answerRetry = false;
-    QStringList asked;
-    QStringList retryTexts;
-    QStringList informed;
-
-    bool confirm(QWidget *, const QString &text) override { asked << text; return answerYes; }
-    bool retryFailedSave(QWidget *, const QString &text) override { retryTexts << text; return answerRetry; }
-    void inform(QWidget *, const QString &text) override { informed << text; }
-};
-
 // One main window on a day file in a fresh temporary folder, started at a chosen moment; its
 // disk fails every call from failDiskFrom on (0: never) until the test heals it. blankRecords
 // blank slots follow the initial file, as a hole that costs no disk.
@@ -44,7 +29,7 @@ struct MainWindowFixture
 {
     explicit MainWindowFixture(QDateTime now = QDateTime(QDate(2013, 5, 17), QTime(9, 30)),
                                const QByteArray *initialFile = nullptr, int failDiskFrom = 0, qint64 blankRecords = 0)
-        : clock(std::move(now)), window(pub, clock, prompts, [this](const QUrl &url) { mails << url; return true; })
+        : clock(std::move(now)), window(dayFile, disk, clock, prompts, [this](const QUrl &url) { mails << url; return true; })
     {
         if (initialFile || blankRecords > 0) {
             QFile f(path);
@@ -96,7 +81,7 @@ struct MainWindowFixture
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("things.dat"));
     FaultyOps disk; // fails nothing until a test says so
-    Module_pub pub{disk, path};
+    DayFile dayFile{disk, path};
     FakeClock clock;
     FakePrompts prompts;
     QList<QUrl> mails;

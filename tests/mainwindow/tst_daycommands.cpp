@@ -1,5 +1,6 @@
 #include "mainwindowfixture.h"
 
+#include <QDir>
 #include <QMenuBar>
 
 using namespace slotimage;
@@ -12,16 +13,12 @@ private slots:
     void init() { QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China)); }
 
     void menuBarShowsEditAndAbout();
-    void answeringNoChangesNothing_data();
-    void answeringNoChangesNothing();
-    void copyingYesterdayMovesToTodayWithTextsNotDone();
-    void copyingKeepsTheShownDaysEdits();
-    void copyingAnEmptyDayEmptiesTheNextDay();
-    void clearingANeverSavedDayCreatesFiveEmptyRecords();
-    void manualSaveWritesTheShownDay();
+    void menuItemsReachTheShownDay();
     void aboutOpensTheSameHiddenWindowAgain();
     void clockButtonOpensOneClock();
     void plusButtonPopsUpTheEditMenu();
+    void hiddenClearEmptiesOnlyTheView();
+    void hiddenOpenReloadsAndSaysWhatFailed();
 
 private:
     static void trigger(MainWindowFixture &f, const char *action)
@@ -47,101 +44,23 @@ void tst_DayCommands::menuBarShowsEditAndAbout()
     QCOMPARE(items, (QStringList{"复制到次日", "清空全天", "手动保存（退出时会自动保存）"}));
 }
 
-void tst_DayCommands::answeringNoChangesNothing_data()
-{
-    QTest::addColumn<QByteArray>("action");
-    QTest::addColumn<QString>("question");
-    QTest::newRow("copy") << QByteArray("menu_copytonextday")
-                          << QStringLiteral("本日数据将复制到次日，次日的全部数据将被清空！");
-    QTest::newRow("clear") << QByteArray("menu_clearthisday") << QStringLiteral("当天的全部数据将被清空！");
-}
-
-void tst_DayCommands::answeringNoChangesNothing()
-{
-    QFETCH(QByteArray, action);
-    QFETCH(QString, question);
-    MainWindowFixture f;
-    QTest::keyClicks(f.box(0), QStringLiteral("keep"));
-    f.clickMark(0);
-    f.prompts.answerYes = false;
-    trigger(f, action.constData());
-    QCOMPARE(f.prompts.asked, QStringList{question});
-    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 17));
-    QCOMPARE(f.texts()[0], QStringLiteral("keep"));
-    QCOMPARE(f.tags()[0], QStringLiteral("True"));
-    QVERIFY(f.window.isDirty());
-    QCOMPARE(f.file().size(), 0);
-}
-
-void tst_DayCommands::copyingYesterdayMovesToTodayWithTextsNotDone()
-{
-    MainWindowFixture f;
-    f.click("cmd_lastday");
-    QTest::keyClicks(f.box(0), QStringLiteral("a"));
-    QTest::keyClicks(f.box(2), QStringLiteral("c"));
-    f.clickMark(0);
-    f.clickMark(1);
-    trigger(f, "menu_copytonextday");
-
-    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 17));
-    QCOMPARE(f.caption(), QStringLiteral("今天：2013/5/17"));
-    QCOMPARE(f.texts(), (QStringList{"a", "", "c", "", ""}));
-    QCOMPARE(f.tags(), QStringList(5, QStringLiteral("False")));
-    QVERIFY(!f.window.isDirty());
-    const QByteArray bytes = f.file();
-    QCOMPARE(bytes.size(), 2000);
-    QCOMPARE(bytes.mid(1000, 200).toHex(), slot(0, 1, "a", false, Day41411).toHex());
-    QCOMPARE(bytes.mid(1200, 200).toHex(), slot(0, 2, "", false, Day41411).toHex());
-    QCOMPARE(bytes.mid(1400, 200).toHex(), slot(0, 3, "c", false, Day41411).toHex());
-}
-
-void tst_DayCommands::copyingKeepsTheShownDaysEdits()
+// The menu's day commands are the shown day's; the window shows what comes of them.
+void tst_DayCommands::menuItemsReachTheShownDay()
 {
     MainWindowFixture f;
     QTest::keyClicks(f.box(0), QStringLiteral("today"));
     f.clickMark(0);
-    trigger(f, "menu_copytonextday");
-    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 18));
-    QCOMPARE(f.caption(), QStringLiteral("日期：2013/5/18"));
-    QCOMPARE(f.file().left(200).toHex(), slot(0, 1, "today", true, Day41411).toHex());
-    QCOMPARE(f.file().mid(1000, 200).toHex(), slot(0, 1, "today", false, Day41412).toHex());
-}
-
-void tst_DayCommands::copyingAnEmptyDayEmptiesTheNextDay()
-{
-    QByteArray file;
-    for (int no = 1; no <= 5; ++no)
-        file += slot(0, no, "tomorrow", true, Day41412);
-    MainWindowFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 0)), &file);
-    trigger(f, "menu_copytonextday");
-    QByteArray expected;
-    for (int no = 1; no <= 5; ++no)
-        expected += slot(0, no, "", false, Day41412);
-    QCOMPARE(f.file().toHex(), expected.toHex()); // 17 May was empty and untouched: no records
-}
-
-void tst_DayCommands::clearingANeverSavedDayCreatesFiveEmptyRecords()
-{
-    MainWindowFixture f;
-    QTest::keyClicks(f.box(3), QStringLiteral("gone"));
-    trigger(f, "menu_clearthisday");
-    QCOMPARE(f.texts(), QStringList(5, QString()));
-    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 17));
-    QByteArray expected;
-    for (int no = 1; no <= 5; ++no)
-        expected += slot(0, no, "", false, Day41411);
-    QCOMPARE(f.file().toHex(), expected.toHex());
-    f.click("cmd_nextday"); // nothing new to write for the cleared day
-    QCOMPARE(f.file().toHex(), expected.toHex());
-}
-
-void tst_DayCommands::manualSaveWritesTheShownDay()
-{
-    MainWindowFixture f;
-    QTest::keyClicks(f.box(0), QStringLiteral("saved"));
     trigger(f, "menu_save");
     QVERIFY(!f.window.isDirty());
-    QCOMPARE(f.file().left(200).toHex(), slot(0, 1, "saved", false, Day41411).toHex());
+    QCOMPARE(f.file().left(200).toHex(), slot(0, 1, "today", true, Day41411).toHex());
+    trigger(f, "menu_copytonextday");
+    QCOMPARE(f.caption(), QStringLiteral("日期：2013/5/18"));
+    QCOMPARE(f.texts()[0], QStringLiteral("today"));
+    QCOMPARE(f.tags()[0], QStringLiteral("False"));
+    trigger(f, "menu_clearthisday");
+    QCOMPARE(f.texts(), QStringList(5, QString()));
+    QCOMPARE(f.file().mid(1000, 200).toHex(), slot(0, 1, "", false, Day41412).toHex());
+    QCOMPARE(f.prompts.asked.size(), 2);
 }
 
 void tst_DayCommands::aboutOpensTheSameHiddenWindowAgain()
@@ -181,6 +100,37 @@ void tst_DayCommands::plusButtonPopsUpTheEditMenu()
     f.button("cmd_edit")->click();
     QVERIFY(menu->isVisible());
     menu->hide();
+}
+
+void tst_DayCommands::hiddenClearEmptiesOnlyTheView()
+{
+    QByteArray file;
+    for (int no = 1; no <= 5; ++no)
+        file += slot(0, no, "stored", true, Day41411);
+    MainWindowFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 0)), &file);
+    f.button("cmd_Clear")->click();
+    QCOMPARE(f.texts(), QStringList(5, QString()));
+    QCOMPARE(f.file(), file);
+    f.button("cmd_Save")->click(); // what is stored follows from the next save
+    QCOMPARE(f.file().left(200).toHex(), slot(0, 1, "", false, Day41411).toHex());
+}
+
+void tst_DayCommands::hiddenOpenReloadsAndSaysWhatFailed()
+{
+    QByteArray file = slot(0, 1, "stored", false, Day41411);
+    MainWindowFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 0)), &file);
+    QTest::keyClicks(f.box(0), QStringLiteral(" edited"));
+    f.button("cmd_Open")->click();
+    QCOMPARE(f.texts()[0], QStringLiteral("stored"));
+    QVERIFY(!f.window.isDirty());
+    QVERIFY(f.prompts.informed.isEmpty());
+
+    QVERIFY(QFile::remove(f.path));
+    QVERIFY(QDir().mkdir(f.path)); // a folder where the day file was: nothing can be read
+    f.button("cmd_Open")->click();
+    QCOMPARE(f.prompts.informed.size(), 1);
+    QVERIFY(f.prompts.informed[0].startsWith(QStringLiteral("无法打开日程文件")));
+    QCOMPARE(f.texts()[0], QStringLiteral("stored")); // the view keeps what it showed
 }
 
 QTEST_MAIN(tst_DayCommands)

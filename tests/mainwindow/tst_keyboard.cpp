@@ -23,12 +23,12 @@ void tst_Keyboard::shortcutsMoveBetweenDays()
     f.window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&f.window));
     QTest::keyClick(f.box(0), Qt::Key_Right, Qt::AltModifier);
-    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 18));
+    QCOMPARE(f.window.shownDate(), QDate(2013, 5, 18));
     QTest::keyClick(f.box(0), Qt::Key_Right, Qt::AltModifier);
     QTest::keyClick(f.box(0), Qt::Key_Left, Qt::AltModifier);
-    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 18));
+    QCOMPARE(f.window.shownDate(), QDate(2013, 5, 18));
     QTest::keyClick(f.box(0), Qt::Key_Home, Qt::AltModifier);
-    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 17));
+    QCOMPARE(f.window.shownDate(), QDate(2013, 5, 17));
     QCOMPARE(f.caption(), QStringLiteral("今天：2013/5/17"));
 }
 

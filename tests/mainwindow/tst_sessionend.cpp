@@ -1,6 +1,7 @@
 // The real program in a child process: a kill, a closed terminal or Ctrl+C saves the shown day as
 // closing the window does.
 #include "filebytes.h"
+#include "rollbackjournal.h"
 #include "slotimage.h"
 
 #include <QDir>
@@ -24,14 +25,18 @@ private slots:
 void tst_SessionEnd::signalSavesTheShownDay_data()
 {
     QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << SIGTERM;
-    QTest::newRow("SIGHUP") << SIGHUP;
-    QTest::newRow("SIGINT") << SIGINT;
+    QTest::addColumn<bool>("duringAMessage");
+    QTest::newRow("SIGTERM") << SIGTERM << false;
+    QTest::newRow("SIGHUP") << SIGHUP << false;
+    QTest::newRow("SIGINT") << SIGINT << false;
+    // A journal written for another file is set aside at start-up, and a message says so.
+    QTest::newRow("SIGTERM while a start-up message is open") << SIGTERM << true;
 }
 
 void tst_SessionEnd::signalSavesTheShownDay()
 {
     QFETCH(int, signalNumber);
+    QFETCH(bool, duringAMessage);
 
     // A portable copy: the program keeps its day file beside itself when one is there.
     QTemporaryDir dir;
@@ -47,6 +52,13 @@ void tst_SessionEnd::signalSavesTheShownDay()
         file += slot(0, no, "", false, today);
     const QString dayFile = dir.filePath(QStringLiteral("things.dat"));
     QVERIFY(writeFile(dayFile, file));
+    const QString journal = rollbackjournal::pathFor(dayFile);
+    if (duringAMessage) {
+        rollbackjournal::Journal foreign;
+        foreign.oldLength = foreign.newLength = 4000;
+        foreign.ranges.push_back({0, QByteArray(200, 'o'), QByteArray(200, 'n')});
+        QVERIFY(writeFile(journal, rollbackjournal::encode(foreign)));
+    }
 
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -55,10 +67,15 @@ void tst_SessionEnd::signalSavesTheShownDay()
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(program, {});
     QVERIFY(child.waitForStarted());
-    // The lock file appears once the signals are caught.
+    // The lock file appears once the signals are caught; the journal is set aside just before
+    // the message is shown.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dayFile + QStringLiteral(".lock")), 20000);
+    if (duringAMessage) {
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(journal + QStringLiteral(".kept")), 20000);
+        QTest::qWait(1000);
+    }
     QCOMPARE(::kill(pid_t(child.processId()), signalNumber), 0);
-    QVERIFY(child.waitForFinished(20000));
+    QVERIFY(child.waitForFinished(10000));
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);
 

@@ -133,7 +133,7 @@ void tst_FrmSearch::enterAndDoubleClickShowTheDayAfterWritingTheShownDay()
     typeText(query, QStringLiteral("买菜"));
 
     QTest::keyClick(query, Qt::Key_Return); // the first row
-    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 15));
+    QCOMPARE(f.window.shownDate(), QDate(2013, 5, 15));
     QCOMPARE(f.caption(), QStringLiteral("日期：2013/5/15"));
     QCOMPARE(f.texts(), (QStringList{"", "买菜", "", "", ""}));
     QVERIFY(f.file().contains("kept")); // today was written before the move
@@ -144,20 +144,20 @@ void tst_FrmSearch::enterAndDoubleClickShowTheDayAfterWritingTheShownDay()
     QVERIFY(list->hasFocus());
     QTest::keyClick(list, Qt::Key_Down);
     QTest::keyClick(list, Qt::Key_Return);
-    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 12));
+    QCOMPARE(f.window.shownDate(), QDate(2013, 5, 12));
 
     const QRect third = list->visualRect(list->model()->index(2, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, third.center()); // a double-click's first click
-    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 12));
+    QCOMPARE(f.window.shownDate(), QDate(2013, 5, 12));
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, third.center());
-    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 10));
+    QCOMPARE(f.window.shownDate(), QDate(2013, 5, 10));
     QCOMPARE(f.tags(), (QStringList{"True", "False", "False", "False", "False"}));
     QVERIFY(search->isVisible());
 
     // A shown day the day book refuses keeps the main window where it is, and the results stay.
     f.box(1)->setThingText(QStringLiteral("派对🎉"));
     QTest::keyClick(query, Qt::Key_Return);
-    QCOMPARE(f.pub.ShownDate, QDate(2013, 5, 10));
+    QCOMPARE(f.window.shownDate(), QDate(2013, 5, 10));
     QCOMPARE(f.prompts.informed.size(), 1);
     QCOMPARE(SearchFixture::rows(search).size(), 3);
     f.box(1)->clear();

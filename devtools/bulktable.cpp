@@ -1,4 +1,4 @@
-#include "module_pub.h"
+#include "bulktable.h"
 
 #include <QtGlobal>
 

@@ -1,16 +1,29 @@
-#include "dayfilenotices.h"
+#include "messages.h"
 
-#include "module_pub.h"
-#include "prompts.h"
-#include "rollbackjournal.h"
+#include "gbk.h"
 
 #include <QDir>
+#include <QStringList>
 
-namespace dayfilenotices {
+namespace messages {
 
 namespace {
 
 QString shown(const QString &path) { return QDir::toNativeSeparators(path); }
+
+// The characters of text that have no GBK form, each once, in their order.
+QStringList unstorable(const QString &text)
+{
+    QStringList found;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype width = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString ch = text.mid(i, width);
+        if (!gbk::canEncode(ch) && !found.contains(ch))
+            found << ch;
+        i += width;
+    }
+    return found;
+}
 
 // After a partial read the loaded days stay writable and nothing past them is overwritten.
 QString partlyRead(const LoadReport &load)
@@ -22,14 +35,36 @@ QString partlyRead(const LoadReport &load)
 
 } // namespace
 
-QString startupText(const QString &dayFilePath, const LoadReport &load)
+QString refusal(const SaveReport &report, const DayThings &things)
+{
+    if (report.status == SaveReport::Status::TableFull)
+        return QStringLiteral("日记本已满（最多 %1 条记录），这一天的内容无法作为新记录保存。\n"
+                              "已经保存过的日子仍可修改；要离开这一天，请删除这一天新写的内容。")
+            .arg(DayTable::DayCapacity);
+    QStringList lines;
+    for (size_t i = 0; i < things.size(); ++i) {
+        if (const QStringList chars = unstorable(things[i].text); !chars.isEmpty())
+            lines << QStringLiteral("第%1件事中的 %2").arg(i + 1).arg(chars.join(QLatin1Char(' ')));
+    }
+    return QStringLiteral("这一天的内容无法保存：日记文件只能存放 GBK 字符，以下字符无法存入。\n%1\n\n"
+                          "请删除或改写这些字符后再试。")
+        .arg(lines.join(QLatin1Char('\n')));
+}
+
+QString diskTrouble(const QString &dayFilePath, const SaveReport &report)
+{
+    return QStringLiteral("当天的内容未能写入文件：\n%1\n\n%2").arg(shown(dayFilePath), report.describe(dayFilePath));
+}
+
+QString startup(const QString &dayFilePath, const LoadReport &load)
 {
     switch (load.status) {
     case LoadReport::Status::CannotOpen:
         return QStringLiteral("无法打开日程文件：\n%1\n（%2）\n\n本次运行可以查看和填写，但不会保存任何内容。")
             .arg(shown(dayFilePath), load.problem.describe());
     case LoadReport::Status::ReadFailed:
-        return QStringLiteral("日程文件没能读完：\n%1\n（%2）\n\n%3").arg(shown(dayFilePath), load.problem.describe(), partlyRead(load));
+        return QStringLiteral("日程文件没能读完：\n%1\n（%2）\n\n%3")
+            .arg(shown(dayFilePath), load.problem.describe(), partlyRead(load));
     case LoadReport::Status::TooManyRecords:
         return QStringLiteral("日程文件中的记录比程序能容纳的 %1 条还多：\n%2\n\n%3")
             .arg(DayTable::DayCapacity)
@@ -70,36 +105,21 @@ QString startupText(const QString &dayFilePath, const LoadReport &load)
     }
 }
 
-void afterStartup(Prompts &prompts, QWidget *window, const QString &dayFilePath, const LoadReport &load)
+QString remade(const QString &dayFilePath, const SaveReport &report)
 {
-    const QString text = startupText(dayFilePath, load);
-    if (!text.isEmpty())
-        prompts.inform(window, text);
+    return report.allOnDisk()
+        ? QStringLiteral("日程文件在程序运行时被删除了：\n%1\n\n程序中的全部内容已经重新写入这个文件。").arg(shown(dayFilePath))
+        : QStringLiteral("日程文件在程序运行时被删除了：\n%1\n\n程序重新建立了它，但没能写入全部内容"
+                         "（%2）。内容仍保留在程序中，下次保存时再写。")
+              .arg(shown(dayFilePath), report.describe(dayFilePath));
 }
 
-SaveReport afterSave(Prompts &prompts, QWidget *window, Module_pub &pub, SaveReport report)
+QString replacedOffer(const QString &dayFilePath, const SaveReport &report)
 {
-    const QString path = shown(pub.dayFile.path());
-    if (report.remade) {
-        prompts.inform(window, report.allOnDisk()
-                                   ? QStringLiteral("日程文件在程序运行时被删除了：\n%1\n\n程序中的全部内容已经重新写入这个文件。")
-                                         .arg(path)
-                                   : QStringLiteral("日程文件在程序运行时被删除了：\n%1\n\n程序重新建立了它，但没能写入全部内容"
-                                                    "（%2）。内容仍保留在程序中，下次保存时再写。")
-                                         .arg(path, report.describe(pub.dayFile.path())));
-    }
-    if (report.status != SaveReport::Status::Replaced)
-        return report;
-    const QString offer = QStringLiteral("日程文件在程序运行时被别的程序替换或改动了：\n%1\n（%2）\n\n"
-                                         "为了不写坏它，当天的内容没有保存，仍保留在程序中。\n\n"
-                                         "要读入磁盘上现在的文件，再把当天的内容保存进去吗？")
-                              .arg(path, report.describe(pub.dayFile.path()));
-    if (!prompts.confirm(window, offer))
-        return report;
-    LoadReport load;
-    report = pub.dayFile.adoptFileOnDisk(&load);
-    afterStartup(prompts, window, pub.dayFile.path(), load); // the file now on disk may not read whole either
-    return report;
+    return QStringLiteral("日程文件在程序运行时被别的程序替换或改动了：\n%1\n（%2）\n\n"
+                          "为了不写坏它，当天的内容没有保存，仍保留在程序中。\n\n"
+                          "要读入磁盘上现在的文件，再把当天的内容保存进去吗？")
+        .arg(shown(dayFilePath), report.describe(dayFilePath));
 }
 
-} // namespace dayfilenotices
+} // namespace messages

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "module_pub.h"
+#include "bulktable.h"
 
 #include <QString>
 
 class FileOps;
 class TimeSource;
 
-// The test tools' bulk file: BulkTable's records in 200-byte slots, moved with one write or one
+// The developer tools' bulk file: BulkTable's records in 200-byte slots, moved with one write or one
 // read of the whole file instead of one call per slot.
 namespace bulkfile {
 

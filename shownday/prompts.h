@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The questions and messages the program puts to the user, behind one seam so that tests
+// answer them. The program uses message boxes whose caption is the program's title.
+class Prompts
+{
+public:
+    virtual ~Prompts() = default;
+
+    // Yes/No, no icon, Yes the default. True for Yes.
+    virtual bool confirm(const QString &text) = 0;
+
+    // The day could not be written at close: true to try again, false to close without it.
+    virtual bool retryFailedSave(const QString &text) = 0;
+
+    // A plain message with a single OK button.
+    virtual void inform(const QString &text) = 0;
+};

@@ -1,0 +1,226 @@
+#include "shownday.h"
+
+#include "dayview.h"
+#include "messages.h"
+#include "oledate.h"
+#include "prompts.h"
+#include "timesource.h"
+
+#include <QDir>
+#include <QLocale>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+bool hasContent(const DayThings &things)
+{
+    return std::any_of(things.begin(), things.end(), [](const ThingInput &t) { return !t.text.isEmpty() || t.done; });
+}
+
+} // namespace
+
+ShownDay::ShownDay(DayFile &dayFile, const TimeSource &time, Prompts &prompts, DayView &view)
+    : m_dayFile(dayFile), m_time(time), m_prompts(prompts), m_view(view)
+{
+}
+
+void ShownDay::start()
+{
+    m_date = m_time.today();
+    showCaption(); // always "今天：" here
+    m_lastLoad = m_dayFile.load();
+    // When nothing could be read the view keeps what it shows; after a partial read it shows
+    // what was read (nothing of it can be written over, see DayFile).
+    if (m_lastLoad.status != LoadReport::Status::CannotOpen && m_lastLoad.status != LoadReport::Status::JournalUnreadable)
+        showDay();
+}
+
+void ShownDay::tellWhatTheLoadFound()
+{
+    if (const QString text = messages::startup(m_dayFile.path(), m_lastLoad); !text.isEmpty())
+        m_prompts.inform(text);
+}
+
+void ShownDay::reload()
+{
+    m_lastLoad = m_dayFile.load();
+    if (m_lastLoad.status != LoadReport::Status::CannotOpen && m_lastLoad.status != LoadReport::Status::JournalUnreadable)
+        showDay();
+    tellWhatTheLoadFound();
+}
+
+void ShownDay::showCaption()
+{
+    const QString prefix = m_date == m_time.today() ? QStringLiteral("今天：") : QStringLiteral("日期：");
+    m_view.showCaption(prefix + QLocale().toString(m_date, QLocale::ShortFormat));
+}
+
+void ShownDay::showDay()
+{
+    m_view.showThings(thingsOfDay(m_dayFile.table(), m_date));
+    m_dirty = false;
+}
+
+SaveReport ShownDay::heeded(SaveReport report)
+{
+    if (m_ending) // nobody is there to answer an offer
+        return report;
+    if (report.remade)
+        m_prompts.inform(messages::remade(m_dayFile.path(), report));
+    if (report.status != SaveReport::Status::Replaced
+        || !m_prompts.confirm(messages::replacedOffer(m_dayFile.path(), report)))
+        return report;
+    report = m_dayFile.adoptFileOnDisk(&m_lastLoad);
+    tellWhatTheLoadFound(); // the file now on disk may not read whole either
+    return report;
+}
+
+SaveReport ShownDay::flushHeldBack()
+{
+    return heeded(m_dayFile.flushPending());
+}
+
+SaveReport ShownDay::save()
+{
+    const DayThings things = m_view.viewThings();
+    if (!m_dirty && !hasContent(things)) // a day shown empty and left untouched gets no records
+        return flushHeldBack();
+    SaveReport report = heeded(m_dayFile.saveDay(m_date, things));
+    if (report.status == SaveReport::Status::TableFull && !hasContent(things)
+        && m_dayFile.table().recordsOfDay(oledate::fromDate(m_date)).empty()) {
+        // A full day book cannot take five empty records, and a day without records shows the
+        // same: nothing is lost by leaving it, so the user is not held on it.
+        m_dirty = false;
+        return flushHeldBack();
+    }
+    // The day book holds the day; what the disk still owes goes out with a later save.
+    if (report.status == SaveReport::Status::OnDisk || report.status == SaveReport::Status::NotOnDisk
+        || report.status == SaveReport::Status::Replaced)
+        m_dirty = false;
+    return report;
+}
+
+bool ShownDay::tell(const SaveReport &report, const DayThings &things, bool byHand)
+{
+    switch (report.status) {
+    case SaveReport::Status::OnDisk:
+        m_diskTroubleTold = false;
+        return true;
+    case SaveReport::Status::NotOnDisk:
+        // The day book holds the day; moving on loses nothing, so this is told once, not on every move.
+        if (byHand || !m_diskTroubleTold)
+            m_prompts.inform(messages::diskTrouble(m_dayFile.path(), report)
+                             + QStringLiteral("\n\n请检查磁盘空间和文件权限。内容已记下，下次保存时会再次写入。"));
+        m_diskTroubleTold = true;
+        return true;
+    case SaveReport::Status::Replaced:
+        return true; // the day book holds the day, and the user was just offered the file on disk
+    case SaveReport::Status::TableFull:
+    case SaveReport::Status::NoGbkForm:
+        m_prompts.inform(messages::refusal(report, things));
+        return false;
+    }
+    return false;
+}
+
+bool ShownDay::writeShownDay()
+{
+    const DayThings things = m_view.viewThings();
+    return tell(save(), things);
+}
+
+void ShownDay::saveByHand()
+{
+    const DayThings things = m_view.viewThings();
+    // The user asked for this save: every failure is told, and nothing else depends on it.
+    [[maybe_unused]] const bool taken = tell(save(), things, true);
+}
+
+void ShownDay::changeDate(QDate day)
+{
+    m_date = day;
+    showCaption();
+}
+
+bool ShownDay::goToDay(QDate day)
+{
+    // The date type ends at 1 January 100 and 31 December 9999; a step past either is refused
+    // before anything changes.
+    if (!oledate::inRange(day)) {
+        m_view.beep();
+        return false;
+    }
+    if (!writeShownDay())
+        return false;
+    changeDate(day);
+    showDay();
+    return true;
+}
+
+bool ShownDay::copyToNextDay()
+{
+    if (!m_prompts.confirm(QStringLiteral("本日数据将复制到次日，次日的全部数据将被清空！")))
+        return false;
+    const QDate next = m_date.addDays(1);
+    if (!oledate::inRange(next)) {
+        m_view.beep();
+        return false;
+    }
+    // The shown day keeps its edits, as it would on any move; its texts, not done, become the
+    // next day's things. Both go to the disk in one save, or neither.
+    const DayThings shown = m_view.viewThings();
+    DayThings carried = shown;
+    for (ThingInput &thing : carried)
+        thing.done = false;
+    std::vector<std::pair<QDate, DayThings>> days;
+    if (m_dirty || hasContent(shown)) // a day shown empty and left untouched gets no records
+        days.emplace_back(m_date, shown);
+    days.emplace_back(next, carried);
+    const SaveReport report = heeded(m_dayFile.saveDays(days));
+    if (!tell(report, report.refusedDay == m_date ? shown : carried))
+        return false;
+    changeDate(next);
+    m_view.showThings(carried); // the same texts, without a hint of the design
+    m_dirty = false;
+    return true;
+}
+
+bool ShownDay::clearDay()
+{
+    if (!m_prompts.confirm(QStringLiteral("当天的全部数据将被清空！")))
+        return false;
+    // Written before the view empties, so that a refusal leaves the view as it was.
+    const DayThings empty{};
+    if (!tell(heeded(m_dayFile.saveDay(m_date, empty)), empty))
+        return false;
+    m_view.showThings(empty);
+    m_dirty = false;
+    return true;
+}
+
+bool ShownDay::mayClose()
+{
+    const DayThings things = m_view.viewThings();
+    SaveReport report = save();
+    while (!m_ending && !report.allOnDisk()) {
+        if (report.status == SaveReport::Status::NotOnDisk) {
+            const QString text = messages::diskTrouble(m_dayFile.path(), report)
+                + QStringLiteral("\n\n请检查磁盘空间和文件权限后重试。如果放弃，未保存的内容将会丢失。");
+            if (!m_prompts.retryFailedSave(text))
+                return true;
+            report = save();
+            continue;
+        }
+        // Trying again cannot help: the user may go back and change the day, or give it up.
+        const QString why = report.status == SaveReport::Status::Replaced
+            ? QStringLiteral("日程文件在程序运行时被替换了，当天和尚未写入的内容没有保存：\n%1")
+                  .arg(QDir::toNativeSeparators(m_dayFile.path()))
+            : messages::refusal(report, things);
+        return m_prompts.confirm(why + QStringLiteral("\n\n仍要关闭吗？关闭后这一天的改动将会丢失。"));
+    }
+    if (m_ending && !report.allOnDisk()) // nobody is there to ask; say it where the session logs
+        std::fprintf(stderr, "tallyleaf: the shown day was not saved: %s\n",
+                     qPrintable(report.describe(m_dayFile.path())));
+    return true;
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "dayfile.h"
+
+#include <QDate>
+
+class DayView;
+class Prompts;
+class TimeSource;
+
+// The day the main window shows, and every rule about it: which day it is (the only writer of
+// that date), whether it changed since it was shown or written (Dirty), when and how it is
+// written into the day book, what the user is told about each save, and closing. The window
+// is a view of it: it passes on edits and commands and shows what it is told to.
+//
+// Changing the shown day always runs the same road (goToDay): write the shown day, and only when
+// the day book took it, change the date, the caption and the view. A day the day book refuses
+// (no GBK form, a full book) keeps the view as it is and Dirty set.
+class ShownDay
+{
+public:
+    ShownDay(DayFile &dayFile, const TimeSource &time, Prompts &prompts, DayView &view);
+
+    QDate shownDate() const { return m_date; }
+    bool isDirty() const { return m_dirty; }
+    const DayFile &dayFile() const { return m_dayFile; }
+    const LoadReport &lastLoad() const { return m_lastLoad; }
+
+    // An edit or a tick in the view.
+    void markDirty() { m_dirty = true; }
+
+    // Start-up: today and its caption, the day file read and shown, then what start-up found
+    // told. The view is not shown from the day file when nothing could be read.
+    void start();
+
+    // The day view's operations: the caption ("今天：" or "日期：" and the date), and the view
+    // filled from the day book, Dirty cleared.
+    void showCaption();
+    void showDay();
+
+    // What start-up found of the day file, told when there is anything to tell.
+    void tellWhatTheLoadFound();
+
+    // Reads the day file anew and shows the shown day; what the load found is told.
+    void reload();
+
+    // Writes the view into the day book as the shown day's five things, unless it was shown empty
+    // and left untouched; tells the user nothing. Dirty is cleared when the day book took it.
+    [[nodiscard]] SaveReport save();
+    // save(), then the user is told what went wrong. True when the day book took the day.
+    [[nodiscard]] bool writeShownDay();
+    // The same, and every failure told, asked for by the user.
+    void saveByHand();
+
+    // The one road for changing the shown day (see above). False when the shown day could not be
+    // taken or day is outside the date range (the user has been told, or heard a beep).
+    [[nodiscard]] bool goToDay(QDate day);
+
+    // Asks, then writes the shown day and its texts, not done, as the next day, in one save, and
+    // shows the next day with those texts. False when the user said no or the day book refused.
+    bool copyToNextDay();
+    // Asks, then writes the shown day empty and empties the view.
+    bool clearDay();
+
+    // Closing: the shown day is written a last time; when that fails the user may retry, give the
+    // day up or stay. False when the window must stay open. While the session ends nothing is asked.
+    [[nodiscard]] bool mayClose();
+    // The session ends (a signal, a logout): closing asks nothing from now on.
+    void beginEnding() { m_ending = true; }
+    bool isEnding() const { return m_ending; }
+
+private:
+    // Saves and their follow-ups: a day file deleted or replaced behind the program's back.
+    [[nodiscard]] SaveReport heeded(SaveReport report);
+    [[nodiscard]] SaveReport flushHeldBack();
+    // Tells the user what a save of things did, a disk failure only once until a save succeeds
+    // (every time when byHand); true when the day book took the things.
+    [[nodiscard]] bool tell(const SaveReport &report, const DayThings &things, bool byHand = false);
+    void changeDate(QDate day);
+
+    DayFile &m_dayFile;
+    const TimeSource &m_time;
+    Prompts &m_prompts;
+    DayView &m_view;
+    LoadReport m_lastLoad;
+
+    QDate m_date = QDate(1899, 12, 30); // ShownDate: day 0 until start-up sets today
+    bool m_dirty = false;               // Dirty
+    bool m_diskTroubleTold = false;     // a disk failure was told and no save has reached the disk since
+    bool m_ending = false;
+};

@@ -1,0 +1,251 @@
+// The day commands without a window: copy to the next day, clear, save by hand; days the day book
+// refuses; a day file changed behind the program's back.
+#include "showndayfixture.h"
+
+#include "slotimage.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace slotimage;
+
+class tst_ShownDayCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China)); }
+
+    void answeringNoChangesNothing_data();
+    void answeringNoChangesNothing();
+    void copyingMovesToTheNextDayWithTextsNotDone_data();
+    void copyingMovesToTheNextDayWithTextsNotDone();
+    void copyingIsOneSaveOfBothDays();
+    void clearingANeverSavedDayCreatesFiveEmptyRecords();
+    void manualSaveWritesTheShownDay();
+    void refusedSaveKeepsTheDayAsItWas_data();
+    void refusedSaveKeepsTheDayAsItWas();
+    void aFileChangedBehindTheProgram_data();
+    void aFileChangedBehindTheProgram();
+};
+
+void tst_ShownDayCommands::answeringNoChangesNothing_data()
+{
+    QTest::addColumn<bool>("copy");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("copy") << true << QStringLiteral("本日数据将复制到次日，次日的全部数据将被清空！");
+    QTest::newRow("clear") << false << QStringLiteral("当天的全部数据将被清空！");
+}
+
+void tst_ShownDayCommands::answeringNoChangesNothing()
+{
+    QFETCH(bool, copy);
+    QFETCH(QString, question);
+    ShownDayFixture f;
+    f.view.type(0, QStringLiteral("keep"));
+    f.view.tick(0);
+    f.prompts.answerYes = false;
+    QVERIFY(!(copy ? f.day.copyToNextDay() : f.day.clearDay()));
+    QCOMPARE(f.prompts.asked, QStringList{question});
+    QCOMPARE(f.day.shownDate(), QDate(2013, 5, 17));
+    QCOMPARE(f.view.texts()[0], QStringLiteral("keep"));
+    QCOMPARE(f.view.ticks()[0], true);
+    QVERIFY(f.day.isDirty());
+    QCOMPARE(f.file().size(), 0);
+}
+
+void tst_ShownDayCommands::copyingMovesToTheNextDayWithTextsNotDone_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<bool>("fromYesterday");
+    QTest::addColumn<QByteArray>("after");
+    QByteArray yesterday = slot(0, 1, "a", true, 41410.0) + slot(0, 2, "", true, 41410.0) + slot(0, 3, "c", false, 41410.0)
+        + slot(0, 4, "", false, 41410.0) + slot(0, 5, "", false, 41410.0);
+    QByteArray today = slot(0, 1, "a", false, Day41411) + slot(0, 2, "", false, Day41411)
+        + slot(0, 3, "c", false, Day41411) + slot(0, 4, "", false, Day41411) + slot(0, 5, "", false, Day41411);
+    QTest::newRow("yesterday to today") << QByteArray() << true << yesterday + today;
+    QByteArray tomorrow, emptied;
+    for (int no = 1; no <= 5; ++no) {
+        tomorrow += slot(0, no, "tomorrow", true, Day41412);
+        emptied += slot(0, no, "", false, Day41412);
+    }
+    // 17 May was empty and untouched: no records for it.
+    QTest::newRow("an empty day empties the next") << tomorrow << false << emptied;
+}
+
+void tst_ShownDayCommands::copyingMovesToTheNextDayWithTextsNotDone()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(bool, fromYesterday);
+    QFETCH(QByteArray, after);
+    ShownDayFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 0)), before);
+    if (fromYesterday) {
+        QVERIFY(f.day.goToDay(QDate(2013, 5, 16)));
+        f.view.type(0, QStringLiteral("a"));
+        f.view.type(2, QStringLiteral("c"));
+        f.view.tick(0);
+        f.view.tick(1);
+    }
+    const QDate next = f.day.shownDate().addDays(1);
+    QVERIFY(f.day.copyToNextDay());
+    QCOMPARE(f.day.shownDate(), next);
+    QCOMPARE(f.view.caption, (next == QDate(2013, 5, 17) ? QStringLiteral("今天：") : QStringLiteral("日期："))
+                                 + QLocale().toString(next, QLocale::ShortFormat));
+    QCOMPARE(f.view.ticks(), QList<bool>(5, false));
+    QVERIFY(!f.day.isDirty());
+    QCOMPARE(f.file().toHex(), after.toHex());
+}
+
+// D2 of the day book, seen from the command: the shown day and the next go out together or not
+// at all, however the disk fails.
+void tst_ShownDayCommands::copyingIsOneSaveOfBothDays()
+{
+    for (int failAt = 1; failAt < 40; ++failAt) {
+        ShownDayFixture f;
+        f.view.type(0, QStringLiteral("today"));
+        f.view.tick(0);
+        f.disk.persistent = false;
+        f.disk.reset(failAt);
+        const bool moved = f.day.copyToNextDay();
+        const QByteArray bytes = f.file();
+        QVERIFY2(bytes.isEmpty() || bytes.size() == 2000, qPrintable(QStringLiteral("call %1").arg(failAt)));
+        QVERIFY(moved); // the day book holds both days either way; the disk gets them later
+        f.disk.reset(0);
+        QVERIFY(f.day.mayClose());
+        QCOMPARE(f.file().left(200).toHex(), slot(0, 1, "today", true, Day41411).toHex());
+        QCOMPARE(f.file().mid(1000, 200).toHex(), slot(0, 1, "today", false, Day41412).toHex());
+    }
+}
+
+void tst_ShownDayCommands::clearingANeverSavedDayCreatesFiveEmptyRecords()
+{
+    ShownDayFixture f;
+    f.view.type(3, QStringLiteral("gone"));
+    QVERIFY(f.day.clearDay());
+    QCOMPARE(f.view.texts(), QStringList(5, QString()));
+    QCOMPARE(f.day.shownDate(), QDate(2013, 5, 17));
+    QVERIFY(!f.day.isDirty());
+    QByteArray expected;
+    for (int no = 1; no <= 5; ++no)
+        expected += slot(0, no, "", false, Day41411);
+    QCOMPARE(f.file().toHex(), expected.toHex());
+    QVERIFY(f.day.goToDay(QDate(2013, 5, 18))); // nothing new to write for the cleared day
+    QCOMPARE(f.file().toHex(), expected.toHex());
+}
+
+void tst_ShownDayCommands::manualSaveWritesTheShownDay()
+{
+    ShownDayFixture f;
+    f.view.type(0, QStringLiteral("saved"));
+    f.day.saveByHand();
+    QVERIFY(!f.day.isDirty());
+    QCOMPARE(f.file().left(200).toHex(), slot(0, 1, "saved", false, Day41411).toHex());
+    f.failDisk(1); // asked for by hand, every failure is told
+    f.view.type(0, QStringLiteral(" again"));
+    f.day.saveByHand();
+    f.day.saveByHand();
+    QCOMPARE(f.prompts.informed.size(), 2);
+}
+
+void tst_ShownDayCommands::refusedSaveKeepsTheDayAsItWas_data()
+{
+    QTest::addColumn<QByteArray>("move");
+    QTest::addColumn<bool>("bookFull"); // else a text without a GBK form
+    for (const char *move : {"previous day", "next day", "back to today", "copy to the next day"})
+        QTest::newRow(move) << QByteArray(move) << false;
+    QTest::newRow("next day, the day book full") << QByteArray("next day") << true;
+}
+
+// A day the day book cannot take: no move may leave it behind.
+void tst_ShownDayCommands::refusedSaveKeepsTheDayAsItWas()
+{
+    QFETCH(QByteArray, move);
+    QFETCH(bool, bookFull);
+    // A full day book has no room for a new day's five records.
+    ShownDayFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 30)), {}, 0, bookFull ? DayTable::DayCapacity - 4 : 0);
+    f.view.type(0, QStringLiteral("kept"));
+    if (!bookFull)
+        f.view.setText(1, QStringLiteral("派对🎉"));
+    const QStringList texts = f.view.texts();
+    const QByteArray before = f.file();
+
+    bool moved = true;
+    if (move == "previous day")
+        moved = f.day.goToDay(QDate(2013, 5, 16));
+    else if (move == "next day")
+        moved = f.day.goToDay(QDate(2013, 5, 18));
+    else if (move == "back to today")
+        moved = f.day.goToDay(f.clock.today());
+    else
+        moved = f.day.copyToNextDay();
+
+    QVERIFY(!moved);
+    QCOMPARE(f.day.shownDate(), QDate(2013, 5, 17));
+    QCOMPARE(f.view.caption, QStringLiteral("今天：2013/5/17"));
+    QCOMPARE(f.view.texts(), texts);
+    QVERIFY(f.day.isDirty());
+    QCOMPARE(f.file(), before);
+    QCOMPARE(f.prompts.informed.size(), 1);
+    QVERIFY(f.prompts.informed[0].contains(bookFull ? QStringLiteral("日记本已满") : QStringLiteral("第2件事中的 🎉")));
+
+    if (bookFull) { // emptied again, the day holds nothing to keep: leaving it loses nothing
+        f.view.setText(0, QString());
+        QVERIFY(f.day.goToDay(QDate(2013, 5, 18)));
+        QCOMPARE(f.prompts.informed.size(), 1);
+    }
+}
+
+void tst_ShownDayCommands::aFileChangedBehindTheProgram_data()
+{
+    QTest::addColumn<bool>("deleted");
+    QTest::addColumn<bool>("loadTheirs");
+    QTest::addColumn<bool>("closing");
+    QTest::newRow("replaced, their file loaded") << false << true << false;
+    QTest::newRow("replaced, kept as it is") << false << false << false;
+    QTest::newRow("replaced, then closing is refused") << false << false << true;
+    QTest::newRow("deleted") << true << false << false;
+}
+
+void tst_ShownDayCommands::aFileChangedBehindTheProgram()
+{
+    QFETCH(bool, deleted);
+    QFETCH(bool, loadTheirs);
+    QFETCH(bool, closing);
+    ShownDayFixture f;
+    f.view.type(0, QStringLiteral("mine"));
+    QVERIFY(f.day.save().allOnDisk());
+    const QByteArray theirs = slot(0, 1, "theirs", false, Day41412);
+    const QString other = f.folder.file(QStringLiteral("other"));
+    QVERIFY(QFile::remove(f.folder.path));
+    if (!deleted) {
+        QVERIFY(writeFile(other, theirs));
+        QVERIFY(QFile::rename(other, f.folder.path));
+    }
+    f.prompts.answerYes = loadTheirs;
+    f.view.type(1, QStringLiteral("more"));
+    if (closing) { // the offer is declined, and so is closing without the day
+        QVERIFY(!f.day.mayClose());
+        QCOMPARE(f.prompts.asked.size(), 2);
+        QVERIFY(f.prompts.asked[1].contains(QStringLiteral("仍要关闭吗")));
+        QCOMPARE(f.file(), theirs);
+        return;
+    }
+    [[maybe_unused]] const SaveReport second = f.day.save(); // what the user was told is checked below
+
+    QCOMPARE(f.view.texts().mid(0, 2), (QStringList{"mine", "more"})); // the view keeps the day either way
+    QByteArray mine;
+    for (int no = 1; no <= 5; ++no)
+        mine += slot(0, no, no == 1 ? "mine" : no == 2 ? "more" : "", false, Day41411);
+    if (deleted) {
+        QCOMPARE(f.prompts.informed.size(), 1);
+        QVERIFY(f.prompts.informed[0].contains(QStringLiteral("被删除")));
+        QCOMPARE(f.file(), mine); // everything held, written back whole
+        return;
+    }
+    QCOMPARE(f.prompts.asked.size(), 1);
+    QVERIFY(f.prompts.asked[0].contains(QDir::toNativeSeparators(f.folder.path)));
+    QCOMPARE(f.file().toHex(), (loadTheirs ? theirs + mine : theirs).toHex());
+}
+
+QTEST_GUILESS_MAIN(tst_ShownDayCommands)
+#include "tst_showndaycommands.moc"
