@@ -10,7 +10,7 @@ class SilentPrompts final : public Prompts
 {
 public:
     bool confirm(const QString &) override { return false; }
-    bool retryFailedSave(const QString &) override { return false; }
+    FailedSave askAboutFailedSave(const QString &) override { return FailedSave::Discard; }
     void inform(const QString &) override {}
 };
 

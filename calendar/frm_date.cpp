@@ -110,7 +110,7 @@ void frm_date::buildControls()
     m_lblMonth = label(this, QStringLiteral("5月"), QStringLiteral("lbl_month"));
     m_lblMonth->setGeometry(units::twipsRect(120, 720, 1290, 840));
     m_lblMonth->setFont(fonts::font(fonts::Face::SimHei, 42, QFont::Bold));
-    m_lblMonth->adjustSize();
+    fitMonthHeading();
 
     label(this, QStringLiteral("选择年月："), QStringLiteral("Label4"))->setGeometry(units::twipsRect(120, 1800, 1095, 255));
 
@@ -188,7 +188,6 @@ void frm_date::Form_Load()
     if (const int i = m_cboMonth->findText(monthItem(shown.month())); i >= 0) {
         m_cboMonth->setCurrentIndex(i);
         m_lblMonth->setText(m_cboMonth->itemText(i));
-        m_lblMonth->adjustSize();
     }
     CalendarReady = true;
     cal_showmonth(shown);
@@ -293,7 +292,23 @@ void frm_date::cbo_Month_Click()
     if (const auto month = listedMonth())
         cal_showmonth(*month);
     m_lblMonth->setText(m_cboMonth->currentText());
-    m_lblMonth->adjustSize();
+}
+
+void frm_date::fitMonthHeading()
+{
+    // The heading keeps its column left of the grid; its font shrinks until the widest month
+    // ("12月" in most fonts) fits, so that no month is cut and the size does not jump between months.
+    QFont font = m_lblMonth->font();
+    const auto widest = [&] {
+        const QFontMetrics metrics(font);
+        int width = 0;
+        for (int month = 1; month <= 12; ++month)
+            width = std::max(width, metrics.horizontalAdvance(QStringLiteral("%1月").arg(month)));
+        return width;
+    };
+    while (font.pixelSize() > 8 && widest() > m_lblMonth->width())
+        font.setPixelSize(font.pixelSize() - 1);
+    m_lblMonth->setFont(font);
 }
 
 void frm_date::pic_calendar_Click(int index)

@@ -54,6 +54,7 @@ private:
     void Form_Load();
     void Form_Resize();
     void keepMinimumSize();
+    void fitMonthHeading();
     std::optional<QDate> listedMonth() const;
 
     const DayTable &m_table;

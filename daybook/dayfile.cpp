@@ -171,6 +171,16 @@ SaveReport DayFile::flushPending()
     return writePending(); // even with nothing kept back: a deleted file is written back
 }
 
+std::vector<QDate> DayFile::owedDays() const
+{
+    std::set<QDate> days;
+    for (qint32 slot : m_pending) {
+        if (const auto day = oledate::toDate(m_table.thingDate(slot)))
+            days.insert(*day);
+    }
+    return std::vector<QDate>(days.begin(), days.end());
+}
+
 bool DayFile::writesAllowed() const
 {
     return m_state != State::Unloaded && m_state != State::Blocked && m_state != State::ReadOnly;

@@ -158,6 +158,8 @@ public:
     SaveReport adoptFileOnDisk(LoadReport *loaded = nullptr);
 
     bool hasPending() const { return !m_pending.empty(); }
+    // The days whose records are owed to the disk, in date order.
+    std::vector<QDate> owedDays() const;
 
     // Ends the session with the file: the last done mark reaches the disk (P5) and the lock is
     // released. The destructor does it too.

@@ -130,12 +130,15 @@ DayFileLock::Step DayFileLock::takeOver(int fd, bool writable)
 
 DayFileLock::Status DayFileLock::blocked(int error)
 {
-    return blocked(errorText(error));
+    blocked(errorText(error));
+    m_reasonError = error;
+    return m_status;
 }
 
 DayFileLock::Status DayFileLock::blocked(const QString &why)
 {
     m_reason = why;
+    m_reasonError = 0;
     return finish(Status::Blocked);
 }
 

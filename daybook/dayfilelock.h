@@ -44,6 +44,8 @@ public:
     // With Blocked: what the user has to remove before the next start, and why it stays.
     QString obstacle() const { return m_lockPath; }
     QString obstacleReason() const { return m_reason; }
+    // The same as errno; 0 for a folder, or a name that keeps changing.
+    int obstacleError() const { return m_reasonError; }
     // With Failed and NoLocking: the step that failed.
     const IoResult &problem() const { return m_problem; }
 
@@ -62,5 +64,6 @@ private:
     Status m_status = Status::Unlocked;
     qint64 m_holderPid = 0;
     QString m_reason;
+    int m_reasonError = 0;
     IoResult m_problem;
 };

@@ -20,6 +20,7 @@
 void frm_main::txt_things_Change(int)
 {
     m_day.markDirty();
+    refreshCommands();
 }
 
 void frm_main::txt_things_Enter(int index)
@@ -30,8 +31,11 @@ void frm_main::txt_things_Enter(int index)
 
 void frm_main::img_thingOK_Click(int index)
 {
+    if (m_day.isReadOnly())
+        return;
     m_day.markDirty();
     setMark(index, !img_thingOK[size_t(index)]->shows(img_checkOK->pixmap()));
+    refreshCommands();
 }
 
 void frm_main::cmd_lastday_Click()
@@ -60,11 +64,35 @@ void frm_main::cmd_select_Click()
 void frm_main::menu_copytonextday_Click()
 {
     m_day.copyToNextDay(); // a refusal or a No was told or asked
+    refreshCommands();
 }
 
 void frm_main::menu_clearthisday_Click()
 {
     m_day.clearDay(); // a refusal or a No was told or asked
+    refreshCommands();
+}
+
+void frm_main::menu_undo_Click()
+{
+    m_day.undo(); // nothing to undo is a beep; a refusal was told
+    refreshCommands();
+}
+
+void frm_main::refreshCommands()
+{
+    const QString undoable = m_day.undoable();
+    menu_undo->setEnabled(!undoable.isEmpty());
+    menu_undo->setText(undoable.isEmpty() ? QStringLiteral("撤销") : QStringLiteral("撤销%1").arg(undoable));
+    for (QAction *writes : {menu_copytonextday, menu_clearthisday, menu_save})
+        writes->setEnabled(!m_day.isReadOnly());
+}
+
+bool frm_main::goToDay(QDate day)
+{
+    const bool moved = m_day.goToDay(day);
+    refreshCommands();
+    return moved;
 }
 
 void frm_main::menu_about_Click()

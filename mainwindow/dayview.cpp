@@ -65,6 +65,16 @@ void frm_main::beep()
     QApplication::beep();
 }
 
+void frm_main::setReadOnly(bool readOnly)
+{
+    for (ThingEdit *box : txt_things)
+        box->setReadOnly(readOnly);
+    for (MarkImage *mark : img_thingOK)
+        mark->setCursor(readOnly ? Qt::ArrowCursor : Qt::PointingHandCursor);
+    // Said once, where it stays in sight without changing the layout.
+    setWindowTitle(readOnly ? Title + QStringLiteral("（只读）") : Title);
+}
+
 void frm_main::draw_frame(QWidget *control)
 {
     // The control's edges in points; the frame sits 4 points outside, the white 3 points outside.

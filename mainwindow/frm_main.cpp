@@ -49,7 +49,7 @@ frm_main::frm_main(DayFile &dayFile, FileOps &ops, const TimeSource &time, Promp
       m_about(std::make_unique<AboutBox>(std::move(openMail)))
 {
     setObjectName(QStringLiteral("frm_main"));
-    setWindowTitle(QStringLiteral("Tallyleaf V0.01"));
+    setWindowTitle(Title);
     setWindowIcon(artwork::programIcon());
     setFont(fonts::windowDefault());
 
@@ -162,6 +162,16 @@ void frm_main::buildMenus()
     menu_clearthisday->setObjectName(QStringLiteral("menu_clearthisday"));
     menu_save = menu_edit->addAction(QStringLiteral("手动保存（退出时会自动保存）"));
     menu_save->setObjectName(QStringLiteral("menu_save"));
+    menu_save->setShortcut(QKeySequence::Save);
+    // Added after the items the menu has always had, so that their order stays.
+    menu_edit->addSeparator();
+    menu_find = menu_edit->addAction(QStringLiteral("查找"));
+    menu_find->setObjectName(QStringLiteral("menu_find"));
+    menu_find->setShortcut(QKeySequence::Find);
+    menu_undo = menu_edit->addAction(QStringLiteral("撤销"));
+    menu_undo->setObjectName(QStringLiteral("menu_undo"));
+    menu_undo->setShortcut(QKeySequence::Undo);
+    connect(menu_edit, &QMenu::aboutToShow, this, &frm_main::refreshCommands);
 
     // Entries kept in the menu for later features; never shown, no command.
     const std::pair<const char *, QString> hidden[] = {{"menu_share", QStringLiteral("分享")},
@@ -191,6 +201,8 @@ void frm_main::connectHandlers()
     connect(menu_copytonextday, &QAction::triggered, this, &frm_main::menu_copytonextday_Click);
     connect(menu_clearthisday, &QAction::triggered, this, &frm_main::menu_clearthisday_Click);
     connect(menu_save, &QAction::triggered, this, [this] { m_day.saveByHand(); });
+    connect(menu_find, &QAction::triggered, this, &frm_main::showSearch);
+    connect(menu_undo, &QAction::triggered, this, &frm_main::menu_undo_Click);
     connect(menu_about, &QAction::triggered, this, &frm_main::menu_about_Click);
     connect(cmd_edit, &QPushButton::clicked, this, &frm_main::cmd_edit_Click);
     connect(Command3, &QPushButton::clicked, this, &frm_main::Command3_Click);
@@ -219,6 +231,7 @@ void frm_main::Form_Load()
         draw_frame(box);
     centreOnScreen();
     m_day.start();
+    refreshCommands();
     QCoreApplication::processEvents();
     show();
     txt_things[0]->setFocus(Qt::OtherFocusReason);

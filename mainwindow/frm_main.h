@@ -52,7 +52,7 @@ public:
     // Writes the shown day into the day book; tells nothing.
     [[nodiscard]] SaveReport td_save() { return m_day.save(); }
 
-    [[nodiscard]] bool goToDay(QDate day) override { return m_day.goToDay(day); }
+    [[nodiscard]] bool goToDay(QDate day) override;
     QDate shownDate() const override { return m_day.shownDate(); }
     void showMainWindow() override;
 
@@ -75,6 +75,10 @@ private:
     void showThings(const DayThings &things) override;
     void showCaption(const QString &caption) override;
     void beep() override;
+    void setReadOnly(bool readOnly) override;
+    // The edit menu's items as the shown day allows them: undo, and nothing that writes when the
+    // day file is only read.
+    void refreshCommands();
 
     void buildControls();
     void buildMenus();
@@ -96,6 +100,7 @@ private:
     void menu_copytonextday_Click();
     void menu_clearthisday_Click();
     void menu_about_Click();
+    void menu_undo_Click();
     void cmd_edit_Click();
     void Command3_Click();
     void Command1_Click();
@@ -111,6 +116,7 @@ private:
     QPointer<frm_search> m_search;
 
     static inline const QString DesignHint = QStringLiteral("写下一件重要的事"); // box 1 before any day is shown
+    static inline const QString Title = QStringLiteral("Tallyleaf V0.01");
     bool m_designShown = true; // the view still shows the design's texts: nothing was loaded
 
     DaySurface *m_surface = nullptr;
@@ -138,6 +144,8 @@ private:
     QAction *menu_clearthisday = nullptr;
     QAction *menu_save = nullptr;
     QAction *menu_about = nullptr;
+    QAction *menu_find = nullptr;
+    QAction *menu_undo = nullptr;
 
     // The two shared pictures; every mark shows one of these very objects.
     QPixmap m_notDonePicture;

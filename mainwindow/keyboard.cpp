@@ -19,13 +19,11 @@ void frm_main::buildKeyboardAndNames()
     bind(QKeySequence(Qt::ALT | Qt::Key_Right), [this] { cmd_nextday_Click(); });
     bind(QKeySequence(Qt::ALT | Qt::Key_Home), [this] { lbl_returntoday_Click(); });
     bind(QKeySequence(Qt::CTRL | Qt::Key_D), [this] { cmd_select_Click(); });
-    bind(QKeySequence::Save, [this] { m_day.saveByHand(); });
     for (int i = 0; i < 5; ++i)
         bind(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), [this, i] { img_thingOK_Click(i); });
-    bind(QKeySequence::Find, [this] { showSearch(); });
 
     setAccessibleDescription(QStringLiteral("Alt+← 前一天，Alt+→ 后一天，Alt+Home 返回今天，Ctrl+D 日历，"
-                                            "Ctrl+S 保存，Ctrl+1 至 Ctrl+5 标注完成，Ctrl+F 查找"));
+                                            "Ctrl+S 保存，Ctrl+1 至 Ctrl+5 标注完成，Ctrl+F 查找，Ctrl+Z 撤销"));
 
     const auto name = [](QWidget *w, const QString &text, const QString &keys) {
         w->setAccessibleName(text);

@@ -13,11 +13,20 @@ bool MessageBoxPrompts::confirm(const QString &text)
     return box.exec() == QMessageBox::Yes;
 }
 
-bool MessageBoxPrompts::retryFailedSave(const QString &text)
+Prompts::FailedSave MessageBoxPrompts::askAboutFailedSave(const QString &text)
 {
-    QMessageBox box(QMessageBox::Warning, Caption, text, QMessageBox::Retry | QMessageBox::Discard, m_parent);
+    QMessageBox box(QMessageBox::Warning, Caption, text,
+                    QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel, m_parent);
     box.setDefaultButton(QMessageBox::Retry);
-    return box.exec() == QMessageBox::Retry;
+    box.setEscapeButton(QMessageBox::Cancel); // Escape goes back to the window
+    switch (box.exec()) {
+    case QMessageBox::Retry:
+        return FailedSave::Retry;
+    case QMessageBox::Discard:
+        return FailedSave::Discard;
+    default:
+        return FailedSave::Cancel;
+    }
 }
 
 void MessageBoxPrompts::inform(const QString &text)

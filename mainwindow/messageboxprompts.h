@@ -14,7 +14,7 @@ public:
     void setParentWindow(QWidget *window) { m_parent = window; }
 
     bool confirm(const QString &text) override;
-    bool retryFailedSave(const QString &text) override;
+    FailedSave askAboutFailedSave(const QString &text) override;
     void inform(const QString &text) override;
 
 private:

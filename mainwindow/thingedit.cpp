@@ -84,3 +84,13 @@ void ThingEdit::keyPressEvent(QKeyEvent *event)
     }
     QLineEdit::keyPressEvent(event);
 }
+
+bool ThingEdit::event(QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride && !isUndoAvailable()
+        && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Undo)) {
+        event->ignore();
+        return false;
+    }
+    return QLineEdit::event(event);
+}

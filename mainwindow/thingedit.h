@@ -23,6 +23,8 @@ signals:
     void enterPressed();
 
 protected:
+    // Ctrl+Z with nothing of its own to undo is left to the window, which may undo a day command.
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
 

@@ -19,4 +19,6 @@ public:
     virtual void showCaption(const QString &caption) = 0;
     // A step that cannot be taken (past the first or last day there is).
     virtual void beep() = 0;
+    // Nothing shown can be changed: the day file is only read this time.
+    virtual void setReadOnly(bool readOnly) = 0;
 };

@@ -12,8 +12,9 @@ public:
     // Yes/No, no icon, Yes the default. True for Yes.
     virtual bool confirm(const QString &text) = 0;
 
-    // The day could not be written at close: true to try again, false to close without it.
-    virtual bool retryFailedSave(const QString &text) = 0;
+    // Days could not be written at close: try again, close without them, or go back to the window.
+    enum class FailedSave { Retry, Discard, Cancel };
+    virtual FailedSave askAboutFailedSave(const QString &text) = 0;
 
     // A plain message with a single OK button.
     virtual void inform(const QString &text) = 0;

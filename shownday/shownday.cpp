@@ -29,11 +29,18 @@ void ShownDay::start()
 {
     m_date = m_time.today();
     showCaption(); // always "今天：" here
-    m_lastLoad = m_dayFile.load();
+    loaded(m_dayFile.load());
+}
+
+void ShownDay::loaded(LoadReport report)
+{
+    m_lastLoad = std::move(report);
+    m_undo.reset();
     // When nothing could be read the view keeps what it shows; after a partial read it shows
     // what was read (nothing of it can be written over, see DayFile).
     if (m_lastLoad.status != LoadReport::Status::CannotOpen && m_lastLoad.status != LoadReport::Status::JournalUnreadable)
         showDay();
+    m_view.setReadOnly(isReadOnly());
 }
 
 void ShownDay::tellWhatTheLoadFound()
@@ -44,9 +51,7 @@ void ShownDay::tellWhatTheLoadFound()
 
 void ShownDay::reload()
 {
-    m_lastLoad = m_dayFile.load();
-    if (m_lastLoad.status != LoadReport::Status::CannotOpen && m_lastLoad.status != LoadReport::Status::JournalUnreadable)
-        showDay();
+    loaded(m_dayFile.load());
     tellWhatTheLoadFound();
 }
 
@@ -72,6 +77,7 @@ SaveReport ShownDay::heeded(SaveReport report)
         || !m_prompts.confirm(messages::replacedOffer(m_dayFile.path(), report)))
         return report;
     report = m_dayFile.adoptFileOnDisk(&m_lastLoad);
+    m_view.setReadOnly(isReadOnly());
     tellWhatTheLoadFound(); // the file now on disk may not read whole either
     return report;
 }
@@ -84,7 +90,8 @@ SaveReport ShownDay::flushHeldBack()
 SaveReport ShownDay::save()
 {
     const DayThings things = m_view.viewThings();
-    if (!m_dirty && !hasContent(things)) // a day shown empty and left untouched gets no records
+    // A day shown empty and left untouched gets no records; one that is only read cannot change.
+    if (!m_dirty && (!hasContent(things) || isReadOnly()))
         return flushHeldBack();
     SaveReport report = heeded(m_dayFile.saveDay(m_date, things));
     if (report.status == SaveReport::Status::TableFull && !hasContent(things)
@@ -110,7 +117,7 @@ bool ShownDay::tell(const SaveReport &report, const DayThings &things, bool byHa
     case SaveReport::Status::NotOnDisk:
         // The day book holds the day; moving on loses nothing, so this is told once, not on every move.
         if (byHand || !m_diskTroubleTold)
-            m_prompts.inform(messages::diskTrouble(m_dayFile.path(), report)
+            m_prompts.inform(messages::diskTrouble(m_dayFile.path(), report, m_dayFile.owedDays())
                              + QStringLiteral("\n\n请检查磁盘空间和文件权限。内容已记下，下次保存时会再次写入。"));
         m_diskTroubleTold = true;
         return true;
@@ -155,6 +162,7 @@ bool ShownDay::goToDay(QDate day)
         return false;
     changeDate(day);
     showDay();
+    m_undo.reset();
     return true;
 }
 
@@ -177,12 +185,14 @@ bool ShownDay::copyToNextDay()
     if (m_dirty || hasContent(shown)) // a day shown empty and left untouched gets no records
         days.emplace_back(m_date, shown);
     days.emplace_back(next, carried);
+    Undo undo{QStringLiteral("复制到次日"), next, thingsOfDay(m_dayFile.table(), next), m_date, next};
     const SaveReport report = heeded(m_dayFile.saveDays(days));
     if (!tell(report, report.refusedDay == m_date ? shown : carried))
         return false;
     changeDate(next);
     m_view.showThings(carried); // the same texts, without a hint of the design
     m_dirty = false;
+    m_undo = std::move(undo);
     return true;
 }
 
@@ -191,11 +201,39 @@ bool ShownDay::clearDay()
     if (!m_prompts.confirm(QStringLiteral("当天的全部数据将被清空！")))
         return false;
     // Written before the view empties, so that a refusal leaves the view as it was.
+    Undo undo{QStringLiteral("清空全天"), m_date, m_view.viewThings(), m_date, m_date};
     const DayThings empty{};
     if (!tell(heeded(m_dayFile.saveDay(m_date, empty)), empty))
         return false;
     m_view.showThings(empty);
     m_dirty = false;
+    m_undo = std::move(undo);
+    return true;
+}
+
+bool ShownDay::canUndo() const
+{
+    return m_undo && !m_dirty && m_date == m_undo->shownAfter && !isReadOnly();
+}
+
+QString ShownDay::undoable() const
+{
+    return canUndo() ? m_undo->command : QString();
+}
+
+bool ShownDay::undo()
+{
+    if (!canUndo()) {
+        m_view.beep();
+        return false;
+    }
+    const Undo undo = *m_undo;
+    if (!tell(heeded(m_dayFile.saveDay(undo.day, undo.things)), undo.things))
+        return false;
+    m_undo.reset();
+    if (undo.shownBefore != m_date)
+        changeDate(undo.shownBefore);
+    showDay();
     return true;
 }
 
@@ -205,12 +243,18 @@ bool ShownDay::mayClose()
     SaveReport report = save();
     while (!m_ending && !report.allOnDisk()) {
         if (report.status == SaveReport::Status::NotOnDisk) {
-            const QString text = messages::diskTrouble(m_dayFile.path(), report)
-                + QStringLiteral("\n\n请检查磁盘空间和文件权限后重试。如果放弃，未保存的内容将会丢失。");
-            if (!m_prompts.retryFailedSave(text))
+            const QString text = messages::diskTrouble(m_dayFile.path(), report, m_dayFile.owedDays())
+                + QStringLiteral("\n\n请检查磁盘空间和文件权限后重试。如果放弃，这些日子未保存的内容将会丢失；"
+                                 "取消则回到窗口。");
+            switch (m_prompts.askAboutFailedSave(text)) {
+            case Prompts::FailedSave::Retry:
+                report = save();
+                continue;
+            case Prompts::FailedSave::Discard:
                 return true;
-            report = save();
-            continue;
+            case Prompts::FailedSave::Cancel:
+                return false;
+            }
         }
         // Trying again cannot help: the user may go back and change the day, or give it up.
         const QString why = report.status == SaveReport::Status::Replaced

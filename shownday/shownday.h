@@ -3,6 +3,7 @@
 #include "dayfile.h"
 
 #include <QDate>
+#include <optional>
 
 class DayView;
 class Prompts;
@@ -26,8 +27,14 @@ public:
     const DayFile &dayFile() const { return m_dayFile; }
     const LoadReport &lastLoad() const { return m_lastLoad; }
 
-    // An edit or a tick in the view.
-    void markDirty() { m_dirty = true; }
+    // An edit or a tick in the view. It ends what an undo could take back.
+    void markDirty()
+    {
+        m_dirty = true;
+        m_undo.reset();
+    }
+    // The day file is only read this time: nothing shown can be changed.
+    bool isReadOnly() const { return m_dayFile.state() == DayFile::State::ReadOnly; }
 
     // Start-up: today and its caption, the day file read and shown, then what start-up found
     // told. The view is not shown from the day file when nothing could be read.
@@ -62,6 +69,12 @@ public:
     // Asks, then writes the shown day empty and empties the view.
     bool clearDay();
 
+    // The last clear or copy taken back, as a save of what it replaced, while nothing was changed
+    // or shown since. What the undo would take back, for a menu ("清空全天"), or nothing.
+    bool canUndo() const;
+    QString undoable() const;
+    bool undo();
+
     // Closing: the shown day is written a last time; when that fails the user may retry, give the
     // day up or stay. False when the window must stay open. While the session ends nothing is asked.
     [[nodiscard]] bool mayClose();
@@ -77,6 +90,17 @@ private:
     // (every time when byHand); true when the day book took the things.
     [[nodiscard]] bool tell(const SaveReport &report, const DayThings &things, bool byHand = false);
     void changeDate(QDate day);
+    void loaded(LoadReport report);
+
+    // What an undo puts back: the day's things before the command, and the day shown after it.
+    struct Undo
+    {
+        QString command;
+        QDate day;
+        DayThings things;
+        QDate shownBefore;
+        QDate shownAfter;
+    };
 
     DayFile &m_dayFile;
     const TimeSource &m_time;
@@ -88,4 +112,5 @@ private:
     bool m_dirty = false;               // Dirty
     bool m_diskTroubleTold = false;     // a disk failure was told and no save has reached the disk since
     bool m_ending = false;
+    std::optional<Undo> m_undo;
 };

@@ -130,6 +130,7 @@ private slots:
     void resizeKeepsTheMinimum_data();
     void resizeKeepsTheMinimum();
     void hoverBorderFollowsThePointer();
+    void monthHeadingFitsEveryMonth();
 
 private:
     DayTable table;
@@ -471,6 +472,26 @@ void tst_calendar_frm_date::hoverBorderFollowsThePointer()
     moveTo(cell(w, 30), freeSpot(cell(w, 30)));
     moveTo(&w, QPoint(w.width() - 2, w.height() - 2)); // the margin
     QCOMPARE(sunkenCells(w), QList<int>{});
+}
+
+// The large month heading stays in its column left of the grid, whole, for every month, at the
+// smallest size the window takes.
+void tst_calendar_frm_date::monthHeadingFitsEveryMonth()
+{
+    FakeHost host(shown);
+    frm_date w(table, clock, host);
+    w.show();
+    w.resize(1, 1); // the window keeps its minimum
+    QCoreApplication::processEvents();
+    auto *heading = child<QLabel>(w, u"lbl_month"_s);
+    const int gridLeft = cell(w, 0)->geometry().left();
+    for (int month = 1; month <= 12; ++month) {
+        choose(w, u"cbo_Month"_s, u"%1月"_s.arg(month));
+        QCOMPARE(heading->text(), u"%1月"_s.arg(month));
+        const int textWidth = heading->fontMetrics().horizontalAdvance(heading->text());
+        QVERIFY2(textWidth <= heading->width(), qPrintable(heading->text()));
+        QVERIFY(heading->geometry().right() < gridLeft);
+    }
 }
 
 QTEST_MAIN(tst_calendar_frm_date)

@@ -3,13 +3,15 @@
 #include "prompts.h"
 
 #include <QStringList>
+#include <functional>
 
 // Answers the program's questions as the test says, and remembers what was asked.
 class FakePrompts final : public Prompts
 {
 public:
     bool answerYes = true;
-    bool answerRetry = false;
+    FailedSave failedSave = FailedSave::Discard;
+    std::function<void()> whileAsked; // what happens while the user reads the question
     QStringList asked;
     QStringList retryTexts;
     QStringList informed;
@@ -19,10 +21,12 @@ public:
         asked << text;
         return answerYes;
     }
-    bool retryFailedSave(const QString &text) override
+    FailedSave askAboutFailedSave(const QString &text) override
     {
         retryTexts << text;
-        return answerRetry;
+        if (whileAsked)
+            whileAsked();
+        return failedSave;
     }
     void inform(const QString &text) override { informed << text; }
 };

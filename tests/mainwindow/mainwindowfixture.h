@@ -23,12 +23,13 @@ inline void typeText(QWidget *w, const QString &text)
 }
 
 // One main window on a day file in a fresh temporary folder, started at a chosen moment; its
-// disk fails every call from failDiskFrom on (0: never) until the test heals it. blankRecords
-// blank slots follow the initial file, as a hole that costs no disk.
+// disk fails every call from failDiskFrom on (0: never) until the test heals it, or refuses every
+// write (readOnly). blankRecords blank slots follow the initial file, as a hole that costs no disk.
 struct MainWindowFixture
 {
     explicit MainWindowFixture(QDateTime now = QDateTime(QDate(2013, 5, 17), QTime(9, 30)),
-                               const QByteArray *initialFile = nullptr, int failDiskFrom = 0, qint64 blankRecords = 0)
+                               const QByteArray *initialFile = nullptr, int failDiskFrom = 0, qint64 blankRecords = 0,
+                               bool readOnly = false)
         : clock(std::move(now)), window(dayFile, disk, clock, prompts, [this](const QUrl &url) { mails << url; return true; })
     {
         if (initialFile || blankRecords > 0) {
@@ -38,6 +39,7 @@ struct MainWindowFixture
             f.resize(f.size() + blankRecords * 200);
         }
         failDisk(failDiskFrom);
+        disk.readOnly = readOnly;
         window.Form_Load();
     }
 

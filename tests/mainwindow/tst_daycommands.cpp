@@ -17,6 +17,7 @@ private slots:
     void aboutOpensTheSameHiddenWindowAgain();
     void clockButtonOpensOneClock();
     void plusButtonPopsUpTheEditMenu();
+    void aReadOnlyDayFileLocksTheView();
     void hiddenClearEmptiesOnlyTheView();
     void hiddenOpenReloadsAndSaysWhatFailed();
 
@@ -38,10 +39,14 @@ void tst_DayCommands::menuBarShowsEditAndAbout()
     }
     QCOMPARE(shown, (QStringList{"编辑", "关于"}));
     QCOMPARE(all, (QStringList{"编辑", "分享", "看看别人", "帮助", "更多功能", "关于"}));
+    // The items the menu always had, in their order, then search and undo; shortcuts shown.
     QStringList items;
-    for (QAction *a : f.window.findChild<QMenu *>(QStringLiteral("menu_edit"))->actions())
-        items << a->text();
-    QCOMPARE(items, (QStringList{"复制到次日", "清空全天", "手动保存（退出时会自动保存）"}));
+    for (QAction *a : f.window.findChild<QMenu *>(QStringLiteral("menu_edit"))->actions()) {
+        if (!a->isSeparator())
+            items << a->text() + (a->shortcut().isEmpty() ? QString() : QLatin1Char('\t') + a->shortcut().toString());
+    }
+    QCOMPARE(items, (QStringList{"复制到次日", "清空全天", "手动保存（退出时会自动保存）\tCtrl+S", "查找\tCtrl+F",
+                                 "撤销\tCtrl+Z"}));
 }
 
 // The menu's day commands are the shown day's; the window shows what comes of them.
@@ -61,6 +66,31 @@ void tst_DayCommands::menuItemsReachTheShownDay()
     QCOMPARE(f.texts(), QStringList(5, QString()));
     QCOMPARE(f.file().mid(1000, 200).toHex(), slot(0, 1, "", false, Day41412).toHex());
     QCOMPARE(f.prompts.asked.size(), 2);
+    // Ctrl+Z from a box that has nothing of its own to undo takes the clear back.
+    auto *undo = f.window.findChild<QAction *>(QStringLiteral("menu_undo"));
+    QVERIFY(undo->isEnabled());
+    QCOMPARE(undo->text(), QStringLiteral("撤销清空全天"));
+    f.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&f.window));
+    f.box(0)->setFocus();
+    QTest::keyClick(f.box(0), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(f.texts()[0], QStringLiteral("today"));
+    QCOMPARE(f.file().mid(1000, 200).toHex(), slot(0, 1, "today", false, Day41412).toHex());
+    QVERIFY(!undo->isEnabled());
+}
+
+void tst_DayCommands::aReadOnlyDayFileLocksTheView()
+{
+    QByteArray file = slot(0, 1, "stored", false, Day41411);
+    MainWindowFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 0)), &file, 0, 0, true);
+    QCOMPARE(f.window.windowTitle(), QStringLiteral("Tallyleaf V0.01（只读）"));
+    QVERIFY(f.box(0)->isReadOnly());
+    f.clickMark(0);
+    QCOMPARE(f.tags()[0], QStringLiteral("False"));
+    QVERIFY(!f.window.findChild<QAction *>(QStringLiteral("menu_clearthisday"))->isEnabled());
+    f.click("cmd_nextday");
+    f.click("cmd_lastday");
+    QCOMPARE(f.prompts.informed.size(), 1); // the start-up message, and nothing at a move
 }
 
 void tst_DayCommands::aboutOpensTheSameHiddenWindowAgain()

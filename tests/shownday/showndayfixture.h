@@ -21,6 +21,7 @@ public:
     DayThings things;
     QString caption;
     int beeps = 0;
+    bool readOnly = false;
 
     DayThings viewThings() const override { return things; }
     void showThings(const DayThings &shown) override
@@ -30,6 +31,7 @@ public:
     }
     void showCaption(const QString &text) override { caption = text; }
     void beep() override { ++beeps; }
+    void setReadOnly(bool only) override { readOnly = only; }
 
     // What the user does in the window.
     void type(int i, const QString &text)

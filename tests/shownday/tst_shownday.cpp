@@ -13,6 +13,7 @@
 using namespace slotimage;
 
 Q_DECLARE_METATYPE(LoadReport)
+Q_DECLARE_METATYPE(Prompts::FailedSave)
 
 class tst_ShownDay : public QObject
 {
@@ -31,7 +32,10 @@ private slots:
     void stepsPastTheDateRangeAreRefused();
     void captionFollowsTheShortDateFormat_data();
     void captionFollowsTheShortDateFormat();
-    void closingSavesAndOffersRetryWhenTheDiskRefuses();
+    void closingOverAnUnwritableFile_data();
+    void closingOverAnUnwritableFile();
+    void closingOverARefusedDay();
+    void aReadOnlyStartChangesNothing();
     void diskFailureDuringAMoveIsToldOnce();
     void foreignBytesSurviveAnEditOfTheirDay();
     void startUpNamesTheFileAtFault_data();
@@ -199,24 +203,44 @@ void tst_ShownDay::captionFollowsTheShortDateFormat()
     QCOMPARE(f.view.caption, QStringLiteral("日期：") + locale.toString(QDate(2013, 5, 8), QLocale::ShortFormat));
 }
 
-void tst_ShownDay::closingSavesAndOffersRetryWhenTheDiskRefuses()
+void tst_ShownDay::closingOverAnUnwritableFile_data()
 {
+    QTest::addColumn<Prompts::FailedSave>("answer");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("retry, the disk healed") << Prompts::FailedSave::Retry << true << true;
+    QTest::newRow("discard") << Prompts::FailedSave::Discard << true << false;
+    QTest::newRow("cancel: back to the window") << Prompts::FailedSave::Cancel << false << false;
+}
+
+// The message names every day that would be lost, not only the shown one.
+void tst_ShownDay::closingOverAnUnwritableFile()
+{
+    QFETCH(Prompts::FailedSave, answer);
+    QFETCH(bool, closes);
+    QFETCH(bool, saved);
     ShownDayFixture f;
+    f.view.type(0, QStringLiteral("earlier"));
+    f.failDisk(1);
+    QVERIFY(f.day.goToDay(QDate(2013, 5, 18))); // 17 May is owed to the disk now
     f.view.type(0, QStringLiteral("important"));
-    f.failDisk(1); // the save must not pass for a success
-    QVERIFY(f.day.mayClose());
+    f.prompts.failedSave = answer;
+    if (answer == Prompts::FailedSave::Retry)
+        f.prompts.whileAsked = [&f] { f.failDisk(0); };
+    f.failDisk(1);
+    QCOMPARE(f.day.mayClose(), closes);
     QCOMPARE(f.prompts.retryTexts.size(), 1);
-    QVERIFY(f.prompts.retryTexts[0].contains(QDir::toNativeSeparators(f.folder.path)));
-    QVERIFY(f.prompts.retryTexts[0].contains(QStringLiteral("磁盘空间")));
+    const QString text = f.prompts.retryTexts[0];
+    QVERIFY2(text.startsWith(QStringLiteral("2013/5/17、2013/5/18 的内容未能写入文件")), qPrintable(text));
+    QVERIFY(text.contains(QDir::toNativeSeparators(f.folder.path)));
+    QVERIFY(text.contains(QStringLiteral("磁盘读写出错（Input/output error）")));
+    QCOMPARE(f.file().size(), saved ? 2000 : 0);
+    if (!closes)
+        QCOMPARE(f.view.texts()[0], QStringLiteral("important")); // back to the window as it was
+}
 
-    ShownDayFixture retried;
-    retried.view.type(0, QStringLiteral("important"));
-    retried.disk.failWrites = 1; // the retry finds the disk healed
-    retried.prompts.answerRetry = true;
-    QVERIFY(retried.day.mayClose());
-    QCOMPARE(retried.prompts.retryTexts.size(), 1);
-    QCOMPARE(retried.file().left(200).toHex(), slot(0, 1, "important", false, Day41411).toHex());
-
+void tst_ShownDay::closingOverARefusedDay()
+{
     // A day that cannot be encoded: no disk advice, no retry; the message names the thing and
     // the character, and No keeps the window open.
     ShownDayFixture refused;
@@ -233,6 +257,25 @@ void tst_ShownDay::closingSavesAndOffersRetryWhenTheDiskRefuses()
     refused.day.beginEnding();
     QVERIFY(refused.day.mayClose());
     QCOMPARE(refused.prompts.asked.size(), 1);
+}
+
+void tst_ShownDay::aReadOnlyStartChangesNothing()
+{
+    QByteArray file;
+    for (int no = 1; no <= 5; ++no)
+        file += slot(0, no, "stored", false, Day41411);
+    ShownDayFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 30)), file);
+    f.disk.readOnly = true; // made read-only behind the program's back, then loaded again
+    f.day.reload();
+    QVERIFY(f.view.readOnly);
+    QVERIFY(f.day.isReadOnly());
+    QCOMPARE(f.prompts.informed.size(), 1); // said once, at the load
+    QVERIFY(f.day.goToDay(QDate(2013, 5, 18)));
+    QVERIFY(f.day.goToDay(QDate(2013, 5, 17)));
+    QVERIFY(f.day.mayClose());
+    QCOMPARE(f.prompts.informed.size(), 1); // and never at a move or at closing
+    QCOMPARE(f.file(), file);
+    QVERIFY(!f.day.canUndo());
 }
 
 void tst_ShownDay::diskFailureDuringAMoveIsToldOnce()
@@ -346,6 +389,11 @@ void tst_ShownDay::startUpSaysWhatStillWorks_data()
     noLock.readOnly = LoadReport::ReadOnly::NoLock;
     QTest::newRow("no lock works") << noLock << "无法锁定日程文件";
     QTest::newRow("journal applied: nothing to say") << undone << "";
+    LoadReport unreadable;
+    unreadable.status = LoadReport::Status::CannotOpen;
+    unreadable.problem = IoResult::failed(IoResult::Step::Open, QStringLiteral("/somewhere/things.dat"), EACCES);
+    QTest::newRow("system words in Chinese, then the system's own")
+        << unreadable << "无法打开 /somewhere/things.dat：没有权限（Permission denied）";
     LoadReport setAside;
     setAside.recovery = rollbackjournal::Outcome::SetAside;
     setAside.keptAsideJournal = QStringLiteral("/somewhere/things.dat.journal.kept-2");

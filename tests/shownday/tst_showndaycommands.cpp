@@ -25,6 +25,8 @@ private slots:
     void manualSaveWritesTheShownDay();
     void refusedSaveKeepsTheDayAsItWas_data();
     void refusedSaveKeepsTheDayAsItWas();
+    void undoTakesBackTheLastClearOrCopy_data();
+    void undoTakesBackTheLastClearOrCopy();
     void aFileChangedBehindTheProgram_data();
     void aFileChangedBehindTheProgram();
 };
@@ -193,6 +195,48 @@ void tst_ShownDayCommands::refusedSaveKeepsTheDayAsItWas()
         QVERIFY(f.day.goToDay(QDate(2013, 5, 18)));
         QCOMPARE(f.prompts.informed.size(), 1);
     }
+}
+
+void tst_ShownDayCommands::undoTakesBackTheLastClearOrCopy_data()
+{
+    QTest::addColumn<bool>("copy");
+    QTest::addColumn<bool>("editFirst"); // an edit after the command: nothing to undo any more
+    QTest::newRow("clear") << false << false;
+    QTest::newRow("copy") << true << false;
+    QTest::newRow("clear, then an edit") << false << true;
+}
+
+// The undo is itself a save: the day the command replaced is written back as it was, and the day
+// shown before the command is shown again.
+void tst_ShownDayCommands::undoTakesBackTheLastClearOrCopy()
+{
+    QFETCH(bool, copy);
+    QFETCH(bool, editFirst);
+    QByteArray file;
+    for (int no = 1; no <= 5; ++no)
+        file += slot(0, no, "today " + QByteArray::number(no), no == 2, Day41411);
+    for (int no = 1; no <= 5; ++no)
+        file += slot(0, no, "tomorrow " + QByteArray::number(no), false, Day41412);
+    ShownDayFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 30)), file);
+    f.view.type(0, QStringLiteral(" edited"));
+    const QStringList before = f.view.texts();
+    QVERIFY(copy ? f.day.copyToNextDay() : f.day.clearDay());
+    QCOMPARE(f.day.undoable(), copy ? QStringLiteral("复制到次日") : QStringLiteral("清空全天"));
+    if (editFirst) {
+        f.view.type(1, QStringLiteral("x"));
+        QVERIFY(!f.day.canUndo());
+        QVERIFY(!f.day.undo());
+        QCOMPARE(f.view.beeps, 1);
+        return;
+    }
+    QVERIFY(f.day.undo());
+    QVERIFY(!f.day.canUndo());
+    QCOMPARE(f.day.shownDate(), QDate(2013, 5, 17));
+    QCOMPARE(f.view.texts(), before);
+    QVERIFY(!f.day.isDirty());
+    QByteArray expected = file;
+    expected.replace(0, 200, slot(0, 1, "today 1 edited", false, Day41411));
+    QCOMPARE(f.file().toHex(), expected.toHex());
 }
 
 void tst_ShownDayCommands::aFileChangedBehindTheProgram_data()
