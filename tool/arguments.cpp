@@ -18,12 +18,16 @@ const char *const Description = R"(Takes the things of a Tallyleaf day book to a
       Stored bytes that are no GBK character (a damaged or foreign day file) are written as
       U+FFFD, and standard error names the thing.
 
-  tallyleaf-tool import --format csv FILE
+  tallyleaf-tool import --format csv [--encoding utf-8|gbk|utf-16] FILE
       Reads FILE with the columns date,number,done,text (as export writes them: date as
       2026-12-08, number 1 to 5, done yes or no). Each row sets that thing of that day; the
       day's other things stay. A text is kept to the day file's 160 bytes (GBK) as the window
       keeps it; a character without a GBK form (U+FFFD among them) is refused. Nothing is
       written unless every row is valid. Close Tallyleaf first.
+      FILE may be UTF-8 (with or without a byte-order mark), UTF-16 with a byte-order mark
+      (Excel's "Unicode text"), or GBK (Excel's "CSV" on a Chinese Windows): a file that is not
+      UTF-8 and has no byte-order mark is read as GBK, and standard error says which was used.
+      --encoding names the encoding instead.
 
 Both work on the day file Tallyleaf itself uses on this machine unless --day-file names another.)";
 
@@ -61,9 +65,12 @@ std::variant<Command, int> parseArguments(const QStringList &arguments)
     const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("Export into FILE instead of standard output."),
                                     QStringLiteral("FILE"));
     const QCommandLineOption excel(QStringLiteral("excel"), QStringLiteral("Begin a CSV export with a byte-order mark."));
+    const QCommandLineOption encoding(QStringLiteral("encoding"),
+                                      QStringLiteral("The CSV file's encoding: utf-8, gbk or utf-16."),
+                                      QStringLiteral("ENCODING"));
     const QCommandLineOption dayFile(QStringLiteral("day-file"), QStringLiteral("The day file to use."),
                                      QStringLiteral("PATH"));
-    parser.addOptions({format, from, to, output, excel, dayFile});
+    parser.addOptions({format, from, to, output, excel, encoding, dayFile});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("export or import."),
                                  QStringLiteral("export|import"));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The CSV file to import."),
@@ -118,6 +125,8 @@ std::variant<Command, int> parseArguments(const QStringList &arguments)
         command.excel = parser.isSet(excel);
         if (command.excel && command.format != Command::Format::Csv)
             return usageError(QStringLiteral("--excel is for CSV"));
+        if (parser.isSet(encoding))
+            return usageError(QStringLiteral("--encoding is for import; export writes UTF-8"));
         return command;
     }
     if (positional.front() == u"import") {
@@ -131,6 +140,11 @@ std::variant<Command, int> parseArguments(const QStringList &arguments)
         if (positional.size() != 2)
             return usageError(QStringLiteral("import needs one CSV file"));
         command.inputFile = positional[1];
+        if (parser.isSet(encoding)) {
+            command.encoding = csvtext::encodingNamed(parser.value(encoding));
+            if (!command.encoding)
+                return usageError(QStringLiteral("--encoding %1: say utf-8, gbk or utf-16").arg(parser.value(encoding)));
+        }
         return command;
     }
     return usageError(QStringLiteral("unknown command %1; say export or import").arg(positional.front()));

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "csvtext.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <variant>
 
 // What the command line asks for.
@@ -19,6 +22,7 @@ struct Command
     bool excel = false;
     QString dayFile;   // empty: where Tallyleaf keeps it
     QString inputFile; // the CSV file of an import
+    std::optional<csvtext::Encoding> encoding; // the CSV file's, when the user names it
 };
 
 // The command, or the exit status when there is nothing more to do: the help or the version was

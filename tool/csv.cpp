@@ -1,6 +1,5 @@
 #include "csv.h"
 
-#include <QStringDecoder>
 
 namespace csv {
 
@@ -32,79 +31,73 @@ QByteArray write(const std::vector<DatedThing> &things, bool excel)
     return out;
 }
 
-std::optional<std::vector<Record>> parse(QByteArrayView bytes, QString *error)
+std::optional<std::vector<Record>> parse(QStringView text, QString *error)
 {
-    if (bytes.startsWith(ByteOrderMark))
-        bytes = bytes.sliced(ByteOrderMark.size());
+    // The separator the header uses: the one that splits its first line into the four columns.
+    const QStringView firstLine = text.left(text.indexOf(u'\n') < 0 ? text.size() : text.indexOf(u'\n'));
+    QChar separator = u',';
+    for (const QChar candidate : {u',', u'\t', u';'}) {
+        if (firstLine.count(candidate) == 3) {
+            separator = candidate;
+            break;
+        }
+    }
 
     std::vector<Record> records;
     Record record{1, {}};
-    QByteArray value;
+    QString value;
     qint64 row = 1;
-    bool badText = false;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const auto endField = [&] {
-        record.fields.append(utf8.decode(value));
-        badText = badText || utf8.hasError();
-        value.clear();
-    };
     const auto endRecord = [&] {
-        endField();
-        if (badText) {
-            *error = QStringLiteral("row %1: the text is not UTF-8").arg(record.row);
-            return false;
-        }
+        record.fields.append(value);
+        value.clear();
         if (record.fields.size() > 1 || !record.fields.front().isEmpty())
             records.push_back(std::move(record));
         record = Record{row, {}};
-        return true;
     };
 
     qsizetype i = 0;
-    const qsizetype n = bytes.size();
+    const qsizetype n = text.size();
     while (i < n) {
-        const char c = bytes[i];
-        if (c == '"' && value.isEmpty()) {
+        const QChar c = text[i];
+        if (c == u'"' && value.isEmpty()) {
             ++i;
             for (;;) {
                 if (i >= n) {
                     *error = QStringLiteral("row %1: a quoted field is not closed").arg(record.row);
                     return std::nullopt;
                 }
-                if (bytes[i] == '"') {
-                    if (i + 1 < n && bytes[i + 1] == '"') {
-                        value += '"';
+                if (text[i] == u'"') {
+                    if (i + 1 < n && text[i + 1] == u'"') {
+                        value += u'"';
                         i += 2;
                         continue;
                     }
                     ++i;
                     break;
                 }
-                value += bytes[i++];
+                value += text[i++];
             }
-            if (i < n && bytes[i] != ',' && bytes[i] != '\r' && bytes[i] != '\n') {
+            if (i < n && text[i] != separator && text[i] != u'\r' && text[i] != u'\n') {
                 *error = QStringLiteral("row %1: text after the closing quote of a field").arg(record.row);
                 return std::nullopt;
             }
             continue;
         }
-        if (c == ',') {
-            endField();
+        if (c == separator) {
+            record.fields.append(value);
+            value.clear();
             ++i;
-        } else if (c == '\r' || c == '\n') {
-            i += (c == '\r' && i + 1 < n && bytes[i + 1] == '\n') ? 2 : 1;
+        } else if (c == u'\r' || c == u'\n') {
+            i += (c == u'\r' && i + 1 < n && text[i + 1] == u'\n') ? 2 : 1;
             ++row;
-            if (!endRecord())
-                return std::nullopt;
+            endRecord();
         } else {
             value += c;
             ++i;
         }
     }
-    if (!value.isEmpty() || !record.fields.isEmpty()) {
-        if (!endRecord())
-            return std::nullopt;
-    }
+    if (!value.isEmpty() || !record.fields.isEmpty())
+        endRecord();
     return records;
 }
 

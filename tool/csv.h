@@ -9,7 +9,8 @@
 #include <optional>
 #include <vector>
 
-// Comma-separated values as RFC 4180 has them, in UTF-8. The columns are date,number,done,text.
+// Comma-separated values as RFC 4180 has them. The columns are date,number,done,text. Written in
+// UTF-8; read from text already decoded (see csvtext.h).
 namespace csv {
 
 inline constexpr QByteArrayView Header = "date,number,done,text";
@@ -26,10 +27,11 @@ struct Record
     QStringList fields;
 };
 
-// The records of a UTF-8 file; a byte-order mark, blank lines and the last line break are not
-// records. Lines may end in CRLF or LF; a quote inside an unquoted field is taken as it is.
-// Nothing, with error naming the row, when a quoted field is not closed, text follows a closing
-// quote, or a field is not UTF-8.
-std::optional<std::vector<Record>> parse(QByteArrayView bytes, QString *error);
+// The records of a file's text; blank lines and the last line break are not records. Lines may
+// end in CRLF or LF; a quote inside an unquoted field is taken as it is. Fields are separated as
+// the first line separates them: by commas, or by tabs (Excel's "Unicode text") or semicolons
+// (Excel where the comma is the decimal sign). Nothing, with error naming the row, when a quoted
+// field is not closed or text follows a closing quote.
+std::optional<std::vector<Record>> parse(QStringView text, QString *error);
 
 } // namespace csv

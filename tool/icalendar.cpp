@@ -72,6 +72,8 @@ QByteArray icalendar(const std::vector<DatedThing> &things, const QDateTime &sta
         if (!thing.text.isEmpty()) // a ticked thing without text; calendars reject an empty summary
             appendLine(out, "SUMMARY:" + escaped(thing.text));
         appendLine(out, thing.done ? "STATUS:COMPLETED" : "STATUS:NEEDS-ACTION");
+        if (thing.done) // some clients show the percentage alone, 0 % unless it is given
+            appendLine(out, "PERCENT-COMPLETE:100");
         appendLine(out, "END:VTODO");
     }
     appendLine(out, "END:VCALENDAR");

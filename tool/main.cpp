@@ -32,6 +32,37 @@ int fail(int status, const QString &message)
     return status;
 }
 
+// What a read found of a save that did not finish, said as the window says it at start-up.
+// preview: only read, nothing was repaired on disk.
+void noteRecovery(const QString &dayFilePath, rollbackjournal::Outcome outcome, const QString &keptAside, bool preview)
+{
+    switch (outcome) {
+    case rollbackjournal::Outcome::RolledBack:
+        note(preview ? QStringLiteral("%1: a save that did not finish is read as undone; the next start of Tallyleaf "
+                                      "undoes it in the file")
+                           .arg(dayFilePath)
+                     : QStringLiteral("%1: a save that did not finish was undone; every day is as it was before it")
+                           .arg(dayFilePath));
+        break;
+    case rollbackjournal::Outcome::SetAside:
+        note(keptAside.isEmpty()
+                 ? QStringLiteral("%1: the journal beside it was written for another day file (a restored or copied "
+                                  "file?) and is not applied")
+                       .arg(dayFilePath)
+                 : QStringLiteral("%1: the journal beside it was written for another day file (a restored or copied "
+                                  "file?); it was not applied and is kept as %2")
+                       .arg(dayFilePath, keptAside));
+        break;
+    case rollbackjournal::Outcome::RollbackPending:
+        note(QStringLiteral("%1: a save that did not finish cannot be undone yet; it is read as undone").arg(dayFilePath));
+        break;
+    case rollbackjournal::Outcome::NoJournal:
+    case rollbackjournal::Outcome::Discarded:
+    case rollbackjournal::Outcome::Unreadable:
+        break; // nothing was changed; an unreadable journal fails the read and says so
+    }
+}
+
 int writeOutput(const QString &output, const QByteArray &bytes)
 {
     if (output.isEmpty()) {
@@ -65,6 +96,7 @@ int exportThings(FileOps &ops, const Command &command, const QString &dayFilePat
         return fail(InUse, QStringLiteral("%1 kept changing while it was read; try again").arg(dayFilePath));
     }
 
+    noteRecovery(dayFilePath, read.recovery, QString(), true);
     const std::vector<DatedThing> things = thingsBetween(table, command.from, command.to);
     for (const DatedThing &thing : things) {
         if (thing.foreignBytes)
@@ -90,9 +122,17 @@ int importThings(FileOps &ops, const Command &command, const QString &dayFilePat
         return fail(Unreadable, QStringLiteral("cannot read %1: %2").arg(input, file.errorString()));
 
     QString error;
-    const std::optional<std::vector<csv::Record>> records = csv::parse(bytes, &error);
+    const std::optional<csvtext::Decoded> text = csvtext::decode(bytes, command.encoding, &error);
+    if (!text)
+        return fail(Unreadable, QStringLiteral("nothing imported: %1: %2; save it as UTF-8, or name its encoding with "
+                                               "--encoding utf-8|gbk|utf-16")
+                                    .arg(input, error));
+    note(QStringLiteral("%1: read as %2%3")
+             .arg(input, csvtext::nameOf(text->encoding),
+                  text->byteOrderMark ? QStringLiteral(" (byte-order mark)") : QString()));
+    const std::optional<std::vector<csv::Record>> records = csv::parse(text->text, &error);
     if (!records)
-        return fail(Unreadable, QStringLiteral("%1: %2").arg(input, error));
+        return fail(Unreadable, QStringLiteral("nothing imported: %1: %2").arg(input, error));
     const ImportRows checked = checkRows(*records);
     for (const QString &problem : checked.problems)
         note(QStringLiteral("%1: %2").arg(input, problem));
@@ -126,6 +166,7 @@ int importThings(FileOps &ops, const Command &command, const QString &dayFilePat
     }
 
     const LoadReport load = dayFile.load();
+    noteRecovery(dayFilePath, load.recovery, load.keptAsideJournal, false);
     if (!load.ok())
         return fail(Unreadable, QStringLiteral("nothing imported: %1").arg(load.problem.describe()));
     if (!load.writable())

@@ -51,6 +51,7 @@ SteadyRead readSteadily(FileOps &ops, const QString &dayFilePath, DayTable &tabl
             result.detail = recovery.problem.describe();
             return result;
         }
+        result.recovery = recovery.outcome;
         table.clear();
         if (!table.appendSlots(*content)) {
             result.status = SteadyRead::Status::Unreadable;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "daytable.h"
+#include "rollbackjournal.h"
 
 #include <QString>
 
@@ -19,5 +20,7 @@ struct SteadyRead
     };
     Status status = Status::Read;
     QString detail; // the system's words, naming the file
+    // What the read found of an unfinished save, or of a journal written for another file.
+    rollbackjournal::Outcome recovery = rollbackjournal::Outcome::NoJournal;
 };
 SteadyRead readSteadily(FileOps &ops, const QString &dayFilePath, DayTable &table);

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <libical/ical.h>
@@ -153,6 +154,10 @@ private slots:
         QVERIFY(due.is_date);
         QCOMPARE(QDate(due.year, due.month, due.day), day);
         QCOMPARE(icalcomponent_get_status(todo), done ? ICAL_STATUS_COMPLETED : ICAL_STATUS_NEEDSACTION);
+        icalproperty *percent = icalcomponent_get_first_property(todo, ICAL_PERCENTCOMPLETE_PROPERTY);
+        QCOMPARE(percent != nullptr, done); // some clients show this alone
+        if (percent)
+            QCOMPARE(icalproperty_get_percentcomplete(percent), 100);
         QVERIFY(icalcomponent_get_first_property(todo, ICAL_DTSTAMP_PROPERTY));
         QVERIFY(!icalcomponent_get_first_property(todo, ICAL_PRIORITY_PROPERTY));
         QVERIFY(!icalcomponent_get_next_component(calendar.get(), ICAL_VTODO_COMPONENT));
@@ -216,7 +221,8 @@ private slots:
         QTest::newRow("line break") << good + "2026-12-09,1,no,\"a\r\nb\"\r\n" << "row 3: the text has a line break";
         QTest::newRow("quote not closed") << good + "2026-12-09,1,no,\"abc\r\n" << "row 3: a quoted field is not closed";
         QTest::newRow("text after a quote") << good + "2026-12-09,1,no,\"a\"b\r\n" << "row 3: text after the closing";
-        QTest::newRow("not UTF-8") << good + "2026-12-09,1,no,\xB2\xE2\r\n" << "row 3: the text is not UTF-8";
+        QTest::newRow("neither UTF-8 nor GBK") << good + "2026-12-09,1,no,\x81\x20\r\n"
+                                               << "line 3: the text is neither UTF-8 nor GBK";
         QTest::newRow("no header") << QByteArray("2026-12-08,1,no,new\r\n") << "row 1: the first row must be the header";
     }
 
@@ -237,6 +243,51 @@ private slots:
         QVERIFY2(run.err.contains(csvFile + ": " + problem), qPrintable(run.err));
         QCOMPARE(readFile(dayFile), before);
         QCOMPARE(readFile(rollbackjournal::pathFor(dayFile)), journalBefore); // no save began
+    }
+
+    void importReadsWhatSpreadsheetsSave_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("said");
+        // As Excel saves them: CRLF, quoted fields, an empty last line.
+        const QString sheet = "date,number,done,text\r\n2026-12-08,1,no,\"买菜，做饭\"\r\n2026-12-08,2,yes,写报告\r\n\r\n";
+        QTest::newRow("GBK, as Excel's CSV on a Chinese Windows") << QByteArray(QStringEncoder("GBK").encode(sheet))
+                                                                   << QStringList{} << "read as GBK";
+        QString tabs = sheet;
+        tabs.replace(",", "\t").replace("买菜\t做饭", "买菜，做饭");
+        QStringEncoder utf16(QStringEncoder::Utf16LE);
+        QTest::newRow("UTF-16 with a byte-order mark, tabs: Excel's Unicode text")
+            << QByteArray("\xFF\xFE") + QByteArray(utf16.encode(tabs)) << QStringList{}
+            << "read as UTF-16 (byte-order mark)";
+        QTest::newRow("UTF-8 with a byte-order mark") << "\xEF\xBB\xBF" + sheet.toUtf8() << QStringList{}
+                                                      << "read as UTF-8 (byte-order mark)";
+        QTest::newRow("GBK named") << QByteArray(QStringEncoder("GBK").encode(sheet)) << QStringList{"--encoding", "gbk"}
+                                   << "read as GBK";
+    }
+
+    void importReadsWhatSpreadsheetsSave()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, options);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const QString dayFile = dir.filePath("things.dat");
+        const QString csvFile = dir.filePath("sheet.csv");
+        QVERIFY(writeFile(csvFile, file));
+        const Run run = runTool(QStringList{"import", "--format", "csv"} + options + QStringList{"--day-file", dayFile, csvFile});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.err.contains(csvFile + ": " + said), qPrintable(run.err));
+        QCOMPARE(thingsIn(dayFile, {Day1}), (std::vector<Thing>{{Day1, 1, "买菜，做饭", false}, {Day1, 2, "写报告", true}}));
+
+        // Told the wrong encoding, nothing is imported, and the tool says how to fix it.
+        if (said == "read as GBK") {
+            const Run wrong = runTool({"import", "--format", "csv", "--encoding", "utf-8", "--day-file", dayFile, csvFile});
+            QCOMPARE(wrong.status, 2);
+            QVERIFY2(wrong.err.contains("nothing imported: " + csvFile + ": line 2: the text is not UTF-8"),
+                     qPrintable(wrong.err));
+            QVERIFY(wrong.err.contains("--encoding"));
+        }
     }
 
     void foreignBytesExportAsReplacementAndSurviveAnImport()
@@ -317,8 +368,16 @@ private slots:
         const Run run = runTool({"export", "--format", "csv", "--day-file", dayFile});
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out, expected);
+        QCOMPARE(run.err.contains("a save that did not finish is read as undone"), !torn);
         QCOMPARE(readFile(dayFile), crashed);
         QCOMPARE(readFile(journalFile), journal);
+
+        // An import undoes it on disk, and says so.
+        const QString csvFile = dir.filePath("in.csv");
+        QVERIFY(writeFile(csvFile, Header + "2026-12-10,1,no,later\r\n"));
+        const Run import = runTool({"import", "--format", "csv", "--day-file", dayFile, csvFile});
+        QCOMPARE(import.status, 0);
+        QCOMPARE(import.err.contains("a save that did not finish was undone"), !torn);
     }
 
     void exitStatuses_data()
