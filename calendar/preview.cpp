@@ -20,6 +20,8 @@ public:
         return true;
     }
     QDate shownDate() const override { return m_shown; }
+    DayThings shownThings() const override { return {}; }
+    void selectInThing(int, qsizetype, qsizetype) override {}
     void showMainWindow() override { QApplication::quit(); }
 
 private:

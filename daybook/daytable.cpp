@@ -5,6 +5,7 @@
 
 #include <QtGlobal>
 #include <algorithm>
+#include <array>
 
 DayRecord DayTable::record(qint32 index) const
 {
@@ -162,4 +163,22 @@ bool DayTable::isCurrent(qint32 index) const
             return false;
     }
     return oledate::dayNumber(r.date).has_value();
+}
+
+std::vector<quint64> DayTable::currentRecords() const
+{
+    std::vector<quint64> bits(size_t(DayCount() + 63) / 64, 0);
+    for (const Chain &chain : m_chains) {
+        std::array<qint32, 6> last{};
+        for (qint32 i = chain.first; i != 0; i = m_next[size_t(i - 1)]) {
+            const qint32 no = row(i).thingNo;
+            if (no >= 1 && no <= 5)
+                last[size_t(no)] = i;
+        }
+        for (qint32 no = 1; no <= 5; ++no) {
+            if (const qint32 i = last[size_t(no)])
+                bits[size_t(i - 1) / 64] |= quint64(1) << ((i - 1) % 64);
+        }
+    }
+    return bits;
 }

@@ -52,6 +52,9 @@ public:
     std::optional<qint32> find(double day, qint32 thingNo) const;
     // Whether index is the record find() gives for its day and thing.
     bool isCurrent(qint32 index) const;
+    // The same for every record at once: bit (index - 1) set for the records of positions 1 to 5
+    // that find() gives.
+    std::vector<quint64> currentRecords() const;
 
     // find(), or a new record for (day, thingNo) at DayCount() + 1. Nothing when the table is full.
     std::optional<qint32> findOrAppend(double day, qint32 thingNo);

@@ -127,11 +127,17 @@ void frm_main::Command2_Click()
 
 void frm_main::showSearch()
 {
-    if (!m_search) {
+    if (!m_search) // kept when closed, so that it opens again where the user left it
         m_search = new frm_search(m_day.dayFile().table(), *this, this);
-        m_search->setAttribute(Qt::WA_DeleteOnClose);
-    }
     m_search->showAndFocusQuery();
+}
+
+void frm_main::selectInThing(int thingNo, qsizetype first, qsizetype count)
+{
+    showMainWindow();
+    ThingEdit *box = txt_things[size_t(std::clamp(thingNo, 1, 5) - 1)];
+    box->setFocus(Qt::OtherFocusReason);
+    box->setSelection(int(first), int(count));
 }
 
 void frm_main::showMainWindow()

@@ -54,6 +54,8 @@ public:
 
     [[nodiscard]] bool goToDay(QDate day) override;
     QDate shownDate() const override { return m_day.shownDate(); }
+    DayThings shownThings() const override { return viewThings(); }
+    void selectInThing(int thingNo, qsizetype first, qsizetype count) override;
     void showMainWindow() override;
 
     // The end of the session (a signal, the session manager): writes the shown day as closing

@@ -1,6 +1,7 @@
 #include "frm_search.h"
 
 #include "artwork.h"
+#include "besidewindow.h"
 #include "dayviewhost.h"
 #include "fonts.h"
 #include "foundthings.h"
@@ -15,12 +16,16 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 
 namespace {
 
 // The window's first size, its margins and the room between controls, in twips.
 constexpr double Width = 9000, Height = 7200, Margin = 150, Spacing = 90;
+// The least it is made to fit beside the main window.
+constexpr double MinimumWidth = 6000, MinimumHeight = 4500;
 
 int px(double twips)
 {
@@ -43,6 +48,11 @@ frm_search::frm_search(const DayTable &table, DayViewHost &host, QWidget *parent
     connect(escape, &QShortcut::activated, this, &QWidget::close);
     auto *find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, &frm_search::showAndFocusQuery);
+    // The older days are searched a piece at a time, with the window's events in between.
+    m_more = new QTimer(this);
+    m_more->setSingleShot(true);
+    m_more->setInterval(0);
+    connect(m_more, &QTimer::timeout, this, &frm_search::searchMore);
     showResults();
 }
 
@@ -75,8 +85,8 @@ void frm_search::buildControls()
         edit->setCalendarPopup(true);
         edit->setEnabled(false);
         connect(check, &QCheckBox::toggled, edit, &QWidget::setEnabled);
-        connect(check, &QCheckBox::toggled, this, [this] { showResults(); });
-        connect(edit, &QDateEdit::dateChanged, this, [this] { showResults(); });
+        connect(check, &QCheckBox::toggled, this, [this] { search(); });
+        connect(edit, &QDateEdit::dateChanged, this, [this] { search(); });
     };
     dateFilter(chk_from, dtp_from, "chk_from", "dtp_from", QStringLiteral("从"), QStringLiteral("起始日期"));
     dateFilter(chk_to, dtp_to, "chk_to", "dtp_to", QStringLiteral("到"), QStringLiteral("截止日期"));
@@ -124,15 +134,25 @@ void frm_search::buildControls()
     layout->addWidget(lbl_status);
 
     connect(txt_query, &QLineEdit::textChanged, this, &frm_search::txt_query_Change);
-    connect(cbo_done, &QComboBox::currentIndexChanged, this, [this] { showResults(); });
+    connect(cbo_done, &QComboBox::currentIndexChanged, this, [this] { search(); });
     connect(lst_results, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex &index) { openRow(index.row()); });
 }
 
 void frm_search::showAndFocusQuery()
 {
-    if (!isVisible() && parentWidget()) // first shown over the middle of the main window
-        move(parentWidget()->frameGeometry().center() - rect().center());
+    if (!m_placed && parentWidget()) {
+        // Beside the main window, so that the day a row opens stays in sight; afterwards the window
+        // stays where the user puts it.
+        const QScreen *screen = parentWidget()->screen();
+        const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(), size());
+        const QSize frame = frameGeometry().size() - size(); // the window manager's, once known
+        const QRect placed = placeBeside(parentWidget()->frameGeometry(), size() + frame,
+                                         QSize(px(MinimumWidth), px(MinimumHeight)) + frame, available);
+        resize(placed.size() - frame);
+        move(placed.topLeft());
+        m_placed = true;
+    }
     show();
     raise();
     activateWindow();
@@ -143,7 +163,30 @@ void frm_search::showAndFocusQuery()
 void frm_search::txt_query_Change()
 {
     m_search.setQuery(txt_query->text());
-    showResults();
+    search();
+}
+
+void frm_search::search(int currentRow)
+{
+    m_search.setShownDay(m_host.shownDate(), m_host.shownThings());
+    if (m_search.isStale()) // days were written since the texts were searched
+        m_search.refresh();
+    m_search.searchUntilSettled(filter(), ShownRows);
+    showResults(currentRow);
+    if (!m_search.isComplete())
+        m_more->start();
+}
+
+void frm_search::searchMore()
+{
+    if (m_search.isStale()) {
+        search(lst_results->currentIndex().row());
+        return;
+    }
+    if (m_search.searchMore())
+        m_more->start();
+    // The rows are the same; the count has grown, and is final once nothing is left.
+    lbl_status->setText(statusText(m_search.results(filter(), ShownRows)));
 }
 
 SearchFilter frm_search::filter() const
@@ -159,34 +202,43 @@ SearchFilter frm_search::filter() const
 
 void frm_search::showResults(int currentRow)
 {
-    if (m_search.isStale()) // days were written since the texts were searched
-        m_search.refresh();
-    const SearchFilter f = filter();
-    const bool narrowed = f.done != DoneFilter::All || f.from.isValid() || f.to.isValid();
-    const ThingSearch::Page page = m_search.results(f, ShownRows);
-    const DayTable &table = m_table;
+    const ThingSearch::Page page = m_search.results(filter(), ShownRows);
+    const ThingQuery &query = m_search.query();
     std::vector<FoundThing> rows;
-    rows.reserve(page.records.size());
-    for (qint32 index : page.records) {
-        ThingPattern::Emphasis e = m_search.pattern().emphasise(table.text(index));
-        rows.push_back(FoundThing{*oledate::toDate(table.thingDate(index)), table.thingNo(index),
-                                  table.isDone(index), std::move(e.text), std::move(e.spans)});
+    rows.reserve(page.hits.size());
+    for (const ThingSearch::Hit &hit : page.hits) {
+        // A thing of the shown day is shown as it stands on screen, saved or not.
+        const bool shown = hit.record == 0;
+        ThingQuery::Emphasis e =
+            query.emphasise(shown ? m_search.shownText(hit.thingNo) : m_table.text(hit.record));
+        const bool done = shown ? m_search.shownThing(hit.thingNo).done : m_table.isDone(hit.record);
+        rows.push_back(FoundThing{hit.day, hit.thingNo, done, std::move(e.text), std::move(e.spans)});
     }
     m_found->setRows(std::move(rows));
     if (m_found->rowCount() > 0)
         lst_results->setCurrentIndex(m_found->index(std::clamp(currentRow, 0, m_found->rowCount() - 1)));
+    lbl_status->setText(statusText(page));
+    lst_results->setEmptyText(page.total == 0 && page.complete ? lbl_status->text() : QString());
+}
 
-    if (m_search.pattern().isEmpty())
-        lbl_status->setText(QStringLiteral("输入文字，查找所有日子里的事。"));
-    else if (page.total == 0)
-        lbl_status->setText(QStringLiteral("%1没有找到包含“%2”的事。")
-                                .arg(narrowed ? QStringLiteral("在所选的状态和日期里") : QString(),
-                                     txt_query->text().trimmed()));
-    else if (page.total > ShownRows)
-        lbl_status->setText(QStringLiteral("找到 %1 件事，列出最近的 %2 件。").arg(page.total).arg(ShownRows));
-    else
-        lbl_status->setText(QStringLiteral("找到 %1 件事。").arg(page.total));
-    lst_results->setEmptyText(page.total == 0 ? lbl_status->text() : QString());
+QString frm_search::statusText(const ThingSearch::Page &page) const
+{
+    const ThingQuery &query = m_search.query();
+    if (query.isUnmatchable())
+        return QStringLiteral("没有找到：日记文件只能存放 GBK 字符，%1 不会出现在任何一件事里。")
+            .arg(query.unstorable().join(QLatin1Char(' ')));
+    if (query.isEmpty())
+        return QStringLiteral("输入文字，查找所有日子里的事；用空格分开的词都要出现，引号里的词按原样查找。");
+    const SearchFilter f = filter();
+    const bool narrowed = f.done != DoneFilter::All || f.from.isValid() || f.to.isValid();
+    if (!page.complete)
+        return QStringLiteral("已找到 %1 件事，还在查找更早的日子……").arg(page.total);
+    if (page.total == 0)
+        return QStringLiteral("%1没有找到包含“%2”的事。")
+            .arg(narrowed ? QStringLiteral("在所选的状态和日期里") : QString(), txt_query->text().trimmed());
+    if (page.total > ShownRows)
+        return QStringLiteral("找到 %1 件事，列出最近的 %2 件。").arg(page.total).arg(ShownRows);
+    return QStringLiteral("找到 %1 件事。").arg(page.total);
 }
 
 void frm_search::openRow(int row)
@@ -194,11 +246,13 @@ void frm_search::openRow(int row)
     if (row < 0 || row >= m_found->rowCount())
         return;
     lst_results->setCurrentIndex(m_found->index(row));
-    if (!m_host.goToDay(m_found->thing(row).day))
+    const FoundThing &thing = m_found->thing(row);
+    if (!m_host.goToDay(thing.day))
         return; // the write was refused: the main window stays, and has said why
-    // Stay in front, so that the next row is one key away.
-    raise();
-    activateWindow();
+    // The main window comes forward with the match selected; this window stays beside it, its
+    // rows in sight, and the next row is a click away.
+    const auto [first, count] = thing.matches.empty() ? std::pair<qsizetype, qsizetype>{0, 0} : thing.matches.front();
+    m_host.selectInThing(thing.thingNo, first, count);
 }
 
 bool frm_search::eventFilter(QObject *watched, QEvent *event)
@@ -232,7 +286,8 @@ bool frm_search::eventFilter(QObject *watched, QEvent *event)
 // keeping the place in the list.
 bool frm_search::event(QEvent *event)
 {
-    if (event->type() == QEvent::WindowActivate && m_search.isStale())
-        showResults(lst_results->currentIndex().row());
+    // Back from the main window, where days may have been written or the shown day changed.
+    if (event->type() == QEvent::WindowActivate)
+        search(lst_results->currentIndex().row());
     return QWidget::event(event);
 }

@@ -12,11 +12,15 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
+class QTimer;
 class DayTable;
 
 // The search window: as the user types, every thing whose text holds the query, newest day
-// first, with filters by completion and by a range of days. Enter or a double-click on a row shows
-// that day in the main window; the window stays open so that the user can step through the rows.
+// first, with filters by completion and by a range of days. The shown day is searched as it
+// stands on screen. Enter or a double-click on a row shows that day in the main window, with the
+// match selected in its box; the window stays open, beside the main window, so that the user can
+// step through the rows. The newest rows are shown as soon as they are known; the count follows
+// as the older days are searched, between other events.
 class frm_search : public QWidget
 {
     Q_OBJECT
@@ -24,10 +28,11 @@ class frm_search : public QWidget
 public:
     static constexpr int ShownRows = 500;
 
-    // A window of its own above parent (the main window), which owns it.
+    // A window of its own beside parent (the main window), which owns it.
     frm_search(const DayTable &table, DayViewHost &host, QWidget *parent = nullptr);
 
-    // Shows the window, brings it forward and selects the query for typing over it.
+    // Shows the window (the first time beside the main window, later where the user left it),
+    // brings it forward and selects the query for typing over it.
     void showAndFocusQuery();
 
 protected:
@@ -38,13 +43,19 @@ private:
     void buildControls();
     void txt_query_Change();
     SearchFilter filter() const;
+    // Searches until the rows are known, shows them, and searches on for the count later.
+    void search(int currentRow = 0);
+    void searchMore();
     void showResults(int currentRow = 0);
+    QString statusText(const ThingSearch::Page &page) const;
     void openRow(int row);
 
     const DayTable &m_table;
     DayViewHost &m_host;
     ThingSearch m_search;
     FoundThings *m_found = nullptr;
+    QTimer *m_more = nullptr;
+    bool m_placed = false;
 
     QLineEdit *txt_query = nullptr;
     QComboBox *cbo_done = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "daythings.h"
+
 #include <QDate>
 
 // What other windows may ask of the main window. The main window implements this; the calendar
@@ -16,8 +18,13 @@ public:
     // the window shows what it showed and its changes stay unsaved.
     [[nodiscard]] virtual bool goToDay(QDate day) = 0;
 
-    // The day the main window shows.
+    // The day the main window shows, and its things as they stand on screen, saved or not.
     virtual QDate shownDate() const = 0;
+    virtual DayThings shownThings() const = 0;
+
+    // Brings the main window forward with the caret in thing thingNo's box and from characters
+    // of its text selected from first on (a search's match).
+    virtual void selectInThing(int thingNo, qsizetype first, qsizetype count) = 0;
 
     // Makes the main window visible and active again.
     virtual void showMainWindow() = 0;

@@ -34,6 +34,8 @@ public:
         return true;
     }
     QDate shownDate() const override { return m_shown; }
+    DayThings shownThings() const override { return {}; }
+    void selectInThing(int, qsizetype, qsizetype) override {}
     void showMainWindow() override { note(u"showMainWindow"_s); }
 
 private:

@@ -15,10 +15,12 @@ private slots:
     void results_data();
     void results();
     void narrowingFindsWhatAFreshSearchFinds();
+    void theShownDayIsSearchedAsOnScreen();
+    void aLargeTableGivesWhatEachRecordGives();
 };
 
 // The text with every match in brackets, as the search window emphasises it.
-static QString bracketed(const ThingPattern::Emphasis &e)
+static QString bracketed(const ThingQuery::Emphasis &e)
 {
     QString out = e.text;
     for (auto it = e.spans.rbegin(); it != e.spans.rend(); ++it)
@@ -38,7 +40,13 @@ void tst_ThingSearch::matching_data()
     QTest::newRow("latin case") << "email ALICE" << "Alice" << "email [ALICE]";
     QTest::newRow("full-width text") << "复习ＣＥＴ６级" << "cet6" << "复习[ＣＥＴ６]级";
     QTest::newRow("full-width digits query") << "meeting 10:30" << "１０:" << "meeting [10:]30";
-    QTest::newRow("full-width colon kept") << "meeting 10:30" << "10：" << "meeting 10:30"; // only digits and letters fold
+    QTest::newRow("full-width colon folds") << "meeting 10:30" << "10：" << "meeting [10:]30";
+    QTest::newRow("full-width punctuation in the text") << "复习ＣＥＴ－６级" << "cet-6" << "复习[ＣＥＴ－６]级";
+    QTest::newRow("words in any order") << "email the report" << "report email" << "[email] the [report]";
+    QTest::newRow("every word must be there") << "email the report" << "report fax" << "email the report";
+    QTest::newRow("a quoted phrase as written") << "email the report" << "\"the report\"" << "email [the report]";
+    QTest::newRow("a quoted phrase in another order") << "email the report" << "“report the”" << "email the report";
+    QTest::newRow("ideographic space in a phrase") << "buy milk" << "“buy\u3000milk”" << "[buy milk]";
     QTest::newRow("full-width letters query") << "Qt 6 port" << "ｑＴ" << "[Qt] 6 port";
     QTest::newRow("query spaces trimmed") << "buy milk" << " \tmilk　" << "buy [milk]";
     QTest::newRow("inner space kept") << "buy milk" << "buymilk" << "buy milk";
@@ -55,7 +63,7 @@ void tst_ThingSearch::matching()
     QFETCH(QString, query);
     QFETCH(QString, emphasised);
     const QByteArray bytes = *gbk::encode(text);
-    const ThingPattern pattern(query);
+    const ThingQuery pattern(query);
     QCOMPARE(bracketed(pattern.emphasise(bytes)), emphasised);
     QCOMPARE(pattern.matches(bytes), emphasised != text);
 }
@@ -127,12 +135,84 @@ void tst_ThingSearch::results()
     const DayTable table = sampleTable();
     ThingSearch search(table);
     search.setQuery(query);
+    search.searchAll();
     const ThingSearch::Page page = search.results(SearchFilter{DoneFilter(done), from, to}, limit);
     QCOMPARE(page.total, total);
     QStringList got;
-    for (qint32 i : page.records)
-        got << QStringLiteral("%1/%2").arg(oledate::toDate(table.thingDate(i))->day()).arg(table.thingNo(i));
+    for (const ThingSearch::Hit &hit : page.hits)
+        got << QStringLiteral("%1/%2").arg(hit.day.day()).arg(hit.thingNo);
     QCOMPARE(got, shown);
+}
+
+// The shown day is searched as the main window shows it: what is typed there and not yet saved
+// is found, what was saved and is no longer on screen is not.
+void tst_ThingSearch::theShownDayIsSearchedAsOnScreen()
+{
+    const DayTable table = sampleTable();
+    ThingSearch search(table);
+    DayThings onScreen;
+    onScreen[1] = {QStringLiteral("测试未保存ABC"), true}; // 10 May's thing 2 was "跑步买水"
+    search.setShownDay(QDate(2013, 5, 10), onScreen);
+    search.setQuery(u"未保存");
+    search.searchAll();
+    ThingSearch::Page page = search.results({}, 5);
+    QCOMPARE(page.total, qint64(1));
+    QCOMPARE(page.hits.front().record, 0);
+    QCOMPARE(page.hits.front().thingNo, 2);
+    QCOMPARE(search.results({DoneFilter::NotDone, {}, {}}, 5).total, qint64(0));
+    search.setQuery(u"跑步买水");
+    search.searchAll();
+    page = search.results({}, 20);
+    QCOMPARE(page.total, qint64(9)); // the ten days but the shown one
+    QVERIFY(std::none_of(page.hits.begin(), page.hits.end(), [](const auto &h) { return h.day == QDate(2013, 5, 10); }));
+}
+
+// Two threads scan a large table, and the newest results are read from the end only as far as
+// needed: both must give what matching each record on its own gives.
+void tst_ThingSearch::aLargeTableGivesWhatEachRecordGives()
+{
+    DayTable table;
+    const QStringList texts{QStringLiteral("买菜"), QStringLiteral("email the report"), QStringLiteral("跑步"),
+                            QStringLiteral("ＲＥＰＯＲＴ review"), QStringLiteral("")};
+    for (qint32 i = 0; i < 45'000; ++i) {
+        DayRecord r;
+        r.ThingNo = i % 5 + 1;
+        // Mostly in date order, with every 97th record an older day saved late.
+        r.ThingDate = 40000 + i / 5 - (i % 97 == 0 ? 3000 : 0);
+        r.ThingText = *gbk::encode(texts[(i * 7) % texts.size()]);
+        table.append(r);
+    }
+    for (const QString &query : {QStringLiteral("report"), QStringLiteral("菜"), QStringLiteral("review report")}) {
+        ThingSearch search(table);
+        search.setQuery(query);
+        // The newest results are known before the search is complete, and do not change after.
+        search.searchUntilSettled({}, 500);
+        const ThingSearch::Page early = search.results({}, 500);
+        QVERIFY(early.settled);
+        if (query == QStringLiteral("report"))
+            QVERIFY(!early.complete); // shown before the older records were searched
+        search.searchAll();
+        const ThingQuery matcher(query);
+        std::vector<std::pair<double, qint32>> expected; // (date, -record): newest first
+        for (qint32 i = 1; i <= table.DayCount(); ++i) {
+            if (table.isCurrent(i) && matcher.matches(table.text(i)))
+                expected.emplace_back(table.thingDate(i), i);
+        }
+        std::sort(expected.begin(), expected.end(), [&](const auto &a, const auto &b) {
+            if (a.first != b.first)
+                return a.first > b.first;
+            if (table.thingNo(a.second) != table.thingNo(b.second))
+                return table.thingNo(a.second) < table.thingNo(b.second);
+            return a.second > b.second;
+        });
+        const ThingSearch::Page page = search.results({}, 500);
+        QCOMPARE(page.total, qint64(expected.size()));
+        QCOMPARE(page.hits.size(), std::min<size_t>(500, expected.size()));
+        for (size_t k = 0; k < page.hits.size(); ++k) {
+            QCOMPARE(page.hits[k].record, expected[k].second);
+            QCOMPARE(early.hits[k].record, expected[k].second);
+        }
+    }
 }
 
 void tst_ThingSearch::narrowingFindsWhatAFreshSearchFinds()
@@ -141,17 +221,27 @@ void tst_ThingSearch::narrowingFindsWhatAFreshSearchFinds()
     ThingSearch typed(table);
     const auto same = [&](const QString &query) {
         typed.setQuery(query);
+        typed.searchAll();
         ThingSearch fresh(table);
         fresh.setQuery(query);
+        fresh.searchAll();
         const auto a = typed.results({}, 100);
         const auto b = fresh.results({}, 100);
-        return a.total == b.total && a.records == b.records;
+        if (a.total != b.total || a.hits.size() != b.hits.size())
+            return false;
+        for (size_t k = 0; k < a.hits.size(); ++k) {
+            if (a.hits[k].record != b.hits[k].record)
+                return false;
+        }
+        return true;
     };
     QVERIFY(same(QStringLiteral("菜")));
     QVERIFY(same(QStringLiteral("买菜")));     // extends the previous query: narrowed
     QVERIFY(same(QStringLiteral("买菜和")));
     QVERIFY(same(QStringLiteral("买")));       // a shorter query: looked for again
     QVERIFY(same(QStringLiteral("买菜")));
+    QVERIFY(same(QStringLiteral("买菜 水")));  // another word: narrowed
+    QVERIFY(same(QStringLiteral("水 买菜")));
     table.setThing(2, *gbk::encode(u"买菜和面"), false); // a change between two keystrokes
     QVERIFY(same(QStringLiteral("买菜和")));
     QCOMPARE(typed.results({}, 100).total, qint64(2));

@@ -19,6 +19,7 @@ private slots:
 
     void ctrlFOpensOneWindowAndEscapeClosesIt();
     void typingListsMatchesNewestFirst();
+    void theShownDayIsFoundAsTyped();
     void enterAndDoubleClickShowTheDayAfterWritingTheShownDay();
 };
 
@@ -95,8 +96,32 @@ void tst_FrmSearch::ctrlFOpensOneWindowAndEscapeClosesIt()
     QCOMPARE(f.window.findChildren<frm_search *>().size(), 1);
     QTRY_COMPARE(QApplication::activeWindow(), search);
 
+    // It opens again where the user left it.
+    search->move(search->pos() + QPoint(0, 30));
+    const QPoint left = search->pos();
     QTest::keyClick(SearchFixture::query(search), Qt::Key_Escape);
-    QTRY_VERIFY(f.window.findChildren<frm_search *>().isEmpty());
+    QTRY_VERIFY(!search->isVisible());
+    f.window.activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), &f.window);
+    QTest::keyClick(f.box(0), Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(search->isVisible());
+    QCOMPARE(search->pos(), left);
+}
+
+void tst_FrmSearch::theShownDayIsFoundAsTyped()
+{
+    SearchFixture f;
+    typeText(f.box(2), QStringLiteral("测试未保存ABC"));
+    frm_search *search = f.open();
+    QVERIFY(search);
+    typeText(SearchFixture::query(search), QStringLiteral("未保存"));
+    QCOMPARE(SearchFixture::rows(search), (QStringList{"2013/5/17 ③   测试未保存ABC"}));
+    QVERIFY(!f.file().contains("ABC")); // found, not written
+
+    SearchFixture::query(search)->setText(QStringLiteral("买菜😀"));
+    QVERIFY(SearchFixture::rows(search).isEmpty());
+    QCOMPARE(SearchFixture::status(search),
+             QStringLiteral("没有找到：日记文件只能存放 GBK 字符，😀 不会出现在任何一件事里。"));
 }
 
 void tst_FrmSearch::typingListsMatchesNewestFirst()
@@ -138,6 +163,12 @@ void tst_FrmSearch::enterAndDoubleClickShowTheDayAfterWritingTheShownDay()
     QCOMPARE(f.texts(), (QStringList{"", "买菜", "", "", ""}));
     QVERIFY(f.file().contains("kept")); // today was written before the move
     QVERIFY(search->isVisible());
+    // The main window comes forward with the match selected in its box.
+    QTRY_COMPARE(QApplication::activeWindow(), &f.window);
+    QVERIFY(f.box(1)->hasFocus());
+    QCOMPARE(f.box(1)->selectedText(), QStringLiteral("买菜"));
+    search->activateWindow(); // the user goes back to the rows
+    QTRY_COMPARE(QApplication::activeWindow(), search);
 
     QTest::keyClick(query, Qt::Key_Down);
     QListView *list = SearchFixture::list(search);
@@ -145,6 +176,8 @@ void tst_FrmSearch::enterAndDoubleClickShowTheDayAfterWritingTheShownDay()
     QTest::keyClick(list, Qt::Key_Down);
     QTest::keyClick(list, Qt::Key_Return);
     QCOMPARE(f.window.shownDate(), QDate(2013, 5, 12));
+    search->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), search);
 
     const QRect third = list->visualRect(list->model()->index(2, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, third.center()); // a double-click's first click
