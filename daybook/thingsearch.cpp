@@ -22,12 +22,14 @@ ThingSearch::ThingSearch(const DayTable &table) : m_table(table) {}
 void ThingSearch::setQuery(QStringView query)
 {
     ThingQuery next(query);
-    const bool narrowing = isComplete() && !m_found.empty() && !isStale() && next.narrows(m_query);
+    const bool narrowing = !m_found.empty() && !isStale() && next.narrows(m_query);
     m_query = std::move(next);
-    if (narrowing)
+    if (narrowing) {
         m_earlier.swap(m_found);
-    else
+        m_earlierLeft = m_left;
+    } else {
         m_earlier.clear();
+    }
     start();
 }
 
@@ -75,7 +77,11 @@ void ThingSearch::searchUntilSettled(const SearchFilter &filter, qsizetype limit
 void ThingSearch::searchRecords(qint32 first, qint32 last)
 {
     if (!m_earlier.empty()) {
-        narrow(first, last);
+        // Where the query it narrows got to, its matches alone; the rest is scanned.
+        if (last > m_earlierLeft)
+            narrow(std::max(first, m_earlierLeft + 1), last);
+        if (first <= m_earlierLeft)
+            scanRuns(first, std::min(last, m_earlierLeft));
         return;
     }
     if (last - first < RecordsForTwoThreads) {

@@ -31,8 +31,8 @@ class ThingSearch
 public:
     explicit ThingSearch(const DayTable &table);
 
-    // Starts a search for query. When query only narrows the previous, completed query and the
-    // table has not changed since, only the previous matches are looked at again.
+    // Starts a search for query. When query only narrows the previous query and the table has not
+    // changed since, only the previous matches are looked at again, as far as it got.
     void setQuery(QStringView query);
     // Starts again with every record, after the table changed.
     void refresh();
@@ -88,6 +88,7 @@ private:
     ThingQuery m_query;
     std::vector<quint64> m_found;     // bit (index - 1): record index matches
     std::vector<quint64> m_earlier;   // while narrowing: the matches of the query it narrows
+    qint32 m_earlierLeft = 0;         // ... which did not get to records 1 to m_earlierLeft
     qint32 m_left = 0;                // records 1 to m_left are not searched yet
     std::vector<quint64> m_current;   // bit (index - 1): the record the day view shows (DayTable::find)
     std::vector<Run> m_runs;
