@@ -12,6 +12,11 @@ public:
     bool confirm(const QString &) override { return false; }
     FailedSave askAboutFailedSave(const QString &) override { return FailedSave::Discard; }
     void inform(const QString &) override {}
+    std::vector<std::optional<copymerge::Choice>> resolveConflicts(const QString &,
+                                                                  const std::vector<copymerge::Conflict> &) override
+    {
+        return {};
+    }
 };
 
 // A clock that stays on the day it is set to, so "today" can be the day book's last day.

@@ -86,6 +86,7 @@ LoadReport DayFile::load()
         length < recordimage::ImageLength ? 0 : (length - recordimage::ImageLength) / recordimage::SlotLength + 1;
     m_table.clear();
     m_pending.clear(); // the table now mirrors the file
+    m_base.clear();
     // Room for typical texts; pages that stay unused are never touched, so cost no memory.
     m_table.reserve(qint32(std::min<qint64>(wholeRecords, DayTable::DayCapacity)), qsizetype(wholeRecords) * 32);
 
@@ -157,7 +158,10 @@ SaveReport DayFile::saveDays(const std::vector<std::pair<QDate, DayThings>> &day
     for (size_t d = 0; d < days.size(); ++d) {
         const auto &[day, things] = days[d];
         for (qint32 no = 1; no <= 5; ++no) {
-            const qint32 index = *m_table.findOrAppend(oledate::fromDate(day), no);
+            const auto found = m_table.find(oledate::fromDate(day), no);
+            const qint32 index = found ? *found : *m_table.findOrAppend(oledate::fromDate(day), no);
+            if (!m_pending.count(index)) // what the file holds, for a merge should it be replaced
+                m_base[index] = found ? std::optional<DayRecord>(m_table.record(index)) : std::nullopt;
             m_table.setThing(index, texts[d][size_t(no - 1)], things[size_t(no - 1)].done);
             m_pending.insert(index);
         }
@@ -205,9 +209,13 @@ SaveReport DayFile::writePending()
     if (!writable.empty()) {
         report.problem = writeSlots(writable);
         m_check.afterWrite(writable, report.problem.ok());
+        if (report.problem.ok())
+            m_check.noteWriteTime(m_ops, m_path);
         if (report.problem.ok()) {
-            for (qint32 slot : writable)
+            for (qint32 slot : writable) {
                 m_pending.erase(slot);
+                m_base.erase(slot);
+            }
         }
     }
     if (!m_pending.empty()) {
@@ -345,28 +353,23 @@ IoResult DayFile::writeSlots(const std::set<qint32> &slotNumbers)
     return IoResult::done();
 }
 
-SaveReport DayFile::adoptFileOnDisk(LoadReport *loaded)
+std::vector<DayFile::OwedThing> DayFile::owedThings() const
 {
-    std::vector<DayRecord> held;
-    held.reserve(m_pending.size());
-    for (qint32 slot : m_pending)
-        held.push_back(m_table.record(slot));
-    const LoadReport loadedNow = load();
-    if (loaded)
-        *loaded = loadedNow;
-
-    qsizetype dropped = 0;
-    for (const DayRecord &record : held) {
-        const std::optional<qint32> index = m_table.findOrAppend(record.ThingDate, record.ThingNo);
-        if (!index) {
-            ++dropped;
-            continue;
-        }
-        m_table.setThing(*index, record.ThingText, record.isDone());
-        m_pending.insert(*index);
+    std::vector<OwedThing> owed;
+    for (qint32 slot : m_pending) {
+        const auto day = oledate::toDate(m_table.thingDate(slot));
+        const qint32 no = m_table.thingNo(slot);
+        if (!day || no < 1 || no > 5 || !m_table.isCurrent(slot))
+            continue; // nothing the day view shows
+        OwedThing thing{*day, no, std::nullopt, {gbk::decode(m_table.text(slot)), m_table.isDone(slot)}};
+        if (const auto base = m_base.find(slot); base != m_base.end() && base->second)
+            thing.base = ThingInput{gbk::decode(base->second->ThingText), base->second->isDone()};
+        owed.push_back(std::move(thing));
     }
-    SaveReport report = writePending();
-    if (dropped > 0)
-        report.status = SaveReport::Status::TableFull;
-    return report;
+    return owed;
+}
+
+bool DayFile::fileOnDiskIsOurs() const
+{
+    return m_check.unchanged(m_ops, m_path);
 }

@@ -11,6 +11,8 @@
 #include <QList>
 #include <QString>
 #include <limits>
+#include <map>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -64,7 +66,7 @@ struct [[nodiscard]] SaveReport
         TableFull, // the day needed records the table has no room for; nothing changed
         NoGbkForm, // a text has characters without a GBK form; nothing changed (see refusedDay)
         Replaced,  // the file on disk is not the one loaded and last written; nothing written,
-                   // the day is kept in memory (see DayFile::adoptFileOnDisk)
+                   // the day is kept in memory (see DayFile::owedThings)
     };
     enum class Why {
         Disk,        // a step on the disk failed: see problem
@@ -153,9 +155,19 @@ public:
     // Writes the slots kept back by earlier saves.
     SaveReport flushPending();
 
-    // After a save reported Replaced: loads the file now on disk and saves into it, by
-    // find-or-append, everything the table still held for the disk (the shown day among it).
-    SaveReport adoptFileOnDisk(LoadReport *loaded = nullptr);
+    // A thing the table holds for the disk that is not written yet: the table's (mine), and what
+    // the file held of it when last read or written (base; nothing when it had no record).
+    struct OwedThing
+    {
+        QDate day;
+        qint32 number = 0;
+        std::optional<ThingInput> base;
+        ThingInput mine;
+    };
+    // Every such thing, for a merge with a file that replaced this one (see copymerge.h).
+    std::vector<OwedThing> owedThings() const;
+    // Whether the file on disk is still the one loaded and last written (D4), looking only.
+    bool fileOnDiskIsOurs() const;
 
     bool hasPending() const { return !m_pending.empty(); }
     // The days whose records are owed to the disk, in date order.
@@ -182,5 +194,7 @@ private:
     DayFileCheck m_check;
     State m_state = State::Unloaded;
     std::set<qint32> m_pending;       // slots owed to the disk (D6)
+    // Of each owed slot, the record the file held when last read or written (nothing: appended).
+    std::map<qint32, std::optional<DayRecord>> m_base;
     qint32 m_writableLimit = 0;       // slots above it are not written (D1)
 };

@@ -16,6 +16,23 @@ void DayFileCheck::loaded(FileOps &ops, int fd, qint64 length)
     m_inode = st.st_ino;
     m_length = length;
     m_lengthIfWritten = -1;
+    m_changed = st.st_mtim;
+}
+
+void DayFileCheck::noteWriteTime(FileOps &ops, const QString &path)
+{
+    struct stat st;
+    if (ops.stat(path, &st) == 0 && st.st_dev == m_device && st.st_ino == m_inode)
+        m_changed = st.st_mtim;
+}
+
+bool DayFileCheck::unchanged(FileOps &ops, const QString &path) const
+{
+    struct stat st;
+    if (!m_known || ops.stat(path, &st) != 0)
+        return !m_known; // nothing known to compare with, or nothing there: a save decides
+    return st.st_dev == m_device && st.st_ino == m_inode && st.st_size == m_length
+        && st.st_mtim.tv_sec == m_changed.tv_sec && st.st_mtim.tv_nsec == m_changed.tv_nsec;
 }
 
 DayFileCheck::Verdict DayFileCheck::beforeWrite(FileOps &ops, const QString &path, const DayTable &table,

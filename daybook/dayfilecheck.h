@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <set>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 class DayTable;
@@ -32,6 +33,11 @@ public:
                         bool unfinishedSave) const;
     // A write of the slots reached the disk, or failed: then the file may hold them or not.
     void afterWrite(const std::set<qint32> &slotNumbers, bool written);
+    // The time of the file's last change as the engine's own write left it.
+    void noteWriteTime(FileOps &ops, const QString &path);
+    // Whether the file at path is still the one known, unchanged since (identity, length and the
+    // time of its last change): a cheap look, for a watcher's every notice.
+    bool unchanged(FileOps &ops, const QString &path) const;
 
 private:
     bool m_known = false;
@@ -39,4 +45,5 @@ private:
     ino_t m_inode = 0;
     qint64 m_length = 0;
     qint64 m_lengthIfWritten = -1; // after a failed write, which may have reached the disk all the same
+    struct timespec m_changed {};
 };

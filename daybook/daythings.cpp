@@ -4,6 +4,11 @@
 #include "gbk.h"
 #include "oledate.h"
 
+ThingInput thingOf(const DayTable &table, qint32 index)
+{
+    return {gbk::decode(table.text(index)), table.isDone(index)};
+}
+
 DayThings thingsOfDay(const DayTable &table, QDate day)
 {
     DayThings things;

@@ -20,3 +20,6 @@ using DayThings = std::array<ThingInput, 5>;
 // The five things of day as the main window shows them: the day's records in file order, a later
 // record of a position over an earlier one; a record without a position 1 to 5 has no place.
 DayThings thingsOfDay(const DayTable &table, QDate day);
+
+// The thing of record index, as the view shows it.
+ThingInput thingOf(const DayTable &table, qint32 index);

@@ -45,7 +45,7 @@ QPushButton *pushButton(QWidget *parent, const QString &caption, const char *nam
 
 frm_main::frm_main(DayFile &dayFile, FileOps &ops, const TimeSource &time, Prompts &prompts, MailOpener openMail,
                    QWidget *parent)
-    : QMainWindow(parent), m_time(time), m_prompts(prompts), m_day(dayFile, time, prompts, *this), m_devTools(ops, time),
+    : QMainWindow(parent), m_time(time), m_prompts(prompts), m_day(dayFile, ops, time, prompts, *this), m_devTools(ops, time),
       m_about(std::make_unique<AboutBox>(std::move(openMail)))
 {
     setObjectName(QStringLiteral("frm_main"));
@@ -238,4 +238,5 @@ void frm_main::Form_Load()
     txt_things[0]->setCursorPosition(0);
     txt_things[0]->deselect();
     m_day.tellWhatTheLoadFound();
+    m_day.offerConflictCopies();
 }

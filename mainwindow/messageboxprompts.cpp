@@ -1,5 +1,7 @@
 #include "messageboxprompts.h"
 
+#include "conflictdialog.h"
+
 #include <QMessageBox>
 
 namespace {
@@ -33,4 +35,12 @@ void MessageBoxPrompts::inform(const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, Caption, text, QMessageBox::Ok, m_parent);
     box.exec();
+}
+
+std::vector<std::optional<copymerge::Choice>> MessageBoxPrompts::resolveConflicts(
+    const QString &about, const std::vector<copymerge::Conflict> &conflicts)
+{
+    ConflictDialog dialog(about, conflicts, m_parent);
+    dialog.exec();
+    return dialog.choices();
 }

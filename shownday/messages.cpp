@@ -148,12 +148,4 @@ QString remade(const QString &dayFilePath, const SaveReport &report)
               .arg(shown(dayFilePath), whyNotSaved(report));
 }
 
-QString replacedOffer(const QString &dayFilePath, const SaveReport &report)
-{
-    return QStringLiteral("日程文件在程序运行时被别的程序替换或改动了：\n%1\n（%2）\n\n"
-                          "为了不写坏它，当天的内容没有保存，仍保留在程序中。\n\n"
-                          "要读入磁盘上现在的文件，再把当天的内容保存进去吗？")
-        .arg(shown(dayFilePath), whyNotSaved(report));
-}
-
 } // namespace messages

@@ -26,7 +26,4 @@ QString startup(const QString &dayFilePath, const LoadReport &load);
 // A day file deleted behind the program's back and written back whole (or not).
 QString remade(const QString &dayFilePath, const SaveReport &report);
 
-// A day file replaced or changed behind the program's back: the offer to load the file on disk.
-QString replacedOffer(const QString &dayFilePath, const SaveReport &report);
-
 } // namespace messages

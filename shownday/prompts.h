@@ -1,6 +1,10 @@
 #pragma once
 
+#include "copymerge.h"
+
 #include <QString>
+#include <optional>
+#include <vector>
 
 // The questions and messages the program puts to the user, behind one seam so that tests
 // answer them. The program uses message boxes whose caption is the program's title.
@@ -18,4 +22,9 @@ public:
 
     // A plain message with a single OK button.
     virtual void inform(const QString &text) = 0;
+
+    // Things both copies of the day book changed differently (about is what they are copies of):
+    // for each, what the user keeps, or nothing for one put off.
+    virtual std::vector<std::optional<copymerge::Choice>> resolveConflicts(const QString &about,
+                                                                          const std::vector<copymerge::Conflict> &conflicts) = 0;
 };

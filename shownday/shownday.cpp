@@ -7,6 +7,7 @@
 #include "timesource.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
 #include <cstdio>
@@ -20,9 +21,52 @@ bool hasContent(const DayThings &things)
 
 } // namespace
 
-ShownDay::ShownDay(DayFile &dayFile, const TimeSource &time, Prompts &prompts, DayView &view)
-    : m_dayFile(dayFile), m_time(time), m_prompts(prompts), m_view(view)
+ShownDay::ShownDay(DayFile &dayFile, FileOps &ops, const TimeSource &time, Prompts &prompts, DayView &view)
+    : m_dayFile(dayFile), m_time(time), m_prompts(prompts), m_view(view), m_merge(dayFile, ops, time, prompts)
 {
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(700);
+    QObject::connect(&m_settle, &QTimer::timeout, [this] { fileChanged(); });
+    QObject::connect(&m_watcher, &QFileSystemWatcher::fileChanged, [this] { m_settle.start(); });
+    QObject::connect(&m_watcher, &QFileSystemWatcher::directoryChanged, [this] { m_settle.start(); });
+}
+
+void ShownDay::watch()
+{
+    // A file replaced by renaming another over it is watched no more: its name is watched anew.
+    const QFileInfo file(m_dayFile.path());
+    for (const QString &path : {file.absoluteFilePath(), file.absolutePath()}) {
+        if (QFileInfo::exists(path) && !m_watcher.files().contains(path) && !m_watcher.directories().contains(path))
+            m_watcher.addPath(path);
+    }
+}
+
+void ShownDay::offerConflictCopies()
+{
+    if (m_ending || isReadOnly() || m_dayFile.state() == DayFile::State::Blocked)
+        return;
+    m_merging = true;
+    const bool merged = m_merge.offerCopies(m_merge.newCopies());
+    m_merging = false;
+    if (merged && !m_dirty)
+        showDay();
+}
+
+void ShownDay::fileChanged()
+{
+    watch();
+    if (m_merging || m_ending || isReadOnly() || m_dayFile.state() == DayFile::State::Unloaded)
+        return;
+    // A file deleted is written back whole by the next save; one being written is looked at later.
+    if (!m_dirty && QFileInfo::exists(m_dayFile.path()) && !m_dayFile.fileOnDiskIsOurs()) {
+        m_merging = true;
+        const SaveReport report = m_merge.mergeReplacement(true);
+        m_merging = false;
+        [[maybe_unused]] const bool taken = tell(report, m_view.viewThings()); // a failure was told
+        showDay();
+        m_view.setReadOnly(isReadOnly());
+    }
+    offerConflictCopies();
 }
 
 void ShownDay::start()
@@ -36,6 +80,7 @@ void ShownDay::loaded(LoadReport report)
 {
     m_lastLoad = std::move(report);
     m_undo.reset();
+    watch();
     // When nothing could be read the view keeps what it shows; after a partial read it shows
     // what was read (nothing of it can be written over, see DayFile).
     if (m_lastLoad.status != LoadReport::Status::CannotOpen && m_lastLoad.status != LoadReport::Status::JournalUnreadable)
@@ -63,22 +108,25 @@ void ShownDay::showCaption()
 
 void ShownDay::showDay()
 {
-    m_view.showThings(thingsOfDay(m_dayFile.table(), m_date));
+    DayThings things = thingsOfDay(m_dayFile.table(), m_date);
+    m_merge.overlayHeld(m_date, things); // what the user has not decided yet shows this side's version
+    m_view.showThings(things);
     m_dirty = false;
 }
 
 SaveReport ShownDay::heeded(SaveReport report)
 {
-    if (m_ending) // nobody is there to answer an offer
-        return report;
-    if (report.remade)
+    if (report.remade && !m_ending) // nobody is there to read it at the end of the session
         m_prompts.inform(messages::remade(m_dayFile.path(), report));
-    if (report.status != SaveReport::Status::Replaced
-        || !m_prompts.confirm(messages::replacedOffer(m_dayFile.path(), report)))
+    if (report.status != SaveReport::Status::Replaced || m_merging)
         return report;
-    report = m_dayFile.adoptFileOnDisk(&m_lastLoad);
+    // Another copy of the day file stands in its place: merged, not overwritten. At the end of
+    // the session nobody is there to decide a conflict: it is held, and written aside at close.
+    m_merging = true;
+    report = m_merge.mergeReplacement(!m_ending);
+    m_merging = false;
+    m_lastLoad = LoadReport{};
     m_view.setReadOnly(isReadOnly());
-    tellWhatTheLoadFound(); // the file now on disk may not read whole either
     return report;
 }
 
@@ -93,7 +141,9 @@ SaveReport ShownDay::save()
     // A day shown empty and left untouched gets no records; one that is only read cannot change.
     if (!m_dirty && (!hasContent(things) || isReadOnly()))
         return flushHeldBack();
-    SaveReport report = heeded(m_dayFile.saveDay(m_date, things));
+    DayThings saved = things;
+    m_merge.holdBack(m_date, saved); // what the user has not decided is not written over the file's
+    SaveReport report = heeded(m_dayFile.saveDay(m_date, saved));
     if (report.status == SaveReport::Status::TableFull && !hasContent(things)
         && m_dayFile.table().recordsOfDay(oledate::fromDate(m_date)).empty()) {
         // A full day book cannot take five empty records, and a day without records shows the
@@ -241,6 +291,10 @@ bool ShownDay::mayClose()
 {
     const DayThings things = m_view.viewThings();
     SaveReport report = save();
+    // Things both sides changed and the user put off: asked once more, and what is still held is
+    // written aside as a conflict copy, which the next start offers to merge.
+    if (m_merge.hasHeld() && (m_ending || !m_merge.decideHeld()))
+        m_merge.keepHeldAside();
     while (!m_ending && !report.allOnDisk()) {
         if (report.status == SaveReport::Status::NotOnDisk) {
             const QString text = messages::diskTrouble(m_dayFile.path(), report, m_dayFile.owedDays())

@@ -1,11 +1,15 @@
 #pragma once
 
 #include "dayfile.h"
+#include "foldermerge.h"
 
 #include <QDate>
+#include <QFileSystemWatcher>
+#include <QTimer>
 #include <optional>
 
 class DayView;
+class FileOps;
 class Prompts;
 class TimeSource;
 
@@ -17,10 +21,14 @@ class TimeSource;
 // Changing the shown day always runs the same road (goToDay): write the shown day, and only when
 // the day book took it, change the date, the caption and the view. A day the day book refuses
 // (no GBK form, a full book) keeps the view as it is and Dirty set.
+//
+// The day file may live in a folder a sync tool shares with another computer: a file replaced
+// behind the program's back is merged with what this side holds (FolderMerge), and it is watched,
+// so that the other computer's days appear while the user is idle.
 class ShownDay
 {
 public:
-    ShownDay(DayFile &dayFile, const TimeSource &time, Prompts &prompts, DayView &view);
+    ShownDay(DayFile &dayFile, FileOps &ops, const TimeSource &time, Prompts &prompts, DayView &view);
 
     QDate shownDate() const { return m_date; }
     bool isDirty() const { return m_dirty; }
@@ -47,6 +55,12 @@ public:
 
     // What start-up found of the day file, told when there is anything to tell.
     void tellWhatTheLoadFound();
+    // Conflict copies that sync tools left beside the day file, offered to be merged in.
+    void offerConflictCopies();
+    // The file on disk or its folder changed: another program's file is merged in now when the
+    // shown day has no unsaved edit (then the next save does it), and new conflict copies offered.
+    void fileChanged();
+    const FolderMerge &folderMerge() const { return m_merge; }
 
     // Reads the day file anew and shows the shown day; what the load found is told.
     void reload();
@@ -91,6 +105,7 @@ private:
     [[nodiscard]] bool tell(const SaveReport &report, const DayThings &things, bool byHand = false);
     void changeDate(QDate day);
     void loaded(LoadReport report);
+    void watch();
 
     // What an undo puts back: the day's things before the command, and the day shown after it.
     struct Undo
@@ -106,6 +121,10 @@ private:
     const TimeSource &m_time;
     Prompts &m_prompts;
     DayView &m_view;
+    FolderMerge m_merge;
+    QFileSystemWatcher m_watcher;
+    QTimer m_settle; // a file still being written is looked at once it has stood still
+    bool m_merging = false; // a merge is asking the user: changes seen meanwhile wait
     LoadReport m_lastLoad;
 
     QDate m_date = QDate(1899, 12, 30); // ShownDate: day 0 until start-up sets today

@@ -29,4 +29,15 @@ public:
         return failedSave;
     }
     void inform(const QString &text) override { informed << text; }
+
+    // The choices given for the next conflicts asked about (missing ones: put off).
+    std::vector<std::optional<copymerge::Choice>> choices;
+    std::vector<copymerge::Conflict> conflictsAsked;
+    std::vector<std::optional<copymerge::Choice>> resolveConflicts(const QString &about,
+                                                                  const std::vector<copymerge::Conflict> &conflicts) override
+    {
+        asked << about;
+        conflictsAsked.insert(conflictsAsked.end(), conflicts.begin(), conflicts.end());
+        return choices;
+    }
 };

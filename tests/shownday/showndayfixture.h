@@ -104,5 +104,5 @@ struct ShownDayFixture
     FakePrompts prompts;
     FakeView view;
     DayFile dayFile{disk, folder.path};
-    ShownDay day{dayFile, clock, prompts, view};
+    ShownDay day{dayFile, disk, clock, prompts, view};
 };

@@ -350,7 +350,7 @@ void tst_ShownDay::startUpNamesTheFileAtFault()
     FakeClock clock;
     FakePrompts prompts;
     FakeView view;
-    ShownDay day(dayFile, clock, prompts, view);
+    ShownDay day(dayFile, ops, clock, prompts, view);
     view.day = &day;
     day.start();
     day.tellWhatTheLoadFound();

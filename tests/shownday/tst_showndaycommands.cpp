@@ -27,8 +27,7 @@ private slots:
     void refusedSaveKeepsTheDayAsItWas();
     void undoTakesBackTheLastClearOrCopy_data();
     void undoTakesBackTheLastClearOrCopy();
-    void aFileChangedBehindTheProgram_data();
-    void aFileChangedBehindTheProgram();
+    void aFileDeletedBehindTheProgramIsWrittenBackWhole();
 };
 
 void tst_ShownDayCommands::answeringNoChangesNothing_data()
@@ -239,56 +238,20 @@ void tst_ShownDayCommands::undoTakesBackTheLastClearOrCopy()
     QCOMPARE(f.file().toHex(), expected.toHex());
 }
 
-void tst_ShownDayCommands::aFileChangedBehindTheProgram_data()
+void tst_ShownDayCommands::aFileDeletedBehindTheProgramIsWrittenBackWhole()
 {
-    QTest::addColumn<bool>("deleted");
-    QTest::addColumn<bool>("loadTheirs");
-    QTest::addColumn<bool>("closing");
-    QTest::newRow("replaced, their file loaded") << false << true << false;
-    QTest::newRow("replaced, kept as it is") << false << false << false;
-    QTest::newRow("replaced, then closing is refused") << false << false << true;
-    QTest::newRow("deleted") << true << false << false;
-}
-
-void tst_ShownDayCommands::aFileChangedBehindTheProgram()
-{
-    QFETCH(bool, deleted);
-    QFETCH(bool, loadTheirs);
-    QFETCH(bool, closing);
     ShownDayFixture f;
     f.view.type(0, QStringLiteral("mine"));
     QVERIFY(f.day.save().allOnDisk());
-    const QByteArray theirs = slot(0, 1, "theirs", false, Day41412);
-    const QString other = f.folder.file(QStringLiteral("other"));
     QVERIFY(QFile::remove(f.folder.path));
-    if (!deleted) {
-        QVERIFY(writeFile(other, theirs));
-        QVERIFY(QFile::rename(other, f.folder.path));
-    }
-    f.prompts.answerYes = loadTheirs;
     f.view.type(1, QStringLiteral("more"));
-    if (closing) { // the offer is declined, and so is closing without the day
-        QVERIFY(!f.day.mayClose());
-        QCOMPARE(f.prompts.asked.size(), 2);
-        QVERIFY(f.prompts.asked[1].contains(QStringLiteral("仍要关闭吗")));
-        QCOMPARE(f.file(), theirs);
-        return;
-    }
     [[maybe_unused]] const SaveReport second = f.day.save(); // what the user was told is checked below
-
-    QCOMPARE(f.view.texts().mid(0, 2), (QStringList{"mine", "more"})); // the view keeps the day either way
     QByteArray mine;
     for (int no = 1; no <= 5; ++no)
         mine += slot(0, no, no == 1 ? "mine" : no == 2 ? "more" : "", false, Day41411);
-    if (deleted) {
-        QCOMPARE(f.prompts.informed.size(), 1);
-        QVERIFY(f.prompts.informed[0].contains(QStringLiteral("被删除")));
-        QCOMPARE(f.file(), mine); // everything held, written back whole
-        return;
-    }
-    QCOMPARE(f.prompts.asked.size(), 1);
-    QVERIFY(f.prompts.asked[0].contains(QDir::toNativeSeparators(f.folder.path)));
-    QCOMPARE(f.file().toHex(), (loadTheirs ? theirs + mine : theirs).toHex());
+    QCOMPARE(f.prompts.informed.size(), 1);
+    QVERIFY(f.prompts.informed[0].contains(QStringLiteral("被删除")));
+    QCOMPARE(f.file(), mine); // everything held, written back whole
 }
 
 QTEST_GUILESS_MAIN(tst_ShownDayCommands)

@@ -1,0 +1,122 @@
+#include "copymerge.h"
+
+#include "daytable.h"
+#include "oledate.h"
+#include "thingmerge.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <map>
+
+namespace copymerge {
+
+namespace {
+
+// What table holds of one thing, as stored; nothing when it has no record of it.
+std::optional<ThingInput> thingIn(const DayTable &table, QDate day, qint32 number)
+{
+    const auto index = table.find(oledate::fromDate(day), number);
+    if (!index)
+        return std::nullopt;
+    return thingOf(table, *index);
+}
+
+// The days to write, gathered: each starts from what table holds of it.
+class DaysToWrite
+{
+public:
+    explicit DaysToWrite(const DayTable &table) : m_table(table) {}
+    void set(QDate day, qint32 number, const ThingInput &thing)
+    {
+        auto it = m_days.find(day);
+        if (it == m_days.end())
+            it = m_days.emplace(day, thingsOfDay(m_table, day)).first;
+        it->second[size_t(number - 1)] = thing;
+    }
+    std::vector<std::pair<QDate, DayThings>> days() const { return {m_days.begin(), m_days.end()}; }
+
+private:
+    const DayTable &m_table;
+    std::map<QDate, DayThings> m_days;
+};
+
+} // namespace
+
+Plan intoReplacement(const std::vector<DayFile::OwedThing> &owed, const DayTable &theirs)
+{
+    Plan plan;
+    DaysToWrite writes(theirs);
+    for (const DayFile::OwedThing &thing : owed) {
+        const std::optional<ThingInput> onTheirSide = thingIn(theirs, thing.day, thing.number);
+        const ThingInput base = thing.base.value_or(ThingInput{}); // appended here: nothing before
+        const ThingInput other = onTheirSide ? *onTheirSide : base;
+        const thingmerge::Result r = thingmerge::merge(base, thing.mine, other);
+        if (r.outcome == thingmerge::Outcome::Conflict) {
+            plan.conflicts.push_back(Conflict{thing.day, thing.number, thing.mine, other});
+            continue;
+        }
+        // Ours goes in where only this side changed it, and where their file never had it at all.
+        const bool ours = r.outcome == thingmerge::Outcome::KeepMine || r.outcome == thingmerge::Outcome::Combined
+            || (r.outcome == thingmerge::Outcome::Same && !onTheirSide && !r.value.isEmpty());
+        if (ours) {
+            writes.set(thing.day, thing.number, r.value);
+            ++plan.fromUs;
+        }
+    }
+    plan.days = writes.days();
+    return plan;
+}
+
+Plan fromCopy(const DayTable &ours, const DayTable &copy)
+{
+    Plan plan;
+    DaysToWrite writes(ours);
+    for (qint32 i = 1; i <= copy.DayCount(); ++i) {
+        const qint32 number = copy.thingNo(i);
+        const auto day = oledate::toDate(copy.thingDate(i));
+        if (!day || number < 1 || number > 5 || !copy.isCurrent(i))
+            continue;
+        const ThingInput theirs = thingOf(copy, i);
+        const ThingInput mine = thingIn(ours, *day, number).value_or(ThingInput{});
+        const thingmerge::Result r = thingmerge::merge(std::nullopt, mine, theirs);
+        if (r.outcome == thingmerge::Outcome::TakeTheirs) {
+            writes.set(*day, number, theirs);
+            ++plan.fromThem;
+        } else if (r.outcome == thingmerge::Outcome::Conflict) {
+            plan.conflicts.push_back(Conflict{*day, number, mine, theirs});
+        }
+    }
+    plan.days = writes.days();
+    return plan;
+}
+
+std::optional<ThingInput> chosen(const Conflict &conflict, Choice choice)
+{
+    switch (choice) {
+    case Choice::Mine:
+        return conflict.mine;
+    case Choice::Theirs:
+        return conflict.theirs;
+    case Choice::Both:
+        return thingmerge::joined(conflict.mine, conflict.theirs);
+    }
+    return std::nullopt;
+}
+
+bool isConflictCopyName(const QString &fileName, const QString &dayFileName)
+{
+    const QFileInfo day(dayFileName);
+    const QString base = QRegularExpression::escape(day.completeBaseName());
+    const QString suffix = QRegularExpression::escape(day.suffix());
+    // Syncthing: things.sync-conflict-20261208-153000-ABCDEFG.dat; Nextcloud: things (conflicted
+    // copy 2026-12-08 153000).dat; Dropbox: things (Laptop's conflicted copy 2026-12-08).dat, and
+    // "(1)" and so on for a second one of a day.
+    static const auto pattern = [](const QString &b, const QString &s) {
+        return QRegularExpression(QStringLiteral("^%1(\\.sync-conflict-\\d{8}-\\d{6}-[A-Za-z0-9]{7}"
+                                                 "| \\(.*conflicted copy \\d{4}-\\d{2}-\\d{2}( \\d{6})?( \\(\\d+\\))?\\))\\.%2$")
+                                      .arg(b, s));
+    };
+    return pattern(base, suffix).match(fileName).hasMatch();
+}
+
+} // namespace copymerge

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "copymerge.h"
+
+#include <QDialog>
+#include <optional>
+#include <vector>
+
+class QComboBox;
+
+// The things two copies of the day book changed differently, one row each: the day, the thing's
+// number, both versions with their ticks, and what to keep: this computer's, the other's, both
+// joined in the box (offered only where they fit its 160 bytes), or a decision put off. Cancel puts
+// off every row; until the user chooses, neither version is lost.
+class ConflictDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    ConflictDialog(const QString &about, const std::vector<copymerge::Conflict> &conflicts, QWidget *parent = nullptr);
+
+    // For each conflict, what the user chose; nothing where the decision was put off.
+    std::vector<std::optional<copymerge::Choice>> choices() const;
+
+private:
+    std::vector<QComboBox *> m_choices;
+};
