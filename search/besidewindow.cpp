@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -11,9 +12,8 @@ int clampInto(int at, int low, int length, int high) { return std::clamp(at, low
 
 qint64 area(const QRect &r) { return r.isValid() ? qint64(r.width()) * r.height() : 0; }
 
-} // namespace
-
-QRect placeBeside(const QRect &frame, const QSize &preferred, const QSize &minimum, const QRect &available)
+std::optional<QRect> inRoomBeside(const QRect &frame, const QSize &preferred, const QSize &minimum,
+                                  const QRect &available)
 {
     const QRect rooms[] = {
         QRect(QPoint(frame.right() + 1 + Gap, available.top()), available.bottomRight()),           // right
@@ -34,7 +34,11 @@ QRect placeBeside(const QRect &frame, const QSize &preferred, const QSize &minim
                                 : clampInto(frame.top(), room.top(), size.height(), room.bottom());
         return QRect(QPoint(x, y), size);
     }
-    // No room beside it: over as little of it as the screen allows.
+    return std::nullopt;
+}
+
+QRect overLeast(const QRect &frame, const QSize &preferred, const QRect &available)
+{
     const QPoint sides[] = {
         QPoint(frame.right() + 1 + Gap, frame.top()),
         QPoint(frame.left(), frame.bottom() + 1 + Gap),
@@ -54,4 +58,42 @@ QRect placeBeside(const QRect &frame, const QSize &preferred, const QSize &minim
         }
     }
     return best;
+}
+
+} // namespace
+
+SideBySide placeSideBySide(const QRect &frame, const QSize &preferred, const QSize &minimum, const QRect &available)
+{
+    if (const auto room = inRoomBeside(frame, preferred, minimum, available))
+        return {frame, *room};
+    // The room each way the screen could give, and the place of the frame that gives it.
+    const int acrossRoom = std::min(preferred.width(), available.width() - frame.width() - Gap);
+    const int downRoom = std::min(preferred.height(), available.height() - frame.height() - Gap);
+    const QPoint moves[] = {
+        QPoint(available.left() + available.width() - acrossRoom - Gap - frame.width(), frame.top()), // room right
+        QPoint(available.left() + acrossRoom + Gap, frame.top()),                                     // room left
+        QPoint(frame.left(), available.top() + available.height() - downRoom - Gap - frame.height()), // room below
+        QPoint(frame.left(), available.top() + downRoom + Gap),                                       // room above
+    };
+    const bool fits[] = {acrossRoom >= minimum.width(), downRoom >= minimum.height()};
+    // Sideways first: a window moved up or down hides more of what lies under it.
+    for (const int way : {0, 1}) {
+        if (!fits[way])
+            continue;
+        std::optional<SideBySide> best;
+        int leastMoved = 0;
+        for (const QPoint &to : {moves[2 * way], moves[2 * way + 1]}) {
+            const QRect moved(to, frame.size());
+            const int distance = (to - frame.topLeft()).manhattanLength();
+            if (!available.contains(moved) || (best && distance >= leastMoved))
+                continue;
+            if (const auto room = inRoomBeside(moved, preferred, minimum, available)) {
+                best = SideBySide{moved, *room};
+                leastMoved = distance;
+            }
+        }
+        if (best)
+            return *best;
+    }
+    return {frame, overLeast(frame, preferred, available)};
 }

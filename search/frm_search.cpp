@@ -147,10 +147,13 @@ void frm_search::showAndFocusQuery()
         const QScreen *screen = parentWidget()->screen();
         const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(), size());
         const QSize frame = frameGeometry().size() - size(); // the window manager's, once known
-        const QRect placed = placeBeside(parentWidget()->frameGeometry(), size() + frame,
-                                         QSize(px(MinimumWidth), px(MinimumHeight)) + frame, available);
-        resize(placed.size() - frame);
-        move(placed.topLeft());
+        const QRect mainFrame = parentWidget()->frameGeometry();
+        const SideBySide placed = placeSideBySide(mainFrame, size() + frame,
+                                                  QSize(px(MinimumWidth), px(MinimumHeight)) + frame, available);
+        if (placed.frame != mainFrame)
+            parentWidget()->move(placed.frame.topLeft()); // a top-level window's position is its frame's
+        resize(placed.beside.size() - frame);
+        move(placed.beside.topLeft());
         m_placed = true;
     }
     show();
