@@ -1,4 +1,4 @@
-// tallyleaf-tool: export the day book to iCalendar or CSV, import things from CSV.
+// tallyleaf-tool: export the day book to iCalendar or CSV, import things from CSV, sync with CalDAV.
 #include "arguments.h"
 #include "csv.h"
 #include "dayfilelocation.h"
@@ -9,6 +9,7 @@
 #include "icalendar.h"
 #include "importcsv.h"
 #include "steadyread.h"
+#include "synccommand.h"
 #include "timesource.h"
 
 #include <QCoreApplication>
@@ -170,6 +171,13 @@ int main(int argc, char *argv[])
     const Command &command = std::get<Command>(parsed);
     const QString dayFilePath = command.dayFile.isEmpty() ? defaultDayFilePath() : command.dayFile;
     FileOps &ops = FileOps::system();
-    return command.kind == Command::Kind::Export ? exportThings(ops, command, dayFilePath)
-                                                 : importThings(ops, command, dayFilePath);
+    switch (command.kind) {
+    case Command::Kind::Export:
+        return exportThings(ops, command, dayFilePath);
+    case Command::Kind::Import:
+        return importThings(ops, command, dayFilePath);
+    case Command::Kind::Sync:
+        return syncThings(ops, command, dayFilePath);
+    }
+    return BadUsage;
 }

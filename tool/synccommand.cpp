@@ -1,0 +1,187 @@
+#include "synccommand.h"
+
+#include "caldavsync.h"
+#include "davclient.h"
+#include "dayfile.h"
+#include "dayfilelock.h"
+#include "daybookthings.h"
+#include "exitstatus.h"
+#include "passwordprompt.h"
+#include "passwordstore.h"
+#include "syncstatestore.h"
+#include "timesource.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+const char *const PasswordVariable = "TALLYLEAF_CALDAV_PASSWORD";
+
+void note(const QString &message)
+{
+    std::fprintf(stderr, "tallyleaf-tool: %s\n", qPrintable(message));
+}
+
+int fail(int status, const QString &message)
+{
+    note(message);
+    return status;
+}
+
+// Waits for a keychain job; a keychain that does not answer counts as none.
+passwordstore::Result waitFor(const std::function<void(QObject *, std::function<void(const passwordstore::Result &)>)> &job)
+{
+    QEventLoop loop;
+    QObject context;
+    std::optional<passwordstore::Result> result;
+    job(&context, [&](const passwordstore::Result &r) {
+        result = r;
+        loop.quit();
+    });
+    QTimer::singleShot(10'000, &loop, &QEventLoop::quit);
+    if (!result)
+        loop.exec();
+    return result.value_or(passwordstore::Result{passwordstore::Result::Status::NoKeychain, {},
+                                                 QStringLiteral("the keychain did not answer")});
+}
+
+QString shown(const ThingInput &thing)
+{
+    return QStringLiteral("\"%1\"%2").arg(thing.text, thing.done ? QStringLiteral(" (done)") : QString());
+}
+
+void print(const SyncReport &report)
+{
+    for (const QString &n : report.notes)
+        note(n);
+    for (const syncplanner::Conflict &c : report.conflicts) {
+        const QString server = c.server ? shown(*c.server) : QStringLiteral("deleted");
+        std::printf("conflict: %s: here %s, on the server %s%s\n", qPrintable(c.key.toString()), qPrintable(shown(c.here)),
+                    qPrintable(server), c.tooLongToJoin ? " (too long to keep both)" : "");
+    }
+    for (const syncplanner::LeftOnServer &l : report.left) {
+        const QString name = l.summary.isEmpty() ? l.uid : QStringLiteral("\"%1\"").arg(l.summary);
+        const QString thing = l.key ? QStringLiteral(" (%1 keeps its own version)").arg(l.key->toString()) : QString();
+        std::printf("left on the server: %s: %s%s\n", qPrintable(name.isEmpty() ? l.href : name), qPrintable(l.why),
+                    qPrintable(thing));
+    }
+    if (report.status == SyncReport::Status::InStep || report.status == SyncReport::Status::Conflicts)
+        std::printf("%s\n", qPrintable(QStringLiteral("synced with %1: %2 thing(s) changed here (%3 emptied), %4 to-do(s) "
+                                                      "sent, %5 deleted on the server, %6 conflict(s), %7 request(s)")
+                                           .arg(report.collection.toDisplayString())
+                                           .arg(report.received)
+                                           .arg(report.emptiedHere)
+                                           .arg(report.sent)
+                                           .arg(report.deletedThere)
+                                           .arg(report.conflicts.size())
+                                           .arg(report.requests)));
+}
+
+int exitStatus(const SyncReport &report)
+{
+    switch (report.status) {
+    case SyncReport::Status::InStep:
+        return Success;
+    case SyncReport::Status::Conflicts:
+        return Conflicts;
+    case SyncReport::Status::ServerFailed:
+        return fail(ServerFailed, report.failure);
+    case SyncReport::Status::LocalFailed:
+    case SyncReport::Status::StateFailed:
+        return fail(NotWritten, report.failure);
+    case SyncReport::Status::Setup:
+        return fail(BadUsage, report.failure);
+    }
+    return ServerFailed;
+}
+
+} // namespace
+
+int syncThings(FileOps &ops, const Command &command, const QString &dayFilePath)
+{
+    SyncStateFile stateFile(SyncStateFile::pathFor(dayFilePath));
+    const auto remembered = stateFile.load();
+    if (const QString *why = std::get_if<QString>(&remembered))
+        return fail(Unreadable, *why);
+    const SyncState &state = std::get<SyncState>(remembered);
+    const QUrl url = command.url.isEmpty() ? state.url : QUrl(command.url, QUrl::StrictMode);
+    const QString user = !command.user.isEmpty() ? command.user : url == state.url ? state.user : QString();
+    if (url.isEmpty() || user.isEmpty())
+        return fail(BadUsage, QStringLiteral("the first sync needs --url and --user"));
+    if (const QString refusal = DavClient::refusalFor(url); !refusal.isEmpty())
+        return fail(BadUsage, refusal);
+
+    // The running program is the day file's one writer: its saves would overwrite ours.
+    DayFileLock lock(dayFilePath);
+    switch (lock.acquire()) {
+    case DayFileLock::Status::Locked:
+        break;
+    case DayFileLock::Status::HeldByOther:
+        return fail(InUse, QStringLiteral("nothing synced: %1 is in use by Tallyleaf (process %2); close it and sync again")
+                               .arg(dayFilePath)
+                               .arg(lock.holderPid()));
+    case DayFileLock::Status::Blocked:
+        return fail(NotWritten, QStringLiteral("nothing synced: %1 stands where the day file's lock goes and cannot be "
+                                               "taken over (%2); remove it if no Tallyleaf is running")
+                                    .arg(lock.obstacle(), lock.detail()));
+    case DayFileLock::Status::Failed:
+        return fail(NotWritten, QStringLiteral("nothing synced: %1").arg(lock.detail()));
+    }
+    DayTable table;
+    DayFile dayFile(ops);
+    const LoadReport load = dayFile.load(dayFilePath, table);
+    if (!load.ok())
+        return fail(Unreadable, QStringLiteral("nothing synced: %1").arg(load.detail));
+    if (load.readOnly)
+        return fail(NotWritten, QStringLiteral("nothing synced: %1 can be read but not written").arg(dayFilePath));
+
+    QString password = qEnvironmentVariable(PasswordVariable);
+    bool asked = false;
+    const QString key = passwordstore::keyFor(url, user);
+    if (!qEnvironmentVariableIsSet(PasswordVariable)) {
+        const passwordstore::Result kept = waitFor([&](QObject *context, auto done) { passwordstore::read(key, context, done); });
+        if (kept.status == passwordstore::Result::Status::Found) {
+            password = kept.password;
+        } else if (std::optional<QString> typed = askPassword(QStringLiteral("Password for %1 at %2: ").arg(user, url.host()))) {
+            password = *typed;
+            asked = true;
+        } else {
+            return fail(BadUsage, QStringLiteral("no password: the keychain has none (%1), and there is no terminal to ask "
+                                                 "on; set %2")
+                                      .arg(kept.detail, QString::fromLatin1(PasswordVariable)));
+        }
+    }
+
+    QNetworkAccessManager network;
+    DavClient client(network, {user, password}, {std::chrono::seconds(command.timeoutSeconds), qint64(64) << 20});
+    DayBookThings local(dayFile, table, dayFilePath);
+    SystemTime clock;
+    SyncOptions options;
+    options.url = url;
+    options.user = user;
+    options.settle = command.prefer == Command::Prefer::Here     ? thingdecision::Settle::KeepHere
+                   : command.prefer == Command::Prefer::Server ? thingdecision::Settle::TakeServer
+                                                               : thingdecision::Settle::Ask;
+    CalDavSync sync(client, local, stateFile, clock, options);
+    SyncReport report;
+    QEventLoop loop;
+    QObject::connect(&sync, &CalDavSync::finished, &loop, [&](const SyncReport &r) {
+        report = r;
+        loop.quit();
+    });
+    QTimer::singleShot(0, &sync, &CalDavSync::start);
+    loop.exec();
+
+    print(report);
+    const bool accepted = report.status == SyncReport::Status::InStep || report.status == SyncReport::Status::Conflicts;
+    if (asked && accepted) {
+        const passwordstore::Result stored =
+            waitFor([&](QObject *context, auto done) { passwordstore::write(key, password, context, done); });
+        if (stored.status != passwordstore::Result::Status::Found)
+            note(QStringLiteral("the password is not kept (%1); you will be asked again").arg(stored.detail));
+    }
+    return exitStatus(report);
+}
