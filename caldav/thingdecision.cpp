@@ -87,6 +87,10 @@ Decision decide(const std::optional<ThingInput> &base, const ThingInput &here, c
 {
     if (!server)
         return gone(base, here, linked, settle);
+    // Emptied here while the server changed it: deleting would lose that change, keeping the
+    // server's version would undo the emptying. The user chooses.
+    if (base && !base->isEmpty() && here.isEmpty() && *server != *base)
+        return settled(settle, here, *server);
     const thingmerge::Result merged = thingmerge::merge(base, here, *server);
     switch (merged.outcome) {
     case thingmerge::Outcome::Same:
@@ -94,9 +98,6 @@ Decision decide(const std::optional<ThingInput> &base, const ThingInput &here, c
     case thingmerge::Outcome::TakeTheirs:
         return take(*server, here);
     case thingmerge::Outcome::KeepMine:
-        // Emptied here: the to-do goes only while the server holds what was agreed.
-        if (here.isEmpty() && (!base || *server != *base))
-            return settled(settle, here, *server);
         return put(here);
     case thingmerge::Outcome::Combined:
         if (merged.value.isEmpty()) // emptied here while the server changed the other field

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "caldavsync.h"
+#include "davclient.h"
+#include "fakeclock.h"
+#include "localthings.h"
+#include "radicale.h"
+#include "syncstatestore.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <QTimer>
+#include <functional>
+
+// A day book in memory; apply() can be made to fail.
+class MemoryThings final : public LocalThings
+{
+public:
+    std::map<ThingKey, ThingInput> values;
+    bool failApply = false;
+
+    std::map<ThingKey, ThingInput> things() const override { return values; }
+    ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) override
+    {
+        if (failApply)
+            return {ApplyResult::Status::Failed, QStringLiteral("disk full")};
+        for (const auto &[key, thing] : changes) {
+            if (thing.isEmpty())
+                values.erase(key);
+            else
+                values[key] = thing;
+        }
+        return {};
+    }
+};
+
+// One computer: its day book, its state file beside it, and a sync run to the end.
+struct SyncSide
+{
+    MemoryThings book;
+    QTemporaryDir dir;
+    SyncStateFile state{dir.filePath(QStringLiteral("things.dat.caldav"))};
+    FakeClock clock{QDateTime(QDate(2026, 12, 8), QTime(9, 0), QTimeZone::utc())};
+    std::chrono::milliseconds timeout{5000};
+    // Called with the running job, to cut it short as a crash would.
+    std::function<void(CalDavSync &)> whileRunning;
+
+    SyncReport sync(const QUrl &url, SyncOptions options = {}, SyncStateStore *store = nullptr)
+    {
+        QNetworkAccessManager network;
+        DavClient client(network, {QString::fromLatin1(Radicale::User), QString::fromLatin1(Radicale::Password)},
+                         {timeout, qint64(64) << 20});
+        options.url = url;
+        options.user = QString::fromLatin1(Radicale::User);
+        CalDavSync job(client, book, store ? *store : state, clock, options);
+        SyncReport report;
+        report.status = SyncReport::Status::ServerFailed;
+        report.failure = QStringLiteral("the sync never finished");
+        QEventLoop loop;
+        QObject::connect(&job, &CalDavSync::finished, &loop, [&](const SyncReport &r) {
+            report = r;
+            loop.quit();
+        });
+        QTimer::singleShot(0, &job, &CalDavSync::start);
+        if (whileRunning)
+            whileRunning(job);
+        QTimer::singleShot(60'000, &loop, &QEventLoop::quit);
+        loop.exec();
+        return report;
+    }
+};
+
+inline ThingKey key(int day, int number)
+{
+    return {QDate(2026, 12, day), number};
+}
