@@ -85,7 +85,7 @@ FaultProxy::Fault FaultProxy::take(const QByteArray &method)
 {
     const std::lock_guard lock(m_mutex);
     ++m_counts[method];
-    if (m_faultTimes <= 0 || method != m_faultMethod)
+    if (m_faultTimes <= 0 || (method != m_faultMethod && !m_faultMethod.isEmpty()))
         return Fault::None;
     --m_faultTimes;
     return m_fault;

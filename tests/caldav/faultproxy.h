@@ -29,7 +29,7 @@ public:
 
     // The same resource, through the proxy.
     QUrl via(const QUrl &url) const;
-    // The next `times` requests with this method meet the fault.
+    // The next `times` requests with this method (any, when empty) meet the fault.
     void setFault(Fault fault, const QByteArray &method, int times = 1);
     void setChange(std::function<void(const QByteArray &path)> change) { m_change = std::move(change); }
     // Leaves sync-collection out of every supported-report-set, as a server without it would.
