@@ -56,7 +56,7 @@ QString Radicale::start()
     users.close();
     config.write(QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = htpasswd\nhtpasswd_filename = %2\n"
                                 "htpasswd_encryption = plain\ndelay = 0\n[storage]\nfilesystem_folder = %3\n"
-                                "[rights]\ntype = owner_only\n[web]\ntype = none\n[logging]\nlevel = warning\n")
+                                "[rights]\ntype = owner_only\n[web]\ntype = none\n[logging]\nlevel = error\n")
                      .arg(port)
                      .arg(users.fileName(), m_dir.filePath("storage"))
                      .toUtf8());
