@@ -45,9 +45,9 @@ QString summary(icalcomponent *todo)
 
 bool isDone(icalcomponent *todo)
 {
-    const icalproperty_status status = icalcomponent_get_status(todo);
-    if (status != ICAL_STATUS_NONE)
-        return status == ICAL_STATUS_COMPLETED;
+    // icalcomponent_get_status() answers 0, no status of the enumeration, when there is none.
+    if (icalproperty *status = icalcomponent_get_first_property(todo, ICAL_STATUS_PROPERTY))
+        return icalproperty_get_status(status) == ICAL_STATUS_COMPLETED;
     if (icalcomponent_get_first_property(todo, ICAL_COMPLETED_PROPERTY))
         return true;
     icalproperty *percent = icalcomponent_get_first_property(todo, ICAL_PERCENTCOMPLETE_PROPERTY);
