@@ -7,8 +7,9 @@
 #include <variant>
 
 // One calendar object from a server, parsed by libical after the checks that keep libical's work
-// bounded: at most todomapping::MaxObjectBytes, valid UTF-8 without NUL, components nested at
-// most todomapping::MaxNesting deep. Shared by reading and writing to-dos.
+// bounded: at most todomapping::MaxObjectBytes, valid UTF-8 without NUL, BEGIN and END lines that
+// match, components nested at most todomapping::MaxNesting deep; and only what libical writes back
+// as it read it. Shared by reading and writing to-dos.
 namespace icalobject {
 
 struct ComponentFree

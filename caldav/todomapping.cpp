@@ -107,8 +107,8 @@ Reading read(QByteArrayView ics)
     Todo read;
     read.uid = text(icalcomponent_get_uid(todo));
     const QString summary = todofields::summary(todo);
-    if (read.uid.isEmpty())
-        return Refusal{Refusal::Kind::Unreadable, QStringLiteral("it has no UID"), {}, summary};
+    if (read.uid.isEmpty() || hasControlCharacter(read.uid))
+        return Refusal{Refusal::Kind::Unreadable, QStringLiteral("it has no UID that can be kept"), {}, summary};
     auto refuse = [&](Refusal::Kind kind, const QString &why) { return Refusal{kind, why, read.uid, summary}; };
 
     if (hasControlCharacter(summary))

@@ -106,6 +106,10 @@ private slots:
         row("folded to hide nesting", todo("SUMMARY:a\r\n" + QByteArray("BEG\r\n IN:VALARM\r\n").repeated(7) + QByteArray("END:VALARM\r\n").repeated(7)), int(Refusal::Kind::Unreadable));
         row("larger than 1 MiB", todo("SUMMARY:a\r\nDESCRIPTION:" + QByteArray(1 << 20, 'x') + "\r\n"), int(Refusal::Kind::Unreadable));
         row("not iCalendar", "<html>503</html>", int(Refusal::Kind::Unreadable));
+        // Found by fuzz_todomapping: libical reads these without a fault but writes them back otherwise.
+        row("a summary twice", todo("SUMMARY:one\r\nSUMMARY:two\r\n"), int(Refusal::Kind::Unreadable));
+        row("END lines that do not match", todo("SUMMARY:a\r\nBEGIN:VALARM\r\nEND:O\r\n"), int(Refusal::Kind::Unreadable));
+        row("a carriage return inside the UID", QByteArray(todo("SUMMARY:a\r\n")).replace("UID:u1", "UID:u\r1"), int(Refusal::Kind::Unreadable));
         row("nothing", "", int(Refusal::Kind::Unreadable));
     }
 
