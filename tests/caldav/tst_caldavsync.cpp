@@ -107,6 +107,8 @@ private slots:
         QTest::newRow("edited here, deleted there, prefer here") << ThingInput{"buy bread", false} << "-" << "" << int(Settle::KeepHere) << ThingInput{"buy bread", false} << "buy bread" << false << false;
         QTest::newRow("emptied here, edited there: conflict") << none << "buy oat milk" << "" << ask << none << "buy oat milk" << false << true;
         QTest::newRow("emptied here, ticked there: conflict") << none << "" << "COMPLETED" << ask << none << "buy milk" << true << true;
+        QTest::newRow("edited there to what no thing holds: left there") << same << "party 🎉" << "" << ask << same << "party 🎉" << false << true;
+        QTest::newRow("edited there to what no thing holds, prefer here") << same << "party 🎉" << "" << int(Settle::KeepHere) << same << "buy milk" << false << false;
     }
 
     void oneThingBothWays()
@@ -142,7 +144,8 @@ private slots:
         options.settle = Settle(settle);
         const SyncReport report = side.sync(calendar, options);
         QCOMPARE(report.status, conflict ? SyncReport::Status::Conflicts : SyncReport::Status::InStep);
-        QCOMPARE(report.conflicts.size(), size_t(conflict));
+        const auto leftLinked = std::count_if(report.left.begin(), report.left.end(), [](const auto &l) { return l.key.has_value(); });
+        QCOMPARE(report.conflicts.size() + size_t(leftLinked), size_t(conflict));
         QCOMPARE(side.book.values.count(key(8, 1)) ? side.book.values.at(key(8, 1)) : ThingInput{}, expectHere);
         QCOMPARE(side.book.values.at(key(8, 2)), (ThingInput{"untouched", true}));
         const auto todos = m_server.todos(name);
@@ -227,6 +230,26 @@ private slots:
         QCOMPARE(b.book.values, expected);
         QCOMPARE(m_server.todos(name).size(), expected.size());
         QVERIFY(m_server.todos(name).at("py-1").ics.contains("DESCRIPTION:kept by the other client"));
+    }
+
+    // A sync token the server no longer knows (expired, or the collection restored from a
+    // backup) lists everything afresh instead of failing or missing a change.
+    void aTokenTheServerForgot()
+    {
+        QString name;
+        const QUrl calendar = newCalendar(&name);
+        SyncSide side;
+        side.book.values[key(8, 1)] = Milk;
+        QCOMPARE(side.sync(calendar).status, SyncReport::Status::InStep);
+        SyncState state = std::get<SyncState>(side.state.load());
+        QVERIFY(!state.syncToken.isEmpty());
+        state.syncToken = QStringLiteral("http://radicale.org/ns/sync/forgotten");
+        QVERIFY(side.state.save(state).ok);
+        QCOMPARE(editOnServer(todoUrl(calendar, key(8, 1)), "buy oat milk"), 201);
+        const SyncReport report = side.sync(calendar);
+        QCOMPARE(report.status, SyncReport::Status::InStep);
+        QCOMPARE(side.book.values.at(key(8, 1)).text, "buy oat milk");
+        QCOMPARE(m_server.todos(name).size(), size_t(1));
     }
 
     void requestCounts_data()
