@@ -149,9 +149,11 @@ int syncThings(FileOps &ops, const Command &command, const QString &dayFilePath)
             password = *typed;
             asked = true;
         } else {
-            return fail(BadUsage, QStringLiteral("no password: the keychain has none (%1), and there is no terminal to ask "
-                                                 "on; set %2")
-                                      .arg(kept.detail, QString::fromLatin1(PasswordVariable)));
+            const QString keychain = kept.status == passwordstore::Result::Status::NotFound
+                ? QStringLiteral("the keychain holds none for %1").arg(key)
+                : QStringLiteral("no keychain answers (%1)").arg(kept.detail);
+            return fail(BadUsage, QStringLiteral("no password: %1, and there is no terminal to ask on; set %2")
+                                      .arg(keychain, QString::fromLatin1(PasswordVariable)));
         }
     }
 

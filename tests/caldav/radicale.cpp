@@ -52,7 +52,7 @@ QString Radicale::start()
     QFile config(m_dir.filePath("config"));
     if (!port || !users.open(QIODevice::WriteOnly) || !config.open(QIODevice::WriteOnly))
         return QStringLiteral("cannot prepare the server's files");
-    users.write(QByteArray(User) + ':' + Password + '\n');
+    users.write(QByteArray(User) + ':' + Password + '\n' + OtherUser + ':' + OtherPassword + '\n');
     users.close();
     config.write(QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = htpasswd\nhtpasswd_filename = %2\n"
                                 "htpasswd_encryption = plain\ndelay = 0\n[storage]\nfilesystem_folder = %3\n"
@@ -83,10 +83,10 @@ QUrl Radicale::newCalendar(const QString &name)
     return http("MKCALENDAR", url, body, {{"Content-Type", "application/xml"}}).status == 201 ? url : QUrl();
 }
 
-std::map<QString, Radicale::Todo> Radicale::todos(const QString &calendar) const
+std::map<QString, Radicale::Todo> Radicale::todos(const QString &calendar, const QString &user) const
 {
     std::map<QString, Todo> found;
-    const QDir folder(m_dir.filePath(QStringLiteral("storage/collection-root/%1/%2").arg(QLatin1String(User), calendar)));
+    const QDir folder(m_dir.filePath(QStringLiteral("storage/collection-root/%1/%2").arg(user, calendar)));
     for (const QString &name : folder.entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name)) {
         QFile file(folder.filePath(name));
         if (!file.open(QIODevice::ReadOnly))

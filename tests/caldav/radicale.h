@@ -15,6 +15,9 @@ class Radicale
 public:
     static constexpr const char *User = "alice";
     static constexpr const char *Password = "wonder land";
+    // A second account, with no calendar until a sync makes one.
+    static constexpr const char *OtherUser = "bob";
+    static constexpr const char *OtherPassword = "builder";
 
     Radicale() = default;
     ~Radicale();
@@ -38,7 +41,7 @@ public:
         QByteArray ics;
     };
     // Every to-do of a calendar by UID, as stored; a UID stored twice counts under "uid#2".
-    std::map<QString, Todo> todos(const QString &calendar) const;
+    std::map<QString, Todo> todos(const QString &calendar, const QString &user = QString::fromLatin1(User)) const;
 
 private:
     QTemporaryDir m_dir;

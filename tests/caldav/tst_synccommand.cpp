@@ -108,23 +108,25 @@ private slots:
         QVERIFY2(why.isEmpty(), qPrintable(why));
     }
 
-    void remembersTheAddressAndNeverThePassword()
+    // Given only the server, the sync finds the user's calendar home and, with no calendar there
+    // for to-dos, makes one.
+    void findsOrMakesTheCalendarAndRemembersIt()
     {
         QTemporaryDir dir;
-        QString name;
-        const QUrl calendar = prepare(dir, &name);
+        QVERIFY(prepare(dir).isValid());
         const QString dayFile = dir.filePath("things.dat");
-        const Run first = runTool({"sync", "--url", calendar.toString(), "--user", Radicale::User, "--day-file", dayFile});
+        const Run first = runTool({"sync", "--url", m_server.root().toString(), "--user", Radicale::OtherUser, "--day-file", dayFile},
+                                  Radicale::OtherPassword);
         QCOMPARE(first.status, 0);
-        QVERIFY2(first.out.contains("2 to-do(s) sent"), qPrintable(first.out));
-        QCOMPARE(m_server.todos(name).size(), size_t(2));
+        QVERIFY2(first.out.contains("2 to-do(s) sent") && first.err.contains("made the calendar"), qPrintable(first.out + first.err));
+        QCOMPARE(m_server.todos("tallyleaf", Radicale::OtherUser).size(), size_t(2));
 
         const QString state = dayFile + ".caldav";
         QCOMPARE(QFileInfo(state).permissions() & 0x0077, 0); // nobody else may read it
-        QVERIFY(!readFile(state).contains(Radicale::Password));
-        QVERIFY(readFile(state).contains(calendar.toString().toUtf8()));
+        QVERIFY(!readFile(state).contains(Radicale::OtherPassword));
+        QVERIFY(readFile(state).contains(m_server.root().resolved(QUrl("/bob/tallyleaf/")).toString().toUtf8()));
 
-        const Run plain = runTool({"sync", "--day-file", dayFile});
+        const Run plain = runTool({"sync", "--day-file", dayFile}, Radicale::OtherPassword);
         QCOMPARE(plain.status, 0);
         QVERIFY2(plain.out.contains("0 to-do(s) sent") && plain.out.contains("1 request(s)"), qPrintable(plain.out));
     }
