@@ -7,11 +7,14 @@
 #include "syncstatestore.h"
 #include "timesource.h"
 
+#include <QFutureWatcher>
+#include <QPromise>
+
 namespace {
 
 // Saving the state after each request keeps a cut-off run cheap to repeat; for a first sync of
-// thousands of things, saving at most this often keeps the state file from costing more than the
-// server. Whatever is not saved yet is found again by the next run, never lost.
+// thousands of things, saving at most this often (or less, see saveState) keeps the state file
+// from costing more than the server. What is not saved yet is found again by the next run.
 constexpr qint64 SaveEveryMs = 500;
 
 } // namespace
@@ -20,9 +23,13 @@ CalDavSync::CalDavSync(DavClient &client, LocalThings &local, SyncStateStore &st
                        const SyncOptions &options, QObject *parent)
     : QObject(parent), m_client(client), m_local(local), m_store(store), m_clock(clock), m_options(options)
 {
+    m_planner.setMaxThreadCount(1);
 }
 
-CalDavSync::~CalDavSync() = default;
+CalDavSync::~CalDavSync()
+{
+    m_planner.waitForDone(); // a plan still being made works on copies, but inside this object's pool
+}
 
 void CalDavSync::start()
 {
@@ -71,6 +78,7 @@ void CalDavSync::discovered(const QUrl &collection, bool syncCollection, const Q
 {
     m_state.collection = collection;
     m_state.syncCollection = syncCollection;
+    m_dirty = true;
     if (!note.isEmpty())
         m_report.notes << note;
     // The address and the name are remembered once the server has answered for them.
@@ -133,9 +141,52 @@ void CalDavSync::listChanges()
 
 void CalDavSync::round(const syncplanner::ServerChanges &changes)
 {
-    const std::map<ThingKey, ThingInput> here = m_local.things();
-    syncplanner::Inputs in{m_state, here, changes, m_options.settle, m_options.settleByThing, m_clock.now()};
-    syncplanner::Plan plan = syncplanner::plan(in);
+    m_roundChanges = changes;
+    m_plansThisRound = 0;
+    planRound();
+}
+
+// Deciding thousands of things (a first sync) takes seconds of libical's work: it runs on a
+// thread of its own, on copies, while the event loop goes on.
+void CalDavSync::planRound()
+{
+    auto here = std::make_shared<const std::map<ThingKey, ThingInput>>(m_local.things());
+    auto state = std::make_shared<const SyncState>(m_state);
+    auto changes = std::make_shared<const syncplanner::ServerChanges>(m_roundChanges);
+    auto promise = std::make_shared<QPromise<syncplanner::Plan>>();
+    auto *watcher = new QFutureWatcher<syncplanner::Plan>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, here] {
+        watcher->deleteLater();
+        if (!m_finished)
+            carryOut(watcher->result(), *here);
+    });
+    watcher->setFuture(promise->future());
+    m_planner.start([promise, here, state, changes, settle = m_options.settle,
+                     settleByThing = m_options.settleByThing, now = m_clock.now()] {
+        promise->start();
+        promise->addResult(syncplanner::plan({*state, *here, *changes, settle, settleByThing, now}));
+        promise->finish();
+    });
+}
+
+void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey, ThingInput> &planned)
+{
+    // A thing changed here while the plan was made must not be overwritten with what the plan
+    // decided for its old value: decide again.
+    if (!plan.setHere.empty()) {
+        const std::map<ThingKey, ThingInput> now = m_local.things();
+        const bool changed = std::any_of(plan.setHere.begin(), plan.setHere.end(), [&](const auto &entry) {
+            const auto was = planned.find(entry.first);
+            const auto is = now.find(entry.first);
+            return (was == planned.end()) != (is == now.end()) || (was != planned.end() && was->second != is->second);
+        });
+        if (changed) {
+            if (++m_plansThisRound >= MaxRounds)
+                return fail(SyncReport::Status::LocalFailed,
+                            QStringLiteral("the day book kept changing while the sync decided; sync again"));
+            return planRound();
+        }
+    }
 
     // What comes in reaches the day file before the state says it was agreed: a crash between
     // the two leaves a thing that already holds the server's version, which the next run finds
@@ -150,13 +201,13 @@ void CalDavSync::round(const syncplanner::ServerChanges &changes)
                 ++m_report.emptiedHere;
         }
     }
-    for (auto &[href, link] : plan.links) {
+    for (const auto &[href, link] : plan.links) {
         if (link)
             m_state.linked[href] = *link;
         else
             m_state.linked.erase(href);
     }
-    for (auto &[href, todo] : plan.setAside) {
+    for (const auto &[href, todo] : plan.setAside) {
         if (todo)
             m_state.setAside[href] = *todo;
         else
@@ -165,10 +216,9 @@ void CalDavSync::round(const syncplanner::ServerChanges &changes)
     m_report.conflicts.insert(m_report.conflicts.end(), plan.conflicts.begin(), plan.conflicts.end());
     m_report.left.insert(m_report.left.end(), plan.left.begin(), plan.left.end());
     m_report.notes << plan.notes;
-    if (!plan.links.empty() || !plan.setAside.empty() || !plan.setHere.empty()) {
-        if (!saveState(true))
-            return;
-    }
+    m_dirty = m_dirty || !plan.links.empty() || !plan.setAside.empty();
+    if (!saveState(true))
+        return;
     m_queue.assign(plan.ops.begin(), plan.ops.end());
     sendNext();
 }
@@ -233,16 +283,18 @@ void CalDavSync::sent(const syncplanner::ServerOp &op, const DavReply &reply)
 
 void CalDavSync::roundDone()
 {
-    if (!saveState(true))
-        return;
     if (m_again.empty()) {
         // Every change the token covers is settled: the next run asks only for later ones.
-        if (m_tokenMode)
+        if (m_tokenMode && m_state.syncToken != m_newToken) {
             m_state.syncToken = m_newToken;
+            m_dirty = true;
+        }
         if (saveState(true))
             finish();
         return;
     }
+    if (!saveState(true))
+        return;
     if (++m_round >= MaxRounds)
         return fail(SyncReport::Status::ServerFailed,
                     QStringLiteral("%1 to-do(s) kept changing on the server while they were synced; sync again")
@@ -252,11 +304,18 @@ void CalDavSync::roundDone()
     m_changes->fetch(again);
 }
 
+// Saves the state if it changed: with now, at once; else only when the last save is long enough
+// ago that saving costs at most a tenth of the sync.
 bool CalDavSync::saveState(bool now)
 {
-    if (!now && m_sinceSave.isValid() && m_sinceSave.elapsed() < SaveEveryMs)
+    if (!m_dirty)
         return true;
+    if (!now && m_sinceSave.isValid() && m_sinceSave.elapsed() < m_saveInterval)
+        return true;
+    QElapsedTimer took;
+    took.start();
     const SyncStateStore::Saved saved = m_store.save(m_state);
+    m_saveInterval = std::max(SaveEveryMs, 10 * took.elapsed());
     m_sinceSave.start();
     if (!saved.ok) {
         fail(SyncReport::Status::StateFailed, saved.detail);

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QThreadPool>
 #include <QUrl>
 #include <deque>
 #include <set>
@@ -33,8 +34,8 @@ struct SyncOptions
 //
 // 1. Load the state; find the collection on the first run (or when the address changed).
 // 2. List what changed on the server (sync-collection, else every ETag) and fetch those to-dos.
-// 3. Decide every thing (syncplanner), save what comes in to the day book in one save, then the
-//    state.
+// 3. Decide every thing (syncplanner, on a thread of its own), save what comes in to the day
+//    book in one save, then the state.
 // 4. Send the creations, changes and deletions, each conditional on the version decided on,
 //    saving the state as they succeed. A 412 (changed meanwhile) fetches that to-do again and
 //    decides again, at most a few rounds.
@@ -60,6 +61,8 @@ private:
     void discovered(const QUrl &collection, bool syncCollection, const QString &note);
     void listChanges();
     void round(const syncplanner::ServerChanges &changes);
+    void planRound();
+    void carryOut(const syncplanner::Plan &plan, const std::map<ThingKey, ThingInput> &planned);
     void sendNext();
     void sent(const syncplanner::ServerOp &op, const struct DavReply &reply);
     void roundDone();
@@ -86,6 +89,10 @@ private:
     std::set<QString> m_again;  // changed meanwhile: fetch and decide again
     bool m_failed = false;
     bool m_finished = false;
-    bool m_dirty = false;
+    bool m_dirty = false; // the state holds what the state file does not
     QElapsedTimer m_sinceSave;
+    qint64 m_saveInterval = 0;
+    syncplanner::ServerChanges m_roundChanges;
+    int m_plansThisRound = 0;
+    QThreadPool m_planner;
 };

@@ -262,7 +262,9 @@ private:
     void createAt(const QString &href, const QString &uid, const ThingKey &key, const ThingInput &thing)
     {
         const QByteArray body = todomapping::created(uid, key, thing, m_in.now);
-        const LinkedTodo after{href, uid, {}, key, thing, keptBody(body, key), false};
+        // Made here, it is plain unless its completion time has to be kept (read() says the same,
+        // at a cost a first sync of thousands of things notices).
+        const LinkedTodo after{href, uid, {}, key, thing, thing.done ? body : QByteArray(), false};
         m_plan.ops.push_back({ServerOp::Kind::Create, key, href, {}, body, after});
     }
 

@@ -20,8 +20,14 @@ class MemoryThings final : public LocalThings
 public:
     std::map<ThingKey, ThingInput> values;
     bool failApply = false;
+    std::function<void(std::map<ThingKey, ThingInput> &)> typing; // changes values at each read, as a user types
 
-    std::map<ThingKey, ThingInput> things() const override { return values; }
+    std::map<ThingKey, ThingInput> things() const override
+    {
+        if (typing)
+            typing(const_cast<std::map<ThingKey, ThingInput> &>(values));
+        return values;
+    }
     ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) override
     {
         if (failApply)

@@ -232,6 +232,27 @@ private slots:
         QVERIFY(m_server.todos(name).at("py-1").ics.contains("DESCRIPTION:kept by the other client"));
     }
 
+    // The window keeps taking typing while the sync decides: a thing typed into after it was
+    // read is decided again, never overwritten with the server's version of its old text.
+    void typingWhileTheSyncDecides()
+    {
+        QString name;
+        const QUrl calendar = newCalendar(&name);
+        SyncSide side;
+        side.book.values[key(8, 1)] = Milk;
+        QCOMPARE(side.sync(calendar).status, SyncReport::Status::InStep);
+        QCOMPARE(editOnServer(todoUrl(calendar, key(8, 1)), "buy oat milk"), 201);
+        int reads = 0;
+        side.book.typing = [&](std::map<ThingKey, ThingInput> &values) {
+            if (++reads == 2) // after the first read, before the server's version is saved here
+                values[key(8, 1)] = {"buy bread", false};
+        };
+        const SyncReport report = side.sync(calendar);
+        QCOMPARE(report.status, SyncReport::Status::Conflicts);
+        QCOMPARE(side.book.values.at(key(8, 1)).text, "buy bread");
+        QCOMPARE(m_server.todos(name).at(todomapping::uidFor(key(8, 1))).summary, "buy oat milk");
+    }
+
     // A sync token the server no longer knows (expired, or the collection restored from a
     // backup) lists everything afresh instead of failing or missing a change.
     void aTokenTheServerForgot()
