@@ -1,6 +1,7 @@
 // The sync cut short: by a proxy that drops, fails or stalls, by another client changing a to-do
 // between the fetch and the PUT, and by a crash after any save of the state. Whatever happened,
-// the next sync converges: nothing lost, nothing twice, conflicts shown.
+// the next syncs bring two day files and the other client's to-dos together: nothing lost,
+// nothing twice, conflicts shown.
 #include "faultproxy.h"
 #include "radicale.h"
 #include "syncside.h"
@@ -19,10 +20,11 @@ QUrl todoUrl(const QUrl &calendar, const ThingKey &k)
 
 const std::map<ThingKey, ThingInput> Agreed{
     {key(8, 1), {"buy milk", false}}, {key(8, 2), {"two", false}}, {key(9, 1), {"nine", false}}};
-// After: (8,1) edited here, (8,2) emptied here, (8,3) made here, (9,1) edited on the server and
-// (10,1) a to-do another client made.
+// After: (8,1) edited here, (8,2) emptied here, (8,3) made here, (9,1) edited on the server,
+// (10,1) a to-do another client made, and (11,1) made on a second computer.
 const std::map<ThingKey, ThingInput> Converged{{key(8, 1), {"buy bread", true}}, {key(8, 3), {"three", false}},
-                                               {key(9, 1), {"nine!", false}}, {key(10, 1), {"ten", false}}};
+                                               {key(9, 1), {"nine!", false}}, {key(10, 1), {"ten", false}},
+                                               {key(11, 1), {"from the other computer", false}}};
 
 // A crash after a number of saves of the state: from then on nothing reaches the state file,
 // the day book or the server, and the sync is stopped.
@@ -72,15 +74,17 @@ class tst_SyncFaults : public QObject
     Radicale m_server;
     int m_calendars = 0;
 
-    // A calendar where Agreed is synced through proxy, then changed on both sides as Converged
-    // says. Its URL through the proxy, which the side always uses.
-    QUrl prepare(SyncSide &side, QString *name, const FaultProxy &proxy)
+    // A calendar where Agreed is synced through proxy to this computer's day book and another's,
+    // then changed on all sides as Converged says. Its URL through the proxy, which both use.
+    QUrl prepare(SyncSide &side, SyncSide &other, QString *name, const FaultProxy &proxy)
     {
         *name = QStringLiteral("cal%1").arg(++m_calendars);
         const QUrl calendar = m_server.newCalendar(*name);
         side.book.values = Agreed;
-        if (side.sync(proxy.via(calendar)).status != SyncReport::Status::InStep)
+        if (side.sync(proxy.via(calendar)).status != SyncReport::Status::InStep
+            || other.sync(proxy.via(calendar)).status != SyncReport::Status::InStep)
             return {};
+        other.book.values[key(11, 1)] = {"from the other computer", false};
         side.book.values[key(8, 1)] = {"buy bread", true};
         side.book.values.erase(key(8, 2));
         side.book.values[key(8, 3)] = {"three", false};
@@ -94,13 +98,17 @@ class tst_SyncFaults : public QObject
         return proxy.via(calendar);
     }
 
-    void checkConverged(SyncSide &side, const QUrl &calendar, const QString &name)
+    // The other computer syncs, then this one, then the other again: all three agree.
+    void checkConverged(SyncSide &side, SyncSide &other, const QUrl &calendar, const QString &name)
     {
-        const SyncReport report = side.sync(calendar);
-        for (const syncplanner::Conflict &c : report.conflicts)
-            qWarning("conflict at %s: here %s", qPrintable(c.key.toString()), qPrintable(c.here.text));
-        QVERIFY2(report.ok(), qPrintable(report.failure));
+        for (SyncSide *s : {&other, &side, &other}) {
+            const SyncReport report = s->sync(calendar);
+            for (const syncplanner::Conflict &c : report.conflicts)
+                qWarning("conflict at %s: here %s", qPrintable(c.key.toString()), qPrintable(c.here.text));
+            QVERIFY2(report.ok(), qPrintable(report.failure));
+        }
         QCOMPARE(side.book.values, Converged);
+        QCOMPARE(other.book.values, Converged);
         const auto todos = m_server.todos(name);
         QCOMPARE(todos.size(), Converged.size()); // nothing twice, nothing left behind
         QCOMPARE(todos.at(todomapping::uidFor(key(8, 1))).summary, "buy bread");
@@ -140,9 +148,10 @@ private slots:
         QFETCH(QByteArray, method);
         QFETCH(bool, mayFinish);
         SyncSide side;
+        SyncSide other;
         QString name;
         FaultProxy proxy(m_server.root());
-        const QUrl calendar = prepare(side, &name, proxy);
+        const QUrl calendar = prepare(side, other, &name, proxy);
         QVERIFY(calendar.isValid());
         proxy.setFault(Fault(fault), method, 1);
         side.timeout = std::chrono::milliseconds(800);
@@ -156,7 +165,7 @@ private slots:
         QCOMPARE(side.book.values.at(key(8, 1)), (ThingInput{"buy bread", true}));
         QCOMPARE(side.book.values.at(key(8, 3)), (ThingInput{"three", false}));
         side.timeout = std::chrono::milliseconds(5000);
-        checkConverged(side, calendar, name);
+        checkConverged(side, other, calendar, name);
     }
 
     void changedBetweenFetchAndPut_data()
@@ -205,9 +214,10 @@ private slots:
     {
         for (int saves = 0;; ++saves) {
             SyncSide side;
+            SyncSide other;
             QString name;
             FaultProxy proxy(m_server.root());
-            const QUrl calendar = prepare(side, &name, proxy);
+            const QUrl calendar = prepare(side, other, &name, proxy);
             QVERIFY(calendar.isValid());
             CrashingStore store(side, proxy, saves);
             side.whileRunning = [&](CalDavSync &job) { store.job = &job; };
@@ -215,7 +225,7 @@ private slots:
             side.whileRunning = nullptr;
             side.book.failApply = false;
             proxy.setFault(Fault::None, {}, 0);
-            checkConverged(side, calendar, name);
+            checkConverged(side, other, calendar, name);
             if (QTest::currentTestFailed())
                 qWarning("crashed after save %d", saves);
             if (!store.crashed || QTest::currentTestFailed()) {
