@@ -127,6 +127,7 @@ void DavClient::start(const DavRequest &request, int redirects, QObject *context
         answer.url = request.url;
         answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         answer.etag = reply->rawHeader("ETag");
+        answer.tooLarge = *tooLarge;
         if (*tooLarge) {
             answer.failure = QStringLiteral("the answer from %1 is larger than %2 bytes")
                                  .arg(request.url.toDisplayString())

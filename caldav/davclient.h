@@ -30,6 +30,7 @@ struct DavReply
     QByteArray etag;
     QUrl url;          // the URL that answered, after redirects
     QString failure;   // why no answer came: network, TLS, no answer in time, too large, a redirect refused
+    bool tooLarge = false; // the answer was cut off at the limit
 
     bool answered() const { return failure.isEmpty(); }
     bool succeeded() const { return answered() && status >= 200 && status < 300; }

@@ -141,7 +141,8 @@ void ServerChanges::fetchBatch()
         urls.push_back(urlOf(href));
     m_client.send(reportRequest(m_collection, 1, davrequests::multiget(urls)), this, [this, batch](const DavReply &reply) {
         if (reply.status != 207) {
-            if (reply.answered() && reply.status >= 200 && reply.status < 300)
+            // A batch too large, or answered otherwise than asked: each on its own.
+            if (reply.tooLarge || (reply.answered() && reply.status >= 200 && reply.status < 300))
                 return fetchOne(batch);
             return emit fetched(m_fetched, failureOf(reply, QStringLiteral("cannot fetch the changed to-dos")));
         }
@@ -179,6 +180,9 @@ void ServerChanges::fetchOne(std::vector<QString> hrefs)
     m_client.send(get, this, [this, href, hrefs](const DavReply &reply) {
         if (reply.answered() && (reply.status == 404 || reply.status == 410))
             m_fetched[href] = std::nullopt;
+        else if (reply.tooLarge) // set aside as it is, until it changes
+            m_fetched[href] = syncplanner::ServerVersion{
+                reply.etag, {}, todomapping::Refusal{todomapping::Refusal::Kind::Unreadable, reply.failure, {}, {}}};
         else if (reply.succeeded())
             m_fetched[href] = syncplanner::ServerVersion{reply.etag, reply.body, todomapping::read(reply.body)};
         else

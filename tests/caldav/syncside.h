@@ -50,6 +50,7 @@ struct SyncSide
     SyncStateFile state{dir.filePath(QStringLiteral("things.dat.caldav"))};
     FakeClock clock{QDateTime(QDate(2026, 12, 8), QTime(9, 0), QTimeZone::utc())};
     std::chrono::milliseconds timeout{5000};
+    qint64 maxAnswerBytes = qint64(64) << 20;
     // Called with the running job, to cut it short as a crash would.
     std::function<void(CalDavSync &)> whileRunning;
 
@@ -57,7 +58,7 @@ struct SyncSide
     {
         QNetworkAccessManager network;
         DavClient client(network, {QString::fromLatin1(Radicale::User), QString::fromLatin1(Radicale::Password)},
-                         {timeout, qint64(64) << 20});
+                         {timeout, maxAnswerBytes});
         options.url = url;
         options.user = QString::fromLatin1(Radicale::User);
         CalDavSync job(client, book, store ? *store : state, clock, options);

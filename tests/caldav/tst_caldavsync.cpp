@@ -202,6 +202,26 @@ private slots:
             QVERIFY2(f1.ics.contains(kept), kept);
     }
 
+    // An answer over the limit is cut off; the to-dos of a batch are then fetched one by one,
+    // and the one that is too large on its own is set aside, the others come in.
+    void aToDoTooLargeIsSetAside()
+    {
+        QString name;
+        const QUrl calendar = newCalendar(&name);
+        QCOMPARE(put(calendar.resolved(QUrl("small.ics")), foreignTodo("small", "20261208", "small")), 201);
+        QByteArray huge = foreignTodo("huge", "20261208", "huge");
+        huge.replace("DESCRIPTION:written elsewhere", "DESCRIPTION:" + QByteArray(300'000, 'x'));
+        QCOMPARE(put(calendar.resolved(QUrl("huge.ics")), huge), 201);
+        SyncSide side;
+        side.maxAnswerBytes = 200'000;
+        const SyncReport report = side.sync(calendar);
+        QVERIFY2(report.ok(), qPrintable(report.failure));
+        QCOMPARE(side.book.values, (std::map<ThingKey, ThingInput>{{key(8, 1), {"small", false}}}));
+        QCOMPARE(report.left.size(), size_t(1));
+        QVERIFY(report.left[0].why.contains("larger than 200000 bytes"));
+        QCOMPARE(side.sync(calendar).left.size(), size_t(0)); // told once
+    }
+
     void twoDayFilesAndAClientConverge()
     {
         QString name;
