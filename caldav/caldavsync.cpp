@@ -351,5 +351,6 @@ void CalDavSync::finish()
                                                                     : SyncReport::Status::Conflicts;
     }
     m_report.requests = m_client.requestsSent();
-    emit finished(m_report);
+    // Always from the event loop, never from inside start() or cancel().
+    QMetaObject::invokeMethod(this, [this, report = m_report] { emit finished(report); }, Qt::QueuedConnection);
 }

@@ -30,7 +30,7 @@ struct SyncOptions
 };
 
 // One two-way sync of the day book with a CalDAV collection, run on the event loop; nothing in it
-// blocks. start() begins, finished() ends it, once.
+// blocks. start() begins, finished() ends it, once, always from the event loop.
 //
 // 1. Load the state; find the collection on the first run (or when the address changed).
 // 2. List what changed on the server (sync-collection, else every ETag) and fetch those to-dos.
