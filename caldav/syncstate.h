@@ -50,8 +50,9 @@ struct SyncState
 
 namespace syncstate {
 
-QByteArray toJson(const SyncState &state);
+// The state as the state file holds it: a CBOR map (RFC 8949) of format 1.
+QByteArray toBytes(const SyncState &state);
 // The state, or what is wrong with the bytes.
-std::variant<SyncState, QString> fromJson(const QByteArray &json);
+std::variant<SyncState, QString> fromBytes(const QByteArray &bytes);
 
 } // namespace syncstate

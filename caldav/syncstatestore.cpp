@@ -40,7 +40,7 @@ std::variant<SyncState, QString> SyncStateFile::load()
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return QStringLiteral("cannot read %1: %2").arg(m_path, file.errorString());
-    auto state = syncstate::fromJson(bytes);
+    auto state = syncstate::fromBytes(bytes);
     if (const QString *why = std::get_if<QString>(&state))
         return QStringLiteral("%1 is damaged (%2); remove it to sync afresh").arg(m_path, *why);
     return state;
@@ -48,7 +48,7 @@ std::variant<SyncState, QString> SyncStateFile::load()
 
 SyncStateFile::Saved SyncStateFile::save(const SyncState &state)
 {
-    const QByteArray bytes = syncstate::toJson(state);
+    const QByteArray bytes = syncstate::toBytes(state);
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
         || file.write(bytes) != bytes.size() || !file.commit()) // commit syncs the new file, then renames it
