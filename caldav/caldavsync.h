@@ -23,7 +23,9 @@ struct SyncOptions
 {
     QUrl url;     // as the user gave it: a calendar, a principal or the server
     QString user;
-    thingdecision::Settle settle = thingdecision::Settle::Ask;
+    thingdecision::Settle settle = thingdecision::Settle::Ask; // for every conflict
+    // The user's choice for single conflicts of an earlier report (a window's "keep mine",
+    // "take theirs", "keep both"), applied by the next sync.
     std::map<ThingKey, thingdecision::Settle> settleByThing;
     bool useSyncCollection = true; // false: always compare ETags from a calendar-query
     int requestsAtOnce = 4;
@@ -40,6 +42,10 @@ struct SyncOptions
 //    saving the state as they succeed. A 412 (changed meanwhile) fetches that to-do again and
 //    decides again, at most a few rounds.
 // 5. Save the server's new sync token only when every change it covers is settled.
+//
+// A window runs it with its own LocalThings over the day book it shows (things typed after the
+// sync read them are decided again, never overwritten), one QNetworkAccessManager, the state file
+// beside the day file, and the password from passwordstore or asked once a session.
 class CalDavSync : public QObject
 {
     Q_OBJECT
