@@ -29,7 +29,16 @@ const char *const Description = R"(Takes the things of a Tallyleaf day book to a
       UTF-8 and has no byte-order mark is read as GBK, and standard error says which was used.
       --encoding names the encoding instead.
 
-Both work on the day file Tallyleaf itself uses on this machine unless --day-file names another.)";
+  tallyleaf-tool sync [--url URL --user NAME] [--prefer here|server] [--timeout SECONDS]
+      Brings the day book and a CalDAV calendar (Radicale, Nextcloud, ...) into step, both ways:
+      each thing with text or a tick is one to-do. URL is the calendar, or the server or your
+      principal when it holds one calendar for to-dos. The URL and the name are remembered, so
+      later a plain sync repeats it. The password comes from TALLYLEAF_CALDAV_PASSWORD, else
+      from the system's keychain, else it is asked for and then kept in the keychain. A thing
+      changed on both sides is a conflict: both stay as they are unless --prefer says which
+      side wins. Close Tallyleaf first.
+
+All work on the day file Tallyleaf itself uses on this machine unless --day-file names another.)";
 
 const char *const Epilogue = R"(
 Exit status:
@@ -38,10 +47,13 @@ Exit status:
   2  the input cannot be read or holds something wrong (the CSV file, the day file)
   3  the day file is in use: Tallyleaf is running, or the file changed while it was read
   4  the output or the day file cannot be written
+  5  sync: conflicts remain, each side as it was (see the list)
+  6  sync: the server cannot be reached, refuses, or answers wrongly
 
 Examples:
   tallyleaf-tool export --format ics --from 2026-01-01 --output things.ics
   tallyleaf-tool import --format csv things.csv
+  tallyleaf-tool sync --url https://dav.example.org/alice/things/ --user alice
 )";
 
 int usageError(const QString &message)
@@ -70,9 +82,19 @@ std::variant<Command, int> parseArguments(const QStringList &arguments)
                                       QStringLiteral("ENCODING"));
     const QCommandLineOption dayFile(QStringLiteral("day-file"), QStringLiteral("The day file to use."),
                                      QStringLiteral("PATH"));
-    parser.addOptions({format, from, to, output, excel, encoding, dayFile});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("export or import."),
-                                 QStringLiteral("export|import"));
+    const QCommandLineOption url(QStringLiteral("url"), QStringLiteral("sync: the CalDAV calendar or server."),
+                                 QStringLiteral("URL"));
+    const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("sync: your name on the server."),
+                                  QStringLiteral("NAME"));
+    const QCommandLineOption prefer(QStringLiteral("prefer"),
+                                    QStringLiteral("sync: settle conflicts for this side, here or server."),
+                                    QStringLiteral("SIDE"));
+    const QCommandLineOption timeout(QStringLiteral("timeout"),
+                                     QStringLiteral("sync: give up on a server silent for SECONDS (default 60)."),
+                                     QStringLiteral("SECONDS"));
+    parser.addOptions({format, from, to, output, excel, encoding, dayFile, url, user, prefer, timeout});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("export, import or sync."),
+                                 QStringLiteral("export|import|sync"));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The CSV file to import."),
                                  QStringLiteral("[FILE]"));
 
@@ -92,12 +114,16 @@ std::variant<Command, int> parseArguments(const QStringList &arguments)
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return usageError(QStringLiteral("say export or import"));
+        return usageError(QStringLiteral("say export, import or sync"));
     Command command;
     command.dayFile = parser.value(dayFile);
     if (parser.isSet(dayFile) && command.dayFile.isEmpty())
         return usageError(QStringLiteral("--day-file needs a path"));
 
+    for (const QCommandLineOption *syncOnly : {&url, &user, &prefer, &timeout}) {
+        if (parser.isSet(*syncOnly) && positional.front() != u"sync")
+            return usageError(QStringLiteral("--%1 is for sync").arg(syncOnly->names().front()));
+    }
     const QString formatName = parser.value(format);
     if (positional.front() == u"export") {
         command.kind = Command::Kind::Export;
@@ -147,5 +173,30 @@ std::variant<Command, int> parseArguments(const QStringList &arguments)
         }
         return command;
     }
-    return usageError(QStringLiteral("unknown command %1; say export or import").arg(positional.front()));
+    if (positional.front() == u"sync") {
+        command.kind = Command::Kind::Sync;
+        for (const QCommandLineOption *other : {&format, &from, &to, &output, &excel, &encoding}) {
+            if (parser.isSet(*other))
+                return usageError(QStringLiteral("--%1 is not for sync").arg(other->names().front()));
+        }
+        if (positional.size() != 1)
+            return usageError(QStringLiteral("sync takes no file"));
+        command.url = parser.value(url);
+        command.user = parser.value(user);
+        const QString side = parser.value(prefer);
+        if (side == u"here")
+            command.prefer = Command::Prefer::Here;
+        else if (side == u"server")
+            command.prefer = Command::Prefer::Server;
+        else if (parser.isSet(prefer))
+            return usageError(QStringLiteral("--prefer takes here or server"));
+        if (parser.isSet(timeout)) {
+            bool ok = false;
+            command.timeoutSeconds = parser.value(timeout).toInt(&ok);
+            if (!ok || command.timeoutSeconds < 1 || command.timeoutSeconds > 3600)
+                return usageError(QStringLiteral("--timeout takes 1 to 3600 seconds"));
+        }
+        return command;
+    }
+    return usageError(QStringLiteral("unknown command %1; say export, import or sync").arg(positional.front()));
 }

@@ -11,7 +11,7 @@
 // What the command line asks for.
 struct Command
 {
-    enum class Kind { Export, Import };
+    enum class Kind { Export, Import, Sync };
     enum class Format { ICalendar, Csv };
 
     Kind kind = Kind::Export;
@@ -23,6 +23,13 @@ struct Command
     QString dayFile;   // empty: where Tallyleaf keeps it
     QString inputFile; // the CSV file of an import
     std::optional<csvtext::Encoding> encoding; // the CSV file's, when the user names it
+
+    // sync
+    QString url;  // empty: the one remembered
+    QString user; // empty: the one remembered
+    enum class Prefer { Ask, Here, Server };
+    Prefer prefer = Prefer::Ask;
+    int timeoutSeconds = 60;
 };
 
 // The command, or the exit status when there is nothing more to do: the help or the version was

@@ -1,15 +1,17 @@
-// tallyleaf-tool: export the day book to iCalendar or CSV, import things from CSV.
+// tallyleaf-tool: export the day book to iCalendar or CSV, import things from CSV, sync with CalDAV.
 #include "arguments.h"
 #include "csv.h"
 #include "dayfilelocation.h"
-#include "dayfilelock.h"
 #include "exitstatus.h"
 #include "exportthings.h"
 #include "fileops.h"
 #include "icalendar.h"
 #include "importcsv.h"
+#include "messages.h"
 #include "steadyread.h"
+#include "synccommand.h"
 #include "timesource.h"
+#include "writabledaybook.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,49 +21,6 @@
 #include <cstdio>
 
 namespace {
-
-// Messages name the file as the user typed it or as the location rule found it.
-void note(const QString &message)
-{
-    std::fprintf(stderr, "tallyleaf-tool: %s\n", qPrintable(message));
-}
-
-int fail(int status, const QString &message)
-{
-    note(message);
-    return status;
-}
-
-// What a read found of a save that did not finish, said as the window says it at start-up.
-// preview: only read, nothing was repaired on disk.
-void noteRecovery(const QString &dayFilePath, rollbackjournal::Outcome outcome, const QString &keptAside, bool preview)
-{
-    switch (outcome) {
-    case rollbackjournal::Outcome::RolledBack:
-        note(preview ? QStringLiteral("%1: a save that did not finish is read as undone; the next start of Tallyleaf "
-                                      "undoes it in the file")
-                           .arg(dayFilePath)
-                     : QStringLiteral("%1: a save that did not finish was undone; every day is as it was before it")
-                           .arg(dayFilePath));
-        break;
-    case rollbackjournal::Outcome::SetAside:
-        note(keptAside.isEmpty()
-                 ? QStringLiteral("%1: the journal beside it was written for another day file (a restored or copied "
-                                  "file?) and is not applied")
-                       .arg(dayFilePath)
-                 : QStringLiteral("%1: the journal beside it was written for another day file (a restored or copied "
-                                  "file?); it was not applied and is kept as %2")
-                       .arg(dayFilePath, keptAside));
-        break;
-    case rollbackjournal::Outcome::RollbackPending:
-        note(QStringLiteral("%1: a save that did not finish cannot be undone yet; it is read as undone").arg(dayFilePath));
-        break;
-    case rollbackjournal::Outcome::NoJournal:
-    case rollbackjournal::Outcome::Discarded:
-    case rollbackjournal::Outcome::Unreadable:
-        break; // nothing was changed; an unreadable journal fails the read and says so
-    }
-}
 
 int writeOutput(const QString &output, const QByteArray &bytes)
 {
@@ -141,36 +100,9 @@ int importThings(FileOps &ops, const Command &command, const QString &dayFilePat
                                                .arg(input)
                                                .arg(checked.problems.size()));
 
-    // The running program is the day file's one writer: its saves would overwrite ours.
     DayFile dayFile(ops, dayFilePath);
-    const DayFileLock &lock = dayFile.dayFileLock();
-    switch (dayFile.lock()) {
-    case DayFileLock::Status::Locked:
-        break;
-    case DayFileLock::Status::HeldByOther:
-        return fail(InUse, QStringLiteral("nothing imported: %1 is in use by Tallyleaf (process %2); close it and "
-                                          "import again")
-                               .arg(dayFilePath)
-                               .arg(lock.holderPid()));
-    case DayFileLock::Status::Blocked:
-        return fail(NotWritten, QStringLiteral("nothing imported: %1 stands where the day file's lock goes and cannot be "
-                                               "taken over (%2); remove it if no Tallyleaf is running")
-                                    .arg(lock.obstacle(), lock.obstacleReason()));
-    case DayFileLock::Status::Failed:
-    case DayFileLock::Status::NoLocking:
-        return fail(NotWritten, QStringLiteral("nothing imported: %1; without the lock another program could write at "
-                                               "the same time")
-                                    .arg(lock.problem().describe()));
-    case DayFileLock::Status::Unlocked:
-        break;
-    }
-
-    const LoadReport load = dayFile.load();
-    noteRecovery(dayFilePath, load.recovery, load.keptAsideJournal, false);
-    if (!load.ok())
-        return fail(Unreadable, QStringLiteral("nothing imported: %1").arg(load.problem.describe()));
-    if (!load.writable())
-        return fail(NotWritten, QStringLiteral("nothing imported: %1 can be read but not written").arg(dayFilePath));
+    if (const std::optional<int> status = openForWriting(dayFile, QStringLiteral("import"), QStringLiteral("imported")))
+        return *status;
     const DayTable &table = dayFile.table();
 
     for (const QString &cut : checked.notes)
@@ -216,6 +148,13 @@ int main(int argc, char *argv[])
     const Command &command = std::get<Command>(parsed);
     FileOps ops; // the real file system, passed down to everything that reads or writes
     const QString dayFilePath = command.dayFile.isEmpty() ? defaultDayFilePath(ops) : command.dayFile;
-    return command.kind == Command::Kind::Export ? exportThings(ops, command, dayFilePath)
-                                                 : importThings(ops, command, dayFilePath);
+    switch (command.kind) {
+    case Command::Kind::Export:
+        return exportThings(ops, command, dayFilePath);
+    case Command::Kind::Import:
+        return importThings(ops, command, dayFilePath);
+    case Command::Kind::Sync:
+        return syncThings(ops, command, dayFilePath);
+    }
+    return BadUsage;
 }

@@ -1,0 +1,168 @@
+#include "collectiondiscovery.h"
+
+#include "davclient.h"
+#include "davrequests.h"
+#include "multistatus.h"
+
+#include <QStringList>
+
+namespace {
+
+constexpr QStringView D = dav::Namespace;
+constexpr QStringView C = dav::CalDavNamespace;
+
+DavRequest propfind(const QUrl &url, int depth, const QByteArray &body)
+{
+    return {"PROPFIND", url, body, "application/xml; charset=utf-8", depth, {}, false, true};
+}
+
+QUrl asFolder(QUrl url)
+{
+    if (!url.path().endsWith(u'/'))
+        url.setPath(url.path() + u'/');
+    return url;
+}
+
+bool isCalendar(const dav::Response &r)
+{
+    const dav::Property *type = r.found(D, u"resourcetype");
+    return type && type->has(C, u"calendar");
+}
+
+bool takesTodos(const dav::Response &r)
+{
+    const dav::Property *set = r.found(C, u"supported-calendar-component-set");
+    return !set || set->compNames.isEmpty() || set->compNames.contains(QStringLiteral("VTODO"));
+}
+
+bool answersSyncCollection(const dav::Response &r)
+{
+    const dav::Property *reports = r.found(D, u"supported-report-set");
+    return reports && reports->has(D, u"sync-collection");
+}
+
+QUrl firstHref(const dav::Response &r, QStringView ns, QStringView name)
+{
+    const dav::Property *p = r.found(ns, name);
+    return p && !p->hrefs.empty() ? p->hrefs.front() : QUrl();
+}
+
+QString nameOf(const dav::Response &r)
+{
+    const dav::Property *name = r.found(D, u"displayname");
+    const QString shown = name ? name->text.trimmed() : QString();
+    const QString path = r.href.path(QUrl::FullyDecoded);
+    return shown.isEmpty() ? path.section(u'/', -2, -2) : shown;
+}
+
+} // namespace
+
+CollectionDiscovery::CollectionDiscovery(DavClient &client, QObject *parent) : QObject(parent), m_client(client)
+{
+}
+
+void CollectionDiscovery::start(const QUrl &url)
+{
+    examine(url);
+}
+
+void CollectionDiscovery::fail(const DavReply &reply, const QString &what)
+{
+    Result result;
+    if (reply.answered() && reply.status == 401)
+        result.failure = QStringLiteral("%1 refused the name or the password").arg(reply.url.host());
+    else
+        result.failure = QStringLiteral("%1: %2").arg(what, reply.describe());
+    finish(result);
+}
+
+void CollectionDiscovery::finish(Result result)
+{
+    result.note = m_note;
+    emit finished(result);
+}
+
+void CollectionDiscovery::examine(const QUrl &url)
+{
+    m_client.send(propfind(url, 0, davrequests::propfindCollection()), this, [this](const DavReply &reply) {
+        if (reply.status != 207)
+            return fail(reply, QStringLiteral("cannot read the collection"));
+        const auto answer = dav::parseMultistatus(reply.body, reply.url);
+        const auto *ms = std::get_if<dav::Multistatus>(&answer);
+        if (!ms || ms->responses.empty())
+            return finish({{}, false, QStringLiteral("%1: %2").arg(reply.url.toDisplayString(), ms ? QStringLiteral("no answer") : std::get<QString>(answer)), {}, {}});
+        const dav::Response &r = ms->responses.front();
+        if (isCalendar(r)) {
+            if (!takesTodos(r))
+                return finish({{}, false, {}, QStringLiteral("%1 is a calendar that takes no to-dos").arg(reply.url.toDisplayString()), {}});
+            return finish({asFolder(reply.url), answersSyncCollection(r), {}, {}, {}});
+        }
+        if (const QUrl home = firstHref(r, C, u"calendar-home-set"); home.isValid())
+            return listHome(home);
+        if (const QUrl principal = firstHref(r, D, u"current-user-principal"); principal.isValid())
+            return findHome(principal);
+        finish({{}, false, {}, QStringLiteral("%1 is no calendar and names none of yours").arg(reply.url.toDisplayString()), {}});
+    });
+}
+
+void CollectionDiscovery::findHome(const QUrl &principal)
+{
+    m_client.send(propfind(principal, 0, davrequests::propfindPrincipal()), this, [this](const DavReply &reply) {
+        if (reply.status != 207)
+            return fail(reply, QStringLiteral("cannot read your principal"));
+        const auto answer = dav::parseMultistatus(reply.body, reply.url);
+        const auto *ms = std::get_if<dav::Multistatus>(&answer);
+        const QUrl home = ms && !ms->responses.empty() ? firstHref(ms->responses.front(), C, u"calendar-home-set") : QUrl();
+        if (!home.isValid())
+            return finish({{}, false, QStringLiteral("%1 names no calendar home").arg(reply.url.toDisplayString()), {}, {}});
+        listHome(home);
+    });
+}
+
+void CollectionDiscovery::listHome(const QUrl &home)
+{
+    m_client.send(propfind(home, 1, davrequests::propfindCollection()), this, [this, home](const DavReply &reply) {
+        if (reply.status != 207)
+            return fail(reply, QStringLiteral("cannot list your calendars"));
+        const auto answer = dav::parseMultistatus(reply.body, reply.url);
+        const auto *ms = std::get_if<dav::Multistatus>(&answer);
+        if (!ms)
+            return finish({{}, false, QStringLiteral("%1: %2").arg(reply.url.toDisplayString(), std::get<QString>(answer)), {}, {}});
+        std::vector<const dav::Response *> calendars;
+        for (const dav::Response &r : ms->responses) {
+            if (isCalendar(r) && takesTodos(r))
+                calendars.push_back(&r);
+        }
+        if (calendars.empty())
+            return make(asFolder(reply.url));
+        if (calendars.size() > 1) {
+            const auto named = std::find_if(calendars.begin(), calendars.end(), [](const dav::Response *r) {
+                return nameOf(*r).compare(u"tallyleaf", Qt::CaseInsensitive) == 0;
+            });
+            if (named == calendars.end()) {
+                QStringList found;
+                for (const dav::Response *r : calendars)
+                    found << QStringLiteral("%1 (%2)").arg(asFolder(r->href).toDisplayString(), nameOf(*r));
+                return finish({{}, false, {},
+                               QStringLiteral("%1 has several calendars for to-dos; give one of them with --url: %2")
+                                   .arg(home.toDisplayString(), found.join(u", ")),
+                               {}});
+            }
+            calendars = {*named};
+        }
+        finish({asFolder(calendars.front()->href), answersSyncCollection(*calendars.front()), {}, {}, {}});
+    });
+}
+
+void CollectionDiscovery::make(const QUrl &home)
+{
+    const QUrl calendar = home.resolved(QUrl(QStringLiteral("tallyleaf/")));
+    const DavRequest request{"MKCALENDAR", calendar, davrequests::makeTodoCalendar(QStringLiteral("Tallyleaf")),
+                             "application/xml; charset=utf-8", -1, {}, false, false};
+    m_client.send(request, this, [this, calendar](const DavReply &reply) {
+        if (!reply.succeeded())
+            return fail(reply, QStringLiteral("found no calendar for to-dos and cannot make one"));
+        m_note = QStringLiteral("made the calendar %1 for your things").arg(calendar.toDisplayString());
+        examine(calendar);
+    });
+}

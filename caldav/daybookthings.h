@@ -1,0 +1,19 @@
+#pragma once
+
+#include "localthings.h"
+
+class DayFile;
+
+// The day file as the sync sees it: the one place where the sync meets the storage engine.
+// The caller locks and loads the day file and keeps it alive.
+class DayBookThings final : public LocalThings
+{
+public:
+    explicit DayBookThings(DayFile &file);
+
+    std::map<ThingKey, ThingInput> things() const override;
+    ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) override;
+
+private:
+    DayFile &m_file;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "daythings.h"
+#include "thingkey.h"
+
+#include <QString>
+#include <map>
+
+// What a save of synced things did.
+struct [[nodiscard]] ApplyResult
+{
+    enum class Status {
+        Saved,   // every change is on disk
+        Failed,  // nothing changed on disk (see detail)
+    };
+    Status status = Status::Saved;
+    QString detail; // the system's words, naming the file
+
+    bool saved() const { return status == Status::Saved; }
+};
+
+// The day book as the sync sees it. The sync never touches the day file itself: the tool passes
+// an adapter over the day file, the window one over the day book it shows, tests one in memory.
+class LocalThings
+{
+public:
+    virtual ~LocalThings() = default;
+
+    // Every thing that has text or a tick, as the day file stores it (texts trimmed, at most 160
+    // GBK bytes; bytes that are no GBK character as gbk.h's stand-ins).
+    virtual std::map<ThingKey, ThingInput> things() const = 0;
+
+    // Sets each thing to its value, an empty ThingInput emptying it, in one all-or-nothing save.
+    virtual ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) = 0;
+};

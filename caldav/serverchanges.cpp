@@ -1,0 +1,192 @@
+#include "serverchanges.h"
+
+#include "davclient.h"
+#include "davrequests.h"
+#include "multistatus.h"
+
+namespace {
+
+constexpr QStringView D = dav::Namespace;
+constexpr QStringView C = dav::CalDavNamespace;
+
+DavRequest reportRequest(const QUrl &url, int depth, const QByteArray &body)
+{
+    return {"REPORT", url, body, "application/xml; charset=utf-8", depth, {}, false, false};
+}
+
+} // namespace
+
+ServerChanges::ServerChanges(DavClient &client, const QUrl &collection, QObject *parent)
+    : QObject(parent), m_client(client), m_collection(collection)
+{
+}
+
+QString ServerChanges::failureOf(const DavReply &reply, const QString &what)
+{
+    if (reply.answered() && reply.status == 401)
+        return QStringLiteral("%1 refused the name or the password").arg(reply.url.host());
+    return QStringLiteral("%1: %2").arg(what, reply.describe());
+}
+
+// Members of the collection only: a server cannot make us read or write anywhere else.
+std::optional<QString> ServerChanges::hrefOf(const QUrl &url) const
+{
+    const QString path = url.path(QUrl::FullyDecoded);
+    const QString folder = m_collection.path(QUrl::FullyDecoded);
+    if (url.scheme() != m_collection.scheme() || url.host().compare(m_collection.host(), Qt::CaseInsensitive) != 0
+        || url.port() != m_collection.port() || !path.startsWith(folder) || path.size() == folder.size()
+        || path.sliced(folder.size()).contains(u'/'))
+        return std::nullopt;
+    return path;
+}
+
+QUrl ServerChanges::urlOf(const QString &href) const
+{
+    QUrl url = m_collection;
+    url.setPath(href, QUrl::DecodedMode);
+    return url;
+}
+
+void ServerChanges::list(bool useSyncCollection, const QString &token)
+{
+    m_listing = {};
+    if (useSyncCollection)
+        report(token, false);
+    else
+        query();
+}
+
+void ServerChanges::report(const QString &token, bool retried)
+{
+    m_client.send(reportRequest(m_collection, 1, davrequests::syncCollection(token)), this,
+                  [this, token, retried](const DavReply &reply) {
+        // A token the server no longer knows: list everything afresh.
+        if (reply.answered() && !token.isEmpty() && !retried && reply.status >= 400 && reply.status < 500
+            && reply.status != 401 && reply.status != 404)
+            return report(QString(), true);
+        if (reply.status != 207) {
+            m_listing.failure = failureOf(reply, QStringLiteral("cannot list the changes"));
+            return emit listed(m_listing);
+        }
+        const auto answer = dav::parseMultistatus(reply.body, reply.url);
+        if (const QString *why = std::get_if<QString>(&answer)) {
+            m_listing.failure = QStringLiteral("cannot read the list of changes: %1").arg(*why);
+            return emit listed(m_listing);
+        }
+        const auto &ms = std::get<dav::Multistatus>(answer);
+        if (token.isEmpty())
+            m_listing.complete = true;
+        bool truncated = false;
+        for (const dav::Response &r : ms.responses) {
+            if (r.status == 507 && r.href.path(QUrl::FullyDecoded) == m_collection.path(QUrl::FullyDecoded))
+                truncated = true;
+            const std::optional<QString> href = hrefOf(r.href);
+            if (!href)
+                continue;
+            if (r.status == 404) {
+                m_listing.gone.insert(*href);
+                m_listing.present.erase(*href);
+            } else if (const dav::Property *etag = r.found(D, u"getetag")) {
+                m_listing.present[*href] = etag->text.trimmed().toUtf8();
+                m_listing.gone.erase(*href);
+            }
+        }
+        m_listing.token = ms.syncToken;
+        if (truncated && !ms.syncToken.isEmpty() && ms.syncToken != token)
+            return report(ms.syncToken, true); // the rest, from where this part ended
+        emit listed(m_listing);
+    });
+}
+
+void ServerChanges::query()
+{
+    m_client.send(reportRequest(m_collection, 1, davrequests::todoEtags()), this, [this](const DavReply &reply) {
+        if (reply.status != 207) {
+            m_listing.failure = failureOf(reply, QStringLiteral("cannot list the to-dos"));
+            return emit listed(m_listing);
+        }
+        const auto answer = dav::parseMultistatus(reply.body, reply.url);
+        if (const QString *why = std::get_if<QString>(&answer)) {
+            m_listing.failure = QStringLiteral("cannot read the list of to-dos: %1").arg(*why);
+            return emit listed(m_listing);
+        }
+        m_listing.complete = true;
+        for (const dav::Response &r : std::get<dav::Multistatus>(answer).responses) {
+            const std::optional<QString> href = hrefOf(r.href);
+            const dav::Property *etag = r.found(D, u"getetag");
+            if (href && etag)
+                m_listing.present[*href] = etag->text.trimmed().toUtf8();
+        }
+        emit listed(m_listing);
+    });
+}
+
+void ServerChanges::fetch(const std::vector<QString> &hrefs)
+{
+    m_toFetch = hrefs;
+    m_nextBatch = 0;
+    m_fetched.clear();
+    fetchBatch();
+}
+
+void ServerChanges::fetchBatch()
+{
+    if (m_nextBatch >= m_toFetch.size())
+        return emit fetched(m_fetched, {});
+    const size_t end = std::min(m_toFetch.size(), m_nextBatch + BatchSize);
+    std::vector<QString> batch(m_toFetch.begin() + qsizetype(m_nextBatch), m_toFetch.begin() + qsizetype(end));
+    m_nextBatch = end;
+    std::vector<QUrl> urls;
+    for (const QString &href : batch)
+        urls.push_back(urlOf(href));
+    m_client.send(reportRequest(m_collection, 1, davrequests::multiget(urls)), this, [this, batch](const DavReply &reply) {
+        if (reply.status != 207) {
+            // A batch too large, or answered otherwise than asked: each on its own.
+            if (reply.tooLarge || (reply.answered() && reply.status >= 200 && reply.status < 300))
+                return fetchOne(batch);
+            return emit fetched(m_fetched, failureOf(reply, QStringLiteral("cannot fetch the changed to-dos")));
+        }
+        const auto answer = dav::parseMultistatus(reply.body, reply.url);
+        if (!std::holds_alternative<dav::Multistatus>(answer))
+            return fetchOne(batch);
+        std::set<QString> asked(batch.begin(), batch.end());
+        for (const dav::Response &r : std::get<dav::Multistatus>(answer).responses) {
+            const std::optional<QString> href = hrefOf(r.href);
+            if (!href || !asked.count(*href))
+                continue;
+            const dav::Property *etag = r.found(D, u"getetag");
+            const dav::Property *data = r.found(C, u"calendar-data");
+            if (r.status == 404 || (!etag && !data)) {
+                m_fetched[*href] = std::nullopt;
+            } else {
+                const QByteArray body = data ? data->text.toUtf8() : QByteArray();
+                m_fetched[*href] = syncplanner::ServerVersion{etag ? etag->text.trimmed().toUtf8() : QByteArray(), body,
+                                                              todomapping::read(body)};
+            }
+            asked.erase(*href);
+        }
+        // A member the answer leaves out is read again next time: its link is not touched.
+        fetchBatch();
+    });
+}
+
+void ServerChanges::fetchOne(std::vector<QString> hrefs)
+{
+    if (hrefs.empty())
+        return fetchBatch();
+    const QString href = hrefs.back();
+    hrefs.pop_back();
+    const DavRequest get{"GET", urlOf(href), {}, {}, -1, {}, false, false};
+    m_client.send(get, this, [this, href, hrefs](const DavReply &reply) {
+        if (reply.answered() && (reply.status == 404 || reply.status == 410))
+            m_fetched[href] = std::nullopt;
+        else if (reply.tooLarge) // set aside as it is, until it changes
+            m_fetched[href] = syncplanner::ServerVersion{
+                reply.etag, {}, todomapping::Refusal{todomapping::Refusal::Kind::Unreadable, reply.failure, {}, {}}};
+        else if (reply.succeeded())
+            m_fetched[href] = syncplanner::ServerVersion{reply.etag, reply.body, todomapping::read(reply.body)};
+        else
+            return emit fetched(m_fetched, failureOf(reply, QStringLiteral("cannot fetch %1").arg(href)));
+        fetchOne(hrefs);
+    });
+}

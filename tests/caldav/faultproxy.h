@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QThread>
+#include <QUrl>
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
+
+// An HTTP proxy on 127.0.0.1 in front of the test's server that fails on purpose: it drops the
+// connection after the server answered, answers 500 or 503 itself, stalls, or lets another client
+// change a to-do just before the request reaches the server. It serves one request per
+// connection, each in a thread of its own, and counts the requests by method.
+class FaultProxy : public QThread
+{
+public:
+    enum class Fault {
+        None,
+        DropAfterAnswer, // the server got the request and answered; the client never hears it
+        Answer500,
+        Answer503,
+        Stall,           // never answers: the client's timeout must end it
+        ChangeFirst,     // runs the test's change, then passes the request on
+    };
+
+    explicit FaultProxy(const QUrl &upstream);
+    ~FaultProxy() override;
+
+    // The same resource, through the proxy.
+    QUrl via(const QUrl &url) const;
+    // The next `times` requests with this method (any, when empty) meet the fault.
+    void setFault(Fault fault, const QByteArray &method, int times = 1);
+    void setChange(std::function<void(const QByteArray &path)> change) { m_change = std::move(change); }
+    // Leaves sync-collection out of every supported-report-set, as a server without it would.
+    void hideSyncCollection(bool hide) { m_hideSyncCollection = hide; }
+    int requests(const QByteArray &method = {}) const;
+    void resetCounts();
+
+protected:
+    void run() override;
+
+private:
+    void serve(qintptr descriptor);
+    Fault take(const QByteArray &method);
+
+    QUrl m_upstream;
+    std::atomic<quint16> m_port{0};
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_hideSyncCollection{false};
+    mutable std::mutex m_mutex;
+    Fault m_fault = Fault::None;
+    QByteArray m_faultMethod;
+    int m_faultTimes = 0;
+    std::map<QByteArray, int> m_counts;
+    std::function<void(const QByteArray &)> m_change;
+};

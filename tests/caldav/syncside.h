@@ -1,0 +1,85 @@
+#pragma once
+
+#include "caldavsync.h"
+#include "davclient.h"
+#include "fakeclock.h"
+#include "localthings.h"
+#include "radicale.h"
+#include "syncstatestore.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <QTimer>
+#include <functional>
+
+// A day book in memory; apply() can be made to fail.
+class MemoryThings final : public LocalThings
+{
+public:
+    std::map<ThingKey, ThingInput> values;
+    bool failApply = false;
+    std::function<void(std::map<ThingKey, ThingInput> &)> typing; // changes values at each read, as a user types
+
+    std::map<ThingKey, ThingInput> things() const override
+    {
+        if (typing)
+            typing(const_cast<std::map<ThingKey, ThingInput> &>(values));
+        return values;
+    }
+    ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) override
+    {
+        if (failApply)
+            return {ApplyResult::Status::Failed, QStringLiteral("disk full")};
+        for (const auto &[key, thing] : changes) {
+            if (thing.isEmpty())
+                values.erase(key);
+            else
+                values[key] = thing;
+        }
+        return {};
+    }
+};
+
+// One computer: its day book, its state file beside it, and a sync run to the end.
+struct SyncSide
+{
+    MemoryThings book;
+    QTemporaryDir dir;
+    SyncStateFile state{dir.filePath(QStringLiteral("things.dat.caldav"))};
+    FakeClock clock{QDateTime(QDate(2026, 12, 8), QTime(9, 0), QTimeZone::utc())};
+    std::chrono::milliseconds timeout{5000};
+    qint64 maxAnswerBytes = qint64(64) << 20;
+    // Called with the running job, to cut it short as a crash would.
+    std::function<void(CalDavSync &)> whileRunning;
+
+    SyncReport sync(const QUrl &url, SyncOptions options = {}, SyncStateStore *store = nullptr)
+    {
+        QNetworkAccessManager network;
+        DavClient client(network, {QString::fromLatin1(Radicale::User), QString::fromLatin1(Radicale::Password)},
+                         {timeout, maxAnswerBytes});
+        options.url = url;
+        options.user = QString::fromLatin1(Radicale::User);
+        CalDavSync job(client, book, store ? *store : state, clock, options);
+        SyncReport report;
+        report.status = SyncReport::Status::ServerFailed;
+        report.failure = QStringLiteral("the sync never finished");
+        QEventLoop loop;
+        QObject::connect(&job, &CalDavSync::finished, &loop, [&](const SyncReport &r) {
+            report = r;
+            loop.quit();
+        });
+        QTimer::singleShot(0, &job, &CalDavSync::start);
+        if (whileRunning)
+            whileRunning(job);
+        QTimer::singleShot(60'000, &loop, &QEventLoop::quit);
+        loop.exec();
+        return report;
+    }
+};
+
+inline ThingKey key(int day, int number)
+{
+    return {QDate(2026, 12, day), number};
+}

@@ -1,0 +1,341 @@
+// The sync against a real Radicale: one thing changed on either side or both, to-dos from other
+// clients, two day files and a third client meeting in one calendar, and what each sync costs.
+#include "faultproxy.h"
+#include "radicale.h"
+#include "syncside.h"
+#include "todomapping.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+Q_DECLARE_METATYPE(ThingInput)
+
+namespace {
+
+using Settle = thingdecision::Settle;
+
+const ThingInput Milk{"buy milk", false};
+
+QUrl todoUrl(const QUrl &calendar, const ThingKey &k)
+{
+    return calendar.resolved(QUrl(todomapping::uidFor(k).section(u'@', 0, 0) + QStringLiteral(".ics")));
+}
+
+QString otherClient(const QUrl &calendar, const QStringList &commands)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 QStringList{QStringLiteral(OTHER_CLIENT), calendar.toString(), QString::fromLatin1(Radicale::User),
+                             QString::fromLatin1(Radicale::Password)}
+                     + commands);
+    if (!python.waitForFinished(30000) || python.exitCode() != 0)
+        return QString::fromUtf8(python.readAllStandardError()) + python.errorString();
+    return {};
+}
+
+QByteArray foreignTodo(const QString &uid, const QString &due, const QString &summary)
+{
+    QString ics = QStringLiteral("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//other//EN\r\nBEGIN:VTODO\r\nUID:%1\r\n"
+                                 "DTSTAMP:20260101T000000Z\r\n").arg(uid);
+    if (!due.isEmpty())
+        ics += QStringLiteral("DUE;VALUE=DATE:%1\r\n").arg(due);
+    ics += QStringLiteral("SUMMARY:%1\r\nDESCRIPTION:written elsewhere\r\nCATEGORIES:home\r\nBEGIN:VALARM\r\n"
+                          "ACTION:DISPLAY\r\nDESCRIPTION:soon\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\nEND:VTODO\r\n"
+                          "END:VCALENDAR\r\n").arg(summary);
+    return ics.toUtf8();
+}
+
+int put(const QUrl &url, const QByteArray &ics)
+{
+    return http("PUT", url, ics, {{"Content-Type", "text/calendar"}}).status;
+}
+
+} // namespace
+
+class tst_CalDavSync : public QObject
+{
+    Q_OBJECT
+
+    Radicale m_server;
+    int m_calendars = 0;
+
+    QUrl newCalendar(QString *name = nullptr)
+    {
+        const QString n = QStringLiteral("cal%1").arg(++m_calendars);
+        if (name)
+            *name = n;
+        return m_server.newCalendar(n);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!Radicale::installed())
+            QSKIP("radicale is not installed (Debian package radicale): the sync is not tested");
+        const QString why = m_server.start();
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+    }
+
+    void oneThingBothWays_data()
+    {
+        QTest::addColumn<ThingInput>("here");       // the thing here after the first sync; none: unchanged
+        QTest::addColumn<QString>("serverSummary"); // another client's edit; "-" deletes, "" leaves it
+        QTest::addColumn<QString>("serverStatus");
+        QTest::addColumn<int>("settle");
+        QTest::addColumn<ThingInput>("expectHere");
+        QTest::addColumn<QString>("expectServer"); // its summary, "-" when gone
+        QTest::addColumn<bool>("expectDone");
+        QTest::addColumn<bool>("conflict");
+
+        const ThingInput same = Milk;
+        const ThingInput none{};
+        const int ask = int(Settle::Ask);
+        QTest::newRow("edited on the server") << same << "buy oat milk" << "" << ask << ThingInput{"buy oat milk", false} << "buy oat milk" << false << false;
+        QTest::newRow("ticked on the server") << same << "" << "COMPLETED" << ask << ThingInput{"buy milk", true} << "buy milk" << true << false;
+        QTest::newRow("deleted on the server") << same << "-" << "" << ask << none << "-" << false << false;
+        QTest::newRow("edited here") << ThingInput{"buy bread", false} << "" << "" << ask << ThingInput{"buy bread", false} << "buy bread" << false << false;
+        QTest::newRow("ticked here") << ThingInput{"buy milk", true} << "" << "" << ask << ThingInput{"buy milk", true} << "buy milk" << true << false;
+        QTest::newRow("emptied here") << none << "" << "" << ask << none << "-" << false << false;
+        QTest::newRow("text here, tick there") << ThingInput{"buy bread", false} << "" << "COMPLETED" << ask << ThingInput{"buy bread", true} << "buy bread" << true << false;
+        QTest::newRow("same edit on both sides") << ThingInput{"buy bread", false} << "buy bread" << "" << ask << ThingInput{"buy bread", false} << "buy bread" << false << false;
+        QTest::newRow("both edited: conflict") << ThingInput{"buy bread", false} << "buy oat milk" << "" << ask << ThingInput{"buy bread", false} << "buy oat milk" << false << true;
+        QTest::newRow("both edited, prefer here") << ThingInput{"buy bread", false} << "buy oat milk" << "" << int(Settle::KeepHere) << ThingInput{"buy bread", false} << "buy bread" << false << false;
+        QTest::newRow("both edited, prefer server") << ThingInput{"buy bread", false} << "buy oat milk" << "" << int(Settle::TakeServer) << ThingInput{"buy oat milk", false} << "buy oat milk" << false << false;
+        QTest::newRow("both edited, keep both") << ThingInput{"buy bread", false} << "buy oat milk" << "" << int(Settle::KeepBoth) << ThingInput{"buy bread / buy oat milk", false} << "buy bread / buy oat milk" << false << false;
+        QTest::newRow("edited here, deleted there: conflict") << ThingInput{"buy bread", false} << "-" << "" << ask << ThingInput{"buy bread", false} << "-" << false << true;
+        QTest::newRow("edited here, deleted there, prefer here") << ThingInput{"buy bread", false} << "-" << "" << int(Settle::KeepHere) << ThingInput{"buy bread", false} << "buy bread" << false << false;
+        QTest::newRow("emptied here, edited there: conflict") << none << "buy oat milk" << "" << ask << none << "buy oat milk" << false << true;
+        QTest::newRow("emptied here, ticked there: conflict") << none << "" << "COMPLETED" << ask << none << "buy milk" << true << true;
+        QTest::newRow("edited there to what no thing holds: left there") << same << "party 🎉" << "" << ask << same << "party 🎉" << false << true;
+        QTest::newRow("edited there to what no thing holds, prefer here") << same << "party 🎉" << "" << int(Settle::KeepHere) << same << "buy milk" << false << false;
+    }
+
+    void oneThingBothWays()
+    {
+        QFETCH(ThingInput, here);
+        QFETCH(QString, serverSummary);
+        QFETCH(QString, serverStatus);
+        QFETCH(int, settle);
+        QFETCH(ThingInput, expectHere);
+        QFETCH(QString, expectServer);
+        QFETCH(bool, expectDone);
+        QFETCH(bool, conflict);
+
+        QString name;
+        const QUrl calendar = newCalendar(&name);
+        SyncSide side;
+        side.book.values[key(8, 1)] = Milk;
+        side.book.values[key(8, 2)] = {"untouched", true};
+        QCOMPARE(side.sync(calendar).status, SyncReport::Status::InStep);
+        QCOMPARE(m_server.todos(name).at(todomapping::uidFor(key(8, 1))).summary, "buy milk");
+
+        const QUrl url = todoUrl(calendar, key(8, 1));
+        if (serverSummary == u"-")
+            QCOMPARE(http("DELETE", url).status, 200);
+        else if (!serverSummary.isEmpty() || !serverStatus.isEmpty())
+            QCOMPARE(editOnServer(url, serverSummary.isEmpty() ? Milk.text : serverSummary, serverStatus), 201);
+        if (here.isEmpty())
+            side.book.values.erase(key(8, 1));
+        else
+            side.book.values[key(8, 1)] = here;
+
+        SyncOptions options;
+        options.settle = Settle(settle);
+        const SyncReport report = side.sync(calendar, options);
+        QCOMPARE(report.status, conflict ? SyncReport::Status::Conflicts : SyncReport::Status::InStep);
+        const auto leftLinked = std::count_if(report.left.begin(), report.left.end(), [](const auto &l) { return l.key.has_value(); });
+        QCOMPARE(report.conflicts.size() + size_t(leftLinked), size_t(conflict));
+        QCOMPARE(side.book.values.count(key(8, 1)) ? side.book.values.at(key(8, 1)) : ThingInput{}, expectHere);
+        QCOMPARE(side.book.values.at(key(8, 2)), (ThingInput{"untouched", true}));
+        const auto todos = m_server.todos(name);
+        QCOMPARE(todos.size(), expectServer == u"-" ? size_t(1) : size_t(2)); // no doubles
+        if (expectServer != u"-") {
+            QCOMPARE(todos.at(todomapping::uidFor(key(8, 1))).summary, expectServer);
+            QCOMPARE(todos.at(todomapping::uidFor(key(8, 1))).done, expectDone);
+        }
+
+        // The next sync changes nothing; a conflict is shown again until it is settled.
+        const SyncReport again = side.sync(calendar);
+        QCOMPARE(again.status, report.status);
+        QCOMPARE(again.received + again.sent + again.deletedThere, 0);
+        QCOMPARE(m_server.todos(name).size(), todos.size());
+    }
+
+    void foreignTodosTakeFreeThingsOrAreListedOnce()
+    {
+        QString name;
+        const QUrl calendar = newCalendar(&name);
+        QCOMPARE(put(calendar.resolved(QUrl("f1.ics")), foreignTodo("f1", "20261208", "from the phone")), 201);
+        QCOMPARE(put(calendar.resolved(QUrl("f2.ics")), foreignTodo("f2", "", "some day")), 201);
+        QCOMPARE(put(calendar.resolved(QUrl("f3.ics")), foreignTodo("f3", "20261208", "party 🎉")), 201);
+        QCOMPARE(put(calendar.resolved(QUrl("e1.ics")), "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\n"
+                                                        "UID:e1\r\nDTSTAMP:20260101T000000Z\r\nDTSTART:20261208T100000Z\r\n"
+                                                        "SUMMARY:meeting\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"), 201);
+        for (int day = 1; day <= 5; ++day)
+            QCOMPARE(put(calendar.resolved(QUrl(QStringLiteral("g%1.ics").arg(day))),
+                         foreignTodo(QStringLiteral("g%1").arg(day), "20261209", QStringLiteral("full %1").arg(day))), 201);
+        SyncSide side;
+        side.book.values[key(8, 1)] = Milk;
+        side.book.values[key(9, 3)] = {"mine", false};
+
+        const SyncReport first = side.sync(calendar);
+        QCOMPARE(first.status, SyncReport::Status::InStep);
+        QCOMPARE(side.book.values.at(key(8, 2)), (ThingInput{"from the phone", false}));
+        QStringList left;
+        for (const auto &l : first.left)
+            left << l.uid;
+        left.sort();
+        QCOMPARE(left, QStringList({"f2", "f3", "g5"})); // no date, no GBK form, no free thing; the event is no word
+        QCOMPARE(side.book.values.size(), size_t(7));    // 8: milk, phone; 9: four of the five, and mine
+
+        const SyncReport second = side.sync(calendar);
+        QVERIFY(second.left.empty());
+        QCOMPARE(second.requests, 1);
+
+        // Changed here, the other client's description, category and alarm stay.
+        side.book.values[key(8, 2)] = {"from the phone", true};
+        QCOMPARE(side.sync(calendar).sent, 1);
+        const Radicale::Todo f1 = m_server.todos(name).at("f1");
+        QVERIFY(f1.done);
+        for (const char *kept : {"DESCRIPTION:written elsewhere", "CATEGORIES:home", "TRIGGER:-PT15M", "X-TALLYLEAF-NUMBER:2"})
+            QVERIFY2(f1.ics.contains(kept), kept);
+    }
+
+    // An answer over the limit is cut off; the to-dos of a batch are then fetched one by one,
+    // and the one that is too large on its own is set aside, the others come in.
+    void aToDoTooLargeIsSetAside()
+    {
+        QString name;
+        const QUrl calendar = newCalendar(&name);
+        QCOMPARE(put(calendar.resolved(QUrl("small.ics")), foreignTodo("small", "20261208", "small")), 201);
+        QByteArray huge = foreignTodo("huge", "20261208", "huge");
+        huge.replace("DESCRIPTION:written elsewhere", "DESCRIPTION:" + QByteArray(300'000, 'x'));
+        QCOMPARE(put(calendar.resolved(QUrl("huge.ics")), huge), 201);
+        SyncSide side;
+        side.maxAnswerBytes = 200'000;
+        const SyncReport report = side.sync(calendar);
+        QVERIFY2(report.ok(), qPrintable(report.failure));
+        QCOMPARE(side.book.values, (std::map<ThingKey, ThingInput>{{key(8, 1), {"small", false}}}));
+        QCOMPARE(report.left.size(), size_t(1));
+        QVERIFY(report.left[0].why.contains("larger than 200000 bytes"));
+        QCOMPARE(side.sync(calendar).left.size(), size_t(0)); // told once
+    }
+
+    void twoDayFilesAndAClientConverge()
+    {
+        QString name;
+        const QUrl calendar = newCalendar(&name);
+        SyncSide a;
+        SyncSide b;
+        a.book.values = {{key(8, 1), Milk}, {key(8, 2), {"写报告", false}}};
+        b.book.values = {{key(9, 1), {"B's own", false}}};
+        QCOMPARE(a.sync(calendar).status, SyncReport::Status::InStep);
+        QCOMPARE(b.sync(calendar).status, SyncReport::Status::InStep);
+        QCOMPARE(a.sync(calendar).status, SyncReport::Status::InStep);
+        QCOMPARE(a.book.values, b.book.values);
+
+        const QString failed = otherClient(calendar, {"add=py-1|20261208|from python", "rename=20261208-1@tallyleaf|buy oat milk",
+                                                      "complete=20261209-1@tallyleaf"});
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        a.book.values[key(8, 2)] = {"写报告", true};
+        b.book.values[key(10, 5)] = {"B on the tenth", false};
+        for (SyncSide *side : {&a, &b, &a})
+            QCOMPARE(side->sync(calendar).status, SyncReport::Status::InStep);
+
+        const std::map<ThingKey, ThingInput> expected{{key(8, 1), {"buy oat milk", false}}, {key(8, 2), {"写报告", true}},
+                                                      {key(8, 3), {"from python", false}}, {key(9, 1), {"B's own", true}},
+                                                      {key(10, 5), {"B on the tenth", false}}};
+        QCOMPARE(a.book.values, expected);
+        QCOMPARE(b.book.values, expected);
+        QCOMPARE(m_server.todos(name).size(), expected.size());
+        QVERIFY(m_server.todos(name).at("py-1").ics.contains("DESCRIPTION:kept by the other client"));
+    }
+
+    // The window keeps taking typing while the sync decides: a thing typed into after it was
+    // read is decided again, never overwritten with the server's version of its old text.
+    void typingWhileTheSyncDecides()
+    {
+        QString name;
+        const QUrl calendar = newCalendar(&name);
+        SyncSide side;
+        side.book.values[key(8, 1)] = Milk;
+        QCOMPARE(side.sync(calendar).status, SyncReport::Status::InStep);
+        QCOMPARE(editOnServer(todoUrl(calendar, key(8, 1)), "buy oat milk"), 201);
+        int reads = 0;
+        side.book.typing = [&](std::map<ThingKey, ThingInput> &values) {
+            if (++reads == 2) // after the first read, before the server's version is saved here
+                values[key(8, 1)] = {"buy bread", false};
+        };
+        const SyncReport report = side.sync(calendar);
+        QCOMPARE(report.status, SyncReport::Status::Conflicts);
+        QCOMPARE(side.book.values.at(key(8, 1)).text, "buy bread");
+        QCOMPARE(m_server.todos(name).at(todomapping::uidFor(key(8, 1))).summary, "buy oat milk");
+    }
+
+    // A sync token the server no longer knows (expired, or the collection restored from a
+    // backup) lists everything afresh instead of failing or missing a change.
+    void aTokenTheServerForgot()
+    {
+        QString name;
+        const QUrl calendar = newCalendar(&name);
+        SyncSide side;
+        side.book.values[key(8, 1)] = Milk;
+        QCOMPARE(side.sync(calendar).status, SyncReport::Status::InStep);
+        SyncState state = std::get<SyncState>(side.state.load());
+        QVERIFY(!state.syncToken.isEmpty());
+        state.syncToken = QStringLiteral("http://radicale.org/ns/sync/forgotten");
+        QVERIFY(side.state.save(state).ok);
+        QCOMPARE(editOnServer(todoUrl(calendar, key(8, 1)), "buy oat milk"), 201);
+        const SyncReport report = side.sync(calendar);
+        QCOMPARE(report.status, SyncReport::Status::InStep);
+        QCOMPARE(side.book.values.at(key(8, 1)).text, "buy oat milk");
+        QCOMPARE(m_server.todos(name).size(), size_t(1));
+    }
+
+    void requestCounts_data()
+    {
+        QTest::addColumn<bool>("syncCollection");
+        QTest::newRow("sync-collection") << true;
+        QTest::newRow("calendar-query, the server has no sync-collection") << false;
+    }
+
+    void requestCounts()
+    {
+        QFETCH(bool, syncCollection);
+        QString name;
+        const QUrl calendar = newCalendar(&name);
+        FaultProxy proxy(m_server.root());
+        proxy.hideSyncCollection(!syncCollection);
+        SyncSide side;
+        for (int n = 1; n <= 5; ++n)
+            side.book.values[key(8, n)] = {QStringLiteral("thing %1").arg(n), false};
+        const SyncReport first = side.sync(proxy.via(calendar));
+        QVERIFY2(first.ok(), qPrintable(first.failure));
+        QCOMPARE(proxy.requests("PUT"), 5);
+        QCOMPARE(proxy.requests("REPORT"), 1);
+
+        // Unchanged: one listing (at most two requests are allowed).
+        proxy.resetCounts();
+        QCOMPARE(side.sync(proxy.via(calendar)).status, SyncReport::Status::InStep);
+        QCOMPARE(proxy.requests(), 1);
+
+        // Three things of a day changed here: the listing and one request each.
+        proxy.resetCounts();
+        for (int n = 1; n <= 3; ++n)
+            side.book.values[key(8, n)].done = true;
+        QCOMPARE(side.sync(proxy.via(calendar)).sent, 3);
+        QCOMPARE(proxy.requests(), 1 + 3);
+
+        // Two changed on the server: the listing and one multiget for both.
+        QCOMPARE(editOnServer(todoUrl(calendar, key(8, 4)), "four"), 201);
+        QCOMPARE(editOnServer(todoUrl(calendar, key(8, 5)), "five"), 201);
+        proxy.resetCounts();
+        QCOMPARE(side.sync(proxy.via(calendar)).received, 2);
+        QCOMPARE(proxy.requests(), 2);
+        QCOMPARE(side.book.values.at(key(8, 5)).text, "five");
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_CalDavSync)
+#include "tst_caldavsync.moc"

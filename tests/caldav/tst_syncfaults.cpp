@@ -1,0 +1,240 @@
+// The sync cut short: by a proxy that drops, fails or stalls, by another client changing a to-do
+// between the fetch and the PUT, and by a crash after any save of the state. Whatever happened,
+// the next syncs bring two day files and the other client's to-dos together: nothing lost,
+// nothing twice, conflicts shown.
+#include "faultproxy.h"
+#include "radicale.h"
+#include "syncside.h"
+#include "todomapping.h"
+
+#include <QTest>
+
+namespace {
+
+using Fault = FaultProxy::Fault;
+
+QUrl todoUrl(const QUrl &calendar, const ThingKey &k)
+{
+    return calendar.resolved(QUrl(todomapping::uidFor(k).section(u'@', 0, 0) + QStringLiteral(".ics")));
+}
+
+const std::map<ThingKey, ThingInput> Agreed{
+    {key(8, 1), {"buy milk", false}}, {key(8, 2), {"two", false}}, {key(9, 1), {"nine", false}}};
+// After: (8,1) edited here, (8,2) emptied here, (8,3) made here, (9,1) edited on the server,
+// (10,1) a to-do another client made, and (11,1) made on a second computer.
+const std::map<ThingKey, ThingInput> Converged{{key(8, 1), {"buy bread", true}}, {key(8, 3), {"three", false}},
+                                               {key(9, 1), {"nine!", false}}, {key(10, 1), {"ten", false}},
+                                               {key(11, 1), {"from the other computer", false}}};
+
+// A crash after a number of saves of the state: from then on nothing reaches the state file,
+// the day book or the server, and the sync is stopped.
+class CrashingStore final : public SyncStateStore
+{
+public:
+    CrashingStore(SyncSide &side, FaultProxy &proxy, int saves) : m_side(side), m_proxy(proxy), m_saves(saves) {}
+    CalDavSync *job = nullptr;
+    bool crashed = false;
+
+    std::variant<SyncState, QString> load() override { return m_side.state.load(); }
+    // The first `saves` saves reach the disk; the crash comes right after the last of them.
+    Saved save(const SyncState &state) override
+    {
+        if (crashed || m_saves-- <= 0) {
+            crash();
+            return {};
+        }
+        const Saved saved = m_side.state.save(state);
+        if (m_saves == 0)
+            crash();
+        return saved;
+    }
+
+private:
+    void crash()
+    {
+        if (crashed)
+            return;
+        crashed = true;
+        m_side.book.failApply = true;
+        m_proxy.setFault(Fault::Answer503, {}, 1000);
+        QTimer::singleShot(0, job, &CalDavSync::cancel);
+    }
+
+    SyncSide &m_side;
+    FaultProxy &m_proxy;
+    int m_saves;
+};
+
+} // namespace
+
+class tst_SyncFaults : public QObject
+{
+    Q_OBJECT
+
+    Radicale m_server;
+    int m_calendars = 0;
+
+    // A calendar where Agreed is synced through proxy to this computer's day book and another's,
+    // then changed on all sides as Converged says. Its URL through the proxy, which both use.
+    QUrl prepare(SyncSide &side, SyncSide &other, QString *name, const FaultProxy &proxy)
+    {
+        *name = QStringLiteral("cal%1").arg(++m_calendars);
+        const QUrl calendar = m_server.newCalendar(*name);
+        side.book.values = Agreed;
+        if (side.sync(proxy.via(calendar)).status != SyncReport::Status::InStep
+            || other.sync(proxy.via(calendar)).status != SyncReport::Status::InStep)
+            return {};
+        other.book.values[key(11, 1)] = {"from the other computer", false};
+        side.book.values[key(8, 1)] = {"buy bread", true};
+        side.book.values.erase(key(8, 2));
+        side.book.values[key(8, 3)] = {"three", false};
+        if (editOnServer(todoUrl(calendar, key(9, 1)), "nine!") != 201
+            || http("PUT", calendar.resolved(QUrl("other.ics")),
+                    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VTODO\r\nUID:other\r\nDTSTAMP:20260101T000000Z\r\n"
+                    "DUE;VALUE=DATE:20261210\r\nSUMMARY:ten\r\nEND:VTODO\r\nEND:VCALENDAR\r\n",
+                    {{"Content-Type", "text/calendar"}})
+                       .status != 201)
+            return {};
+        return proxy.via(calendar);
+    }
+
+    // The other computer syncs, then this one, then the other again: all three agree.
+    void checkConverged(SyncSide &side, SyncSide &other, const QUrl &calendar, const QString &name)
+    {
+        for (SyncSide *s : {&other, &side, &other}) {
+            const SyncReport report = s->sync(calendar);
+            for (const syncplanner::Conflict &c : report.conflicts)
+                qWarning("conflict at %s: here %s", qPrintable(c.key.toString()), qPrintable(c.here.text));
+            QVERIFY2(report.ok(), qPrintable(report.failure));
+        }
+        QCOMPARE(side.book.values, Converged);
+        QCOMPARE(other.book.values, Converged);
+        const auto todos = m_server.todos(name);
+        QCOMPARE(todos.size(), Converged.size()); // nothing twice, nothing left behind
+        QCOMPARE(todos.at(todomapping::uidFor(key(8, 1))).summary, "buy bread");
+        QVERIFY(todos.at(todomapping::uidFor(key(8, 1))).done);
+        QCOMPARE(todos.at(todomapping::uidFor(key(9, 1))).summary, "nine!");
+        const SyncReport quiet = side.sync(calendar);
+        QCOMPARE(quiet.received + quiet.sent + quiet.deletedThere, 0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!Radicale::installed())
+            QSKIP("radicale is not installed (Debian package radicale): the sync is not tested");
+        const QString why = m_server.start();
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+    }
+
+    void faultThenConverge_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<bool>("mayFinish"); // the client may resend and finish anyway
+
+        QTest::newRow("dropped after the server stored a PUT") << int(Fault::DropAfterAnswer) << QByteArray("PUT") << true;
+        QTest::newRow("dropped after the server deleted") << int(Fault::DropAfterAnswer) << QByteArray("DELETE") << true;
+        QTest::newRow("dropped after the listing") << int(Fault::DropAfterAnswer) << QByteArray("REPORT") << true;
+        QTest::newRow("500 for a PUT") << int(Fault::Answer500) << QByteArray("PUT") << false;
+        QTest::newRow("503 for the listing") << int(Fault::Answer503) << QByteArray("REPORT") << false;
+        QTest::newRow("a PUT stalls") << int(Fault::Stall) << QByteArray("PUT") << false;
+        QTest::newRow("the listing stalls") << int(Fault::Stall) << QByteArray("REPORT") << false;
+    }
+
+    void faultThenConverge()
+    {
+        QFETCH(int, fault);
+        QFETCH(QByteArray, method);
+        QFETCH(bool, mayFinish);
+        SyncSide side;
+        SyncSide other;
+        QString name;
+        FaultProxy proxy(m_server.root());
+        const QUrl calendar = prepare(side, other, &name, proxy);
+        QVERIFY(calendar.isValid());
+        proxy.setFault(Fault(fault), method, 1);
+        side.timeout = std::chrono::milliseconds(800);
+
+        const SyncReport cut = side.sync(calendar);
+        if (cut.status != SyncReport::Status::InStep || !mayFinish) {
+            QCOMPARE(cut.status, SyncReport::Status::ServerFailed);
+            QVERIFY(!cut.failure.isEmpty());
+        }
+        // Nothing made or changed here is lost by a failed sync.
+        QCOMPARE(side.book.values.at(key(8, 1)), (ThingInput{"buy bread", true}));
+        QCOMPARE(side.book.values.at(key(8, 3)), (ThingInput{"three", false}));
+        side.timeout = std::chrono::milliseconds(5000);
+        checkConverged(side, other, calendar, name);
+    }
+
+    void changedBetweenFetchAndPut_data()
+    {
+        QTest::addColumn<QString>("serverStatus");
+        QTest::addColumn<QString>("serverSummary");
+        QTest::addColumn<bool>("conflict");
+        QTest::newRow("the other field: both changes kept") << "COMPLETED" << "buy milk" << false;
+        QTest::newRow("the same field: a conflict, both as they are") << "" << "buy oat milk" << true;
+    }
+
+    void changedBetweenFetchAndPut()
+    {
+        QFETCH(QString, serverStatus);
+        QFETCH(QString, serverSummary);
+        QFETCH(bool, conflict);
+        const QString name = QStringLiteral("race%1").arg(++m_calendars);
+        const QUrl calendar = m_server.newCalendar(name);
+        FaultProxy proxy(m_server.root());
+        SyncSide side;
+        side.book.values[key(8, 1)] = {"buy milk", false};
+        QCOMPARE(side.sync(proxy.via(calendar)).status, SyncReport::Status::InStep);
+
+        proxy.setChange([&](const QByteArray &) { editOnServer(todoUrl(calendar, key(8, 1)), serverSummary, serverStatus); });
+        proxy.setFault(Fault::ChangeFirst, "PUT", 1);
+        proxy.resetCounts();
+        side.book.values[key(8, 1)] = {"buy bread", false};
+        const SyncReport report = side.sync(proxy.via(calendar));
+        QCOMPARE(report.status, conflict ? SyncReport::Status::Conflicts : SyncReport::Status::InStep);
+        QCOMPARE(report.conflicts.size(), size_t(conflict));
+        const Radicale::Todo stored = m_server.todos(name).at(todomapping::uidFor(key(8, 1)));
+        if (conflict) {
+            QCOMPARE(side.book.values.at(key(8, 1)).text, "buy bread");
+            QCOMPARE(stored.summary, "buy oat milk");
+        } else {
+            QCOMPARE(side.book.values.at(key(8, 1)), (ThingInput{"buy bread", true}));
+            QCOMPARE(stored.summary, "buy bread");
+            QVERIFY(stored.done);
+            QCOMPARE(proxy.requests("PUT"), 2); // refused with 412, fetched, merged, sent again
+        }
+    }
+
+    // A crash after every save of the state in turn: the state on disk is the last one saved,
+    // while the day book and the server keep whatever reached them after it.
+    void crashAfterAnySave()
+    {
+        for (int saves = 0;; ++saves) {
+            SyncSide side;
+            SyncSide other;
+            QString name;
+            FaultProxy proxy(m_server.root());
+            const QUrl calendar = prepare(side, other, &name, proxy);
+            QVERIFY(calendar.isValid());
+            CrashingStore store(side, proxy, saves);
+            side.whileRunning = [&](CalDavSync &job) { store.job = &job; };
+            (void)side.sync(calendar, {}, &store); // the crash is the point
+            side.whileRunning = nullptr;
+            side.book.failApply = false;
+            proxy.setFault(Fault::None, {}, 0);
+            checkConverged(side, other, calendar, name);
+            if (QTest::currentTestFailed())
+                qWarning("crashed after save %d", saves);
+            if (!store.crashed || QTest::currentTestFailed()) {
+                QVERIFY(saves > 2); // the crash met the sync at several points
+                break;
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SyncFaults)
+#include "tst_syncfaults.moc"

@@ -1,0 +1,159 @@
+#include "synccommand.h"
+
+#include "caldavsync.h"
+#include "davclient.h"
+#include "dayfile.h"
+#include "messages.h"
+#include "daybookthings.h"
+#include "exitstatus.h"
+#include "passwordprompt.h"
+#include "passwordstore.h"
+#include "syncstatestore.h"
+#include "timesource.h"
+#include "writabledaybook.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+const char *const PasswordVariable = "TALLYLEAF_CALDAV_PASSWORD";
+
+// Waits for a keychain job; a keychain that does not answer counts as none.
+passwordstore::Result waitFor(const std::function<void(QObject *, std::function<void(const passwordstore::Result &)>)> &job)
+{
+    QEventLoop loop;
+    QObject context;
+    std::optional<passwordstore::Result> result;
+    job(&context, [&](const passwordstore::Result &r) {
+        result = r;
+        loop.quit();
+    });
+    QTimer::singleShot(10'000, &loop, &QEventLoop::quit);
+    if (!result)
+        loop.exec();
+    return result.value_or(passwordstore::Result{passwordstore::Result::Status::NoKeychain, {},
+                                                 QStringLiteral("the keychain did not answer")});
+}
+
+QString shown(const ThingInput &thing)
+{
+    return QStringLiteral("\"%1\"%2").arg(thing.text, thing.done ? QStringLiteral(" (done)") : QString());
+}
+
+void print(const SyncReport &report)
+{
+    for (const QString &n : report.notes)
+        note(n);
+    for (const syncplanner::Conflict &c : report.conflicts) {
+        const QString server = c.server ? shown(*c.server) : QStringLiteral("deleted");
+        std::printf("conflict: %s: here %s, on the server %s%s\n", qPrintable(c.key.toString()), qPrintable(shown(c.here)),
+                    qPrintable(server), c.tooLongToJoin ? " (too long to keep both)" : "");
+    }
+    for (const syncplanner::LeftOnServer &l : report.left) {
+        const QString name = l.summary.isEmpty() ? l.uid : QStringLiteral("\"%1\"").arg(l.summary);
+        const QString thing = l.key ? QStringLiteral(" (%1 keeps its own version)").arg(l.key->toString()) : QString();
+        std::printf("left on the server: %s: %s%s\n", qPrintable(name.isEmpty() ? l.href : name), qPrintable(l.why),
+                    qPrintable(thing));
+    }
+    if (report.status == SyncReport::Status::InStep || report.status == SyncReport::Status::Conflicts)
+        std::printf("%s\n", qPrintable(QStringLiteral("synced with %1: %2 thing(s) changed here (%3 emptied), %4 to-do(s) "
+                                                      "sent, %5 deleted on the server, %6 conflict(s), %7 request(s)")
+                                           .arg(report.collection.toDisplayString())
+                                           .arg(report.received)
+                                           .arg(report.emptiedHere)
+                                           .arg(report.sent)
+                                           .arg(report.deletedThere)
+                                           .arg(report.conflicts.size())
+                                           .arg(report.requests)));
+}
+
+int exitStatus(const SyncReport &report)
+{
+    switch (report.status) {
+    case SyncReport::Status::InStep:
+        return Success;
+    case SyncReport::Status::Conflicts:
+        return Conflicts;
+    case SyncReport::Status::ServerFailed:
+        return fail(ServerFailed, report.failure);
+    case SyncReport::Status::LocalFailed:
+    case SyncReport::Status::StateFailed:
+        return fail(NotWritten, report.failure);
+    case SyncReport::Status::Setup:
+        return fail(BadUsage, report.failure);
+    }
+    return ServerFailed;
+}
+
+} // namespace
+
+int syncThings(FileOps &ops, const Command &command, const QString &dayFilePath)
+{
+    SyncStateFile stateFile(SyncStateFile::pathFor(dayFilePath));
+    const auto remembered = stateFile.load();
+    if (const QString *why = std::get_if<QString>(&remembered))
+        return fail(Unreadable, *why);
+    const SyncState &state = std::get<SyncState>(remembered);
+    const QUrl url = command.url.isEmpty() ? state.url : QUrl(command.url, QUrl::StrictMode);
+    const QString user = !command.user.isEmpty() ? command.user : url == state.url ? state.user : QString();
+    if (url.isEmpty() || user.isEmpty())
+        return fail(BadUsage, QStringLiteral("the first sync needs --url and --user"));
+    if (const QString refusal = DavClient::refusalFor(url); !refusal.isEmpty())
+        return fail(BadUsage, refusal);
+
+    DayFile dayFile(ops, dayFilePath);
+    if (const std::optional<int> status = openForWriting(dayFile, QStringLiteral("sync"), QStringLiteral("synced")))
+        return *status;
+
+    QString password = qEnvironmentVariable(PasswordVariable);
+    bool asked = false;
+    const QString key = passwordstore::keyFor(url, user);
+    if (!qEnvironmentVariableIsSet(PasswordVariable)) {
+        const passwordstore::Result kept = waitFor([&](QObject *context, auto done) { passwordstore::read(key, context, done); });
+        if (kept.status == passwordstore::Result::Status::Found) {
+            password = kept.password;
+        } else if (std::optional<QString> typed = askPassword(QStringLiteral("Password for %1 at %2: ").arg(user, url.host()))) {
+            password = *typed;
+            asked = true;
+        } else {
+            const QString keychain = kept.status == passwordstore::Result::Status::NotFound
+                ? QStringLiteral("the keychain holds none for %1").arg(key)
+                : QStringLiteral("no keychain answers (%1)").arg(kept.detail);
+            return fail(BadUsage, QStringLiteral("no password: %1, and there is no terminal to ask on; set %2")
+                                      .arg(keychain, QString::fromLatin1(PasswordVariable)));
+        }
+    }
+
+    QNetworkAccessManager network;
+    DavClient client(network, {user, password}, {std::chrono::seconds(command.timeoutSeconds), qint64(64) << 20});
+    DayBookThings local(dayFile);
+    SystemTime clock;
+    SyncOptions options;
+    options.url = url;
+    options.user = user;
+    options.settle = command.prefer == Command::Prefer::Here     ? thingdecision::Settle::KeepHere
+                   : command.prefer == Command::Prefer::Server ? thingdecision::Settle::TakeServer
+                                                               : thingdecision::Settle::Ask;
+    CalDavSync sync(client, local, stateFile, clock, options);
+    SyncReport report;
+    QEventLoop loop;
+    QObject::connect(&sync, &CalDavSync::finished, &loop, [&](const SyncReport &r) {
+        report = r;
+        loop.quit();
+    });
+    QTimer::singleShot(0, &sync, &CalDavSync::start);
+    loop.exec();
+
+    print(report);
+    const bool accepted = report.status == SyncReport::Status::InStep || report.status == SyncReport::Status::Conflicts;
+    if (asked && accepted) {
+        const passwordstore::Result stored =
+            waitFor([&](QObject *context, auto done) { passwordstore::write(key, password, context, done); });
+        if (stored.status != passwordstore::Result::Status::Found)
+            note(QStringLiteral("the password is not kept (%1); you will be asked again").arg(stored.detail));
+    }
+    return exitStatus(report);
+}
