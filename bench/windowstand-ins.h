@@ -12,6 +12,7 @@ public:
     bool confirm(const QString &) override { return false; }
     FailedSave askAboutFailedSave(const QString &) override { return FailedSave::Discard; }
     void inform(const QString &) override {}
+    std::optional<QString> askPassword(const QString &) override { return std::nullopt; }
     std::vector<std::optional<copymerge::Choice>> resolveConflicts(const QString &,
                                                                   const std::vector<copymerge::Conflict> &) override
     {

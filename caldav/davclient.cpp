@@ -126,6 +126,7 @@ void DavClient::start(const DavRequest &request, int redirects, QObject *context
         DavReply answer;
         answer.url = request.url;
         answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        m_loginRefused = m_loginRefused || answer.status == 401;
         answer.etag = reply->rawHeader("ETag");
         answer.tooLarge = *tooLarge;
         if (*tooLarge) {

@@ -68,6 +68,8 @@ public:
     void abortAll();
 
     int requestsSent() const { return m_sent; }
+    // Whether the server refused the name or the password (401) for any request so far.
+    bool loginRefused() const { return m_loginRefused; }
 
     // Why credentials may not go to url (empty when they may): plain http to another machine,
     // a name or password inside the URL, a scheme other than http and https.
@@ -80,5 +82,6 @@ private:
     QByteArray m_authorization;
     Limits m_limits;
     int m_sent = 0;
+    bool m_loginRefused = false;
     std::set<QNetworkReply *> m_running;
 };

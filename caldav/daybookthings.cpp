@@ -13,7 +13,11 @@ DayBookThings::DayBookThings(DayFile &file)
 
 std::map<ThingKey, ThingInput> DayBookThings::things() const
 {
-    const DayTable &table = m_file.table();
+    return thingsIn(m_file.table());
+}
+
+std::map<ThingKey, ThingInput> DayBookThings::thingsIn(const DayTable &table)
+{
     std::set<qint64> days; // Julian days, so each day is read once
     for (qint32 i = 1; i <= table.DayCount(); ++i) {
         if (const std::optional<QDate> day = oledate::toDate(table.thingDate(i)))

@@ -3,6 +3,7 @@
 #include "localthings.h"
 
 class DayFile;
+class DayTable;
 
 // The day file as the sync sees it: the one place where the sync meets the storage engine.
 // The caller locks and loads the day file and keeps it alive.
@@ -13,6 +14,9 @@ public:
 
     std::map<ThingKey, ThingInput> things() const override;
     ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) override;
+
+    // Every thing of the table that has text or a tick.
+    static std::map<ThingKey, ThingInput> thingsIn(const DayTable &table);
 
 private:
     DayFile &m_file;

@@ -10,6 +10,7 @@
 #include "prompts.h"
 #include "thingedit.h"
 #include "timesource.h"
+#include "windowsync.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -159,6 +160,8 @@ void frm_main::closeEvent(QCloseEvent *event)
         m_clock->close();
     if (m_search)
         m_search->close();
+    if (m_sync)
+        m_sync->stop(); // the next start goes on from where it ended
     QMainWindow::closeEvent(event);
 }
 

@@ -48,7 +48,10 @@ void frm_main::td_clear()
 void frm_main::showThings(const DayThings &things)
 {
     for (size_t k = 0; k < things.size(); ++k) {
-        txt_things[k]->setThingText(things[k].text);
+        // The box being typed in keeps its caret when its text stays (a change that came from
+        // elsewhere into another box).
+        if (!(txt_things[k]->hasFocus() && txt_things[k]->text() == things[k].text))
+            txt_things[k]->setThingText(things[k].text);
         setMark(int(k), things[k].done);
     }
     m_designShown = false;

@@ -10,6 +10,7 @@
 #include "markimage.h"
 #include "thingedit.h"
 #include "units.h"
+#include "windowsync.h"
 
 #include <QApplication>
 #include <QDir>
@@ -239,4 +240,6 @@ void frm_main::Form_Load()
     txt_things[0]->deselect();
     m_day.tellWhatTheLoadFound();
     m_day.offerConflictCopies();
+    if (m_sync)
+        m_sync->start();
 }

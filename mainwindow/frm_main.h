@@ -18,7 +18,9 @@ class DayFile;
 class DaySurface;
 class FileOps;
 class MarkImage;
+class PasswordKeeper;
 class Prompts;
+class QNetworkAccessManager;
 class QAction;
 class QLabel;
 class QMenu;
@@ -27,6 +29,7 @@ class ThingEdit;
 class TimeSource;
 class frm_clock;
 class frm_search;
+class WindowSync;
 
 // The main window: a view of the shown day (ShownDay holds its rules) with its five things,
 // the navigation between days and the day commands. The boxes and marks hold the working copy
@@ -39,6 +42,11 @@ public:
     frm_main(DayFile &dayFile, FileOps &ops, const TimeSource &time, Prompts &prompts,
              MailOpener openMail = defaultMailOpener(), QWidget *parent = nullptr);
     ~frm_main() override;
+
+    // The sync with a calendar server, in the edit menu, before Form_Load: it starts when the
+    // window has started.
+    void attachSync(PasswordKeeper &passwords, QNetworkAccessManager &network);
+    WindowSync *sync() const { return m_sync.get(); }
 
     // Start-up: frames, today and the day file, then the window with the caret in box 1, then
     // what start-up found told.
@@ -108,6 +116,9 @@ private:
     void Command1_Click();
     void Command2_Click();
     void showSearch();
+    void menu_syncsettings_Click();
+    void menu_syncnow_Click();
+    void showSyncState();
 
     const TimeSource &m_time;
     Prompts &m_prompts;
@@ -116,6 +127,7 @@ private:
     std::unique_ptr<AboutBox> m_about;
     QPointer<frm_clock> m_clock;
     QPointer<frm_search> m_search;
+    std::unique_ptr<WindowSync> m_sync;
 
     static inline const QString DesignHint = QStringLiteral("写下一件重要的事"); // box 1 before any day is shown
     static inline const QString Title = QStringLiteral("Tallyleaf V0.01");
@@ -148,6 +160,8 @@ private:
     QAction *menu_about = nullptr;
     QAction *menu_find = nullptr;
     QAction *menu_undo = nullptr;
+    QAction *menu_syncsettings = nullptr;
+    QAction *menu_syncnow = nullptr;
 
     // The two shared pictures; every mark shows one of these very objects.
     QPixmap m_notDonePicture;

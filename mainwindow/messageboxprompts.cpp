@@ -2,6 +2,7 @@
 
 #include "conflictdialog.h"
 
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace {
@@ -35,6 +36,15 @@ void MessageBoxPrompts::inform(const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, Caption, text, QMessageBox::Ok, m_parent);
     box.exec();
+}
+
+std::optional<QString> MessageBoxPrompts::askPassword(const QString &text)
+{
+    bool given = false;
+    const QString password = QInputDialog::getText(m_parent, Caption, text, QLineEdit::Password, QString(), &given);
+    if (!given || password.isEmpty())
+        return std::nullopt;
+    return password;
 }
 
 std::vector<std::optional<copymerge::Choice>> MessageBoxPrompts::resolveConflicts(

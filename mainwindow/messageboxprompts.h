@@ -16,6 +16,7 @@ public:
     bool confirm(const QString &text) override;
     FailedSave askAboutFailedSave(const QString &text) override;
     void inform(const QString &text) override;
+    std::optional<QString> askPassword(const QString &text) override;
     std::vector<std::optional<copymerge::Choice>> resolveConflicts(const QString &about,
                                                                   const std::vector<copymerge::Conflict> &conflicts) override;
 

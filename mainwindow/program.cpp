@@ -6,6 +6,7 @@
 #include "fileops.h"
 #include "frm_main.h"
 #include "messageboxprompts.h"
+#include "passwordkeeper.h"
 #include "qttranslations.h"
 #include "singleinstance.h"
 #include "timesource.h"
@@ -14,6 +15,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocale>
+#include <QNetworkAccessManager>
 #include <QPointer>
 #include <QThread>
 
@@ -84,8 +86,11 @@ int runTallyleaf()
         return 0;
 
     SystemTime time;
+    KeychainPasswords passwords;
+    QNetworkAccessManager network; // outlives the window, whose sync uses it to the end
     frm_main window(dayFile, ops, time, prompts);
     mainWindow = &window;
+    window.attachSync(passwords, network);
     prompts.setParentWindow(&window);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
         window.showNormal();

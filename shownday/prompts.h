@@ -23,6 +23,9 @@ public:
     // A plain message with a single OK button.
     virtual void inform(const QString &text) = 0;
 
+    // A password typed by the user (not shown as typed), or nothing when the user declined.
+    virtual std::optional<QString> askPassword(const QString &text) = 0;
+
     // Things both copies of the day book changed differently (about is what they are copies of):
     // for each, what the user keeps, or nothing for one put off.
     virtual std::vector<std::optional<copymerge::Choice>> resolveConflicts(const QString &about,

@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 namespace {
 
@@ -114,10 +115,13 @@ void ShownDay::showDay()
     m_dirty = false;
 }
 
-SaveReport ShownDay::heeded(SaveReport report)
+SaveReport ShownDay::heeded(SaveReport report, bool changes)
 {
     if (report.remade && !m_ending) // nobody is there to read it at the end of the session
         m_prompts.inform(messages::remade(m_dayFile.path(), report));
+    const bool taken = report.status == SaveReport::Status::OnDisk || report.status == SaveReport::Status::NotOnDisk;
+    if (changes && taken && m_afterChange)
+        m_afterChange();
     if (report.status != SaveReport::Status::Replaced || m_merging)
         return report;
     // Another copy of the day file stands in its place: merged, not overwritten. At the end of
@@ -132,7 +136,44 @@ SaveReport ShownDay::heeded(SaveReport report)
 
 SaveReport ShownDay::flushHeldBack()
 {
-    return heeded(m_dayFile.flushPending());
+    return heeded(m_dayFile.flushPending(), false);
+}
+
+DayThings ShownDay::shownThings() const
+{
+    return m_view.viewThings();
+}
+
+SaveReport ShownDay::bringIn(const std::vector<ThingChange> &changes)
+{
+    std::map<QDate, DayThings> days;
+    for (const ThingChange &change : changes) {
+        const auto [day, fresh] = days.try_emplace(change.day);
+        if (fresh)
+            day->second = change.day == m_date ? m_view.viewThings() : thingsOfDay(m_dayFile.table(), change.day);
+        day->second[size_t(change.number - 1)] = change.thing;
+    }
+    std::vector<std::pair<QDate, DayThings>> saved;
+    for (const auto &[day, things] : days) {
+        saved.emplace_back(day, things);
+        m_merge.holdBack(day, saved.back().second); // what the user has not decided stays held
+    }
+    const SaveReport written = m_dayFile.saveDays(saved);
+    if (written.status == SaveReport::Status::Replaced) {
+        [[maybe_unused]] const SaveReport merged = heeded(written); // the merge tells the user what it must
+        if (!m_dirty || days.count(m_date)) // the view's edits went into the merge with the change
+            showDay();
+        return written;
+    }
+    const SaveReport report = heeded(written);
+    if (report.status != SaveReport::Status::OnDisk && report.status != SaveReport::Status::NotOnDisk)
+        return report;
+    if (const auto shown = days.find(m_date); shown != days.end()) {
+        m_view.showThings(shown->second);
+        m_dirty = false; // the view's edits went in with the change
+        m_undo.reset();
+    }
+    return report;
 }
 
 SaveReport ShownDay::save()

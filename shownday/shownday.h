@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QFileSystemWatcher>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 class DayView;
@@ -65,6 +66,26 @@ public:
     // Reads the day file anew and shows the shown day; what the load found is told.
     void reload();
 
+    // The shown day's things as the view holds them, edits not saved yet included.
+    DayThings shownThings() const;
+    // Whether the user is being asked about the day file (a merge): the day book is not to be
+    // written from elsewhere meanwhile.
+    bool isAsking() const { return m_merging; }
+    // Things changed elsewhere (a calendar server), written into the day book in one save; a
+    // change to the shown day goes in with what the view holds of its other things, and the view
+    // shows it. Nothing is written when the file was replaced meanwhile: that file is merged
+    // first (see heeded), and the report says Replaced.
+    struct ThingChange
+    {
+        QDate day;
+        qint32 number = 0; // 1 to 5
+        ThingInput thing;
+    };
+    [[nodiscard]] SaveReport bringIn(const std::vector<ThingChange> &changes);
+    // Called after every save of a change to the day book (not after one that only sent out what
+    // the disk owed), so that others can follow the day book's changes.
+    void setAfterChange(std::function<void()> afterChange) { m_afterChange = std::move(afterChange); }
+
     // Writes the view into the day book as the shown day's five things, unless it was shown empty
     // and left untouched; tells the user nothing. Dirty is cleared when the day book took it.
     [[nodiscard]] SaveReport save();
@@ -98,7 +119,8 @@ public:
 
 private:
     // Saves and their follow-ups: a day file deleted or replaced behind the program's back.
-    [[nodiscard]] SaveReport heeded(SaveReport report);
+    // changes: the save held changes (every save but the one of what the disk still owed).
+    [[nodiscard]] SaveReport heeded(SaveReport report, bool changes = true);
     [[nodiscard]] SaveReport flushHeldBack();
     // Tells the user what a save of things did, a disk failure only once until a save succeeds
     // (every time when byHand); true when the day book took the things.
@@ -132,4 +154,5 @@ private:
     bool m_diskTroubleTold = false;     // a disk failure was told and no save has reached the disk since
     bool m_ending = false;
     std::optional<Undo> m_undo;
+    std::function<void()> m_afterChange;
 };

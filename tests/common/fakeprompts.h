@@ -30,6 +30,13 @@ public:
     }
     void inform(const QString &text) override { informed << text; }
 
+    std::optional<QString> password; // the answer to every password question
+    std::optional<QString> askPassword(const QString &text) override
+    {
+        asked << text;
+        return password;
+    }
+
     // The choices given for the next conflicts asked about (missing ones: put off).
     std::vector<std::optional<copymerge::Choice>> choices;
     std::vector<copymerge::Conflict> conflictsAsked;

@@ -1,7 +1,10 @@
 #include "mainwindowfixture.h"
 
+#include "passwordkeeper.h"
+
 #include <QDir>
 #include <QMenuBar>
+#include <QNetworkAccessManager>
 
 using namespace slotimage;
 
@@ -39,14 +42,21 @@ void tst_DayCommands::menuBarShowsEditAndAbout()
     }
     QCOMPARE(shown, (QStringList{"编辑", "关于"}));
     QCOMPARE(all, (QStringList{"编辑", "分享", "看看别人", "帮助", "更多功能", "关于"}));
-    // The items the menu always had, in their order, then search and undo; shortcuts shown.
+    // The items the menu always had, in their order, then search, undo and the sync; shortcuts shown.
+    class NoKeychain final : public PasswordKeeper
+    {
+        void read(const QString &, QObject *, std::function<void(const passwordstore::Result &)>) override {}
+        void write(const QString &, const QString &, QObject *, std::function<void(const passwordstore::Result &)>) override {}
+    } keeper;
+    QNetworkAccessManager network;
+    f.window.attachSync(keeper, network);
     QStringList items;
     for (QAction *a : f.window.findChild<QMenu *>(QStringLiteral("menu_edit"))->actions()) {
         if (!a->isSeparator())
             items << a->text() + (a->shortcut().isEmpty() ? QString() : QLatin1Char('\t') + a->shortcut().toString());
     }
     QCOMPARE(items, (QStringList{"复制到次日", "清空全天", "手动保存（退出时会自动保存）\tCtrl+S", "查找\tCtrl+F",
-                                 "撤销\tCtrl+Z"}));
+                                 "撤销\tCtrl+Z", "同步设置…", "立即同步"}));
 }
 
 // The menu's day commands are the shown day's; the window shows what comes of them.

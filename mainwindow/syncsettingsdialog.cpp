@@ -1,0 +1,76 @@
+#include "syncsettingsdialog.h"
+
+#include "fonts.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+SyncSettingsDialog::SyncSettingsDialog(const QUrl &url, const QString &user, QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("dlg_syncsettings"));
+    setWindowTitle(QStringLiteral("同步设置"));
+    setFont(fonts::windowDefault());
+
+    auto *intro = new QLabel(QStringLiteral("与 CalDAV 日历服务器（Radicale、Nextcloud 等）同步：每件有内容或已完成的事是"
+                                            "服务器上的一个待办。地址可以是日历本身，也可以是服务器。"),
+                             this);
+    intro->setWordWrap(true);
+
+    txt_url = new QLineEdit(url.toString(), this);
+    txt_url->setObjectName(QStringLiteral("txt_url"));
+    txt_url->setPlaceholderText(QStringLiteral("https://…/remote.php/dav/"));
+    txt_user = new QLineEdit(user, this);
+    txt_user->setObjectName(QStringLiteral("txt_user"));
+    txt_password = new QLineEdit(this);
+    txt_password->setObjectName(QStringLiteral("txt_password"));
+    txt_password->setEchoMode(QLineEdit::Password);
+    txt_password->setPlaceholderText(url.isEmpty() ? QString() : QStringLiteral("留空则用已保存的密码"));
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("服务器地址："), txt_url);
+    form->addRow(QStringLiteral("用户名："), txt_user);
+    form->addRow(QStringLiteral("密码："), txt_password);
+
+    auto *hint = new QLabel(QStringLiteral("地址留空即停止同步。密码保存在系统的钥匙串中，不写入任何文件。"), this);
+    hint->setWordWrap(true);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QPushButton *ok = buttons->button(QDialogButtonBox::Ok);
+    const auto check = [this, ok] {
+        // A server needs a name; no address (no sync) needs nothing.
+        ok->setEnabled(txt_url->text().trimmed().isEmpty() || (this->url().isValid() && !this->user().isEmpty()));
+    };
+    connect(txt_url, &QLineEdit::textChanged, this, check);
+    connect(txt_user, &QLineEdit::textChanged, this, check);
+    check();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addLayout(form);
+    layout->addWidget(hint);
+    layout->addWidget(buttons);
+    setMinimumWidth(fontMetrics().averageCharWidth() * 60);
+}
+
+QUrl SyncSettingsDialog::url() const
+{
+    const QString text = txt_url->text().trimmed();
+    return text.isEmpty() ? QUrl() : QUrl(text, QUrl::StrictMode);
+}
+
+QString SyncSettingsDialog::user() const
+{
+    return txt_user->text().trimmed();
+}
+
+QString SyncSettingsDialog::password() const
+{
+    return txt_password->text();
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+#include <QUrl>
+
+class QLineEdit;
+
+// "同步设置": the calendar server's address, the name on it and the password. An empty address
+// turns the sync off; an empty password keeps the one in the keychain.
+class SyncSettingsDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    SyncSettingsDialog(const QUrl &url, const QString &user, QWidget *parent = nullptr);
+
+    QUrl url() const;
+    QString user() const;
+    QString password() const;
+
+private:
+    QLineEdit *txt_url = nullptr;
+    QLineEdit *txt_user = nullptr;
+    QLineEdit *txt_password = nullptr;
+};

@@ -1,0 +1,206 @@
+// The window's sync against a real Radicale: the shown day as it stands on screen goes to the
+// server and the server's changes come into the view without touching what is being typed; a
+// change is sent a moment after it is saved; a failure is told once; conflicts get the
+// synced-folder merge's choices; the password is asked once a session.
+#include "passwordkeeper.h"
+#include "radicale.h"
+#include "showndayfixture.h"
+#include "todomapping.h"
+#include "windowsync.h"
+
+#include <QNetworkAccessManager>
+#include <QTcpServer>
+#include <QTest>
+
+Q_DECLARE_METATYPE(std::optional<copymerge::Choice>)
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The keychain as a map; with none, every call answers that no keychain runs.
+class MemoryKeeper final : public PasswordKeeper
+{
+public:
+    bool running = true;
+    std::map<QString, QString> kept;
+
+    void read(const QString &key, QObject *, std::function<void(const passwordstore::Result &)> done) override
+    {
+        const auto found = kept.find(key);
+        using Status = passwordstore::Result::Status;
+        done(!running ? passwordstore::Result{Status::NoKeychain, {}, QStringLiteral("no keychain")}
+             : found == kept.end() ? passwordstore::Result{Status::NotFound, {}, {}}
+                                   : passwordstore::Result{Status::Found, found->second, {}});
+    }
+    void write(const QString &key, const QString &password, QObject *,
+               std::function<void(const passwordstore::Result &)> done) override
+    {
+        if (running)
+            kept[key] = password;
+        done({running ? passwordstore::Result::Status::Found : passwordstore::Result::Status::NoKeychain, {}, {}});
+    }
+};
+
+const QDate Today(2013, 5, 17);
+
+struct Window
+{
+    explicit Window(const QUrl &calendar, const QString &password = QString::fromLatin1(Radicale::Password))
+        : calendar(calendar)
+    {
+        if (!password.isEmpty())
+            keeper.kept[passwordstore::keyFor(calendar, QString::fromLatin1(Radicale::User))] = password;
+        sync.start();
+    }
+    bool setUp() { return sync.setUp(calendar, QString::fromLatin1(Radicale::User), QString()); }
+    // Waits for the sync running or about to run.
+    bool settled(WindowSync::State expected = WindowSync::State::InStep)
+    {
+        QTest::qWait(50);
+        return QTest::qWaitFor([&] { return sync.state() == expected; }, 15000);
+    }
+    QUrl todo(int number) const
+    {
+        return calendar.resolved(QUrl(todomapping::uidFor({Today, number}).section(u'@', 0, 0) + QStringLiteral(".ics")));
+    }
+
+    QUrl calendar;
+    ShownDayFixture f;
+    MemoryKeeper keeper;
+    QNetworkAccessManager network;
+    WindowSync sync{f.day, f.clock, f.prompts, keeper, network, WindowSync::Timings{20ms, 50ms, 1h, 5s}};
+};
+
+} // namespace
+
+class tst_WindowSync : public QObject
+{
+    Q_OBJECT
+    Radicale m_server;
+
+private slots:
+    void initTestCase()
+    {
+        if (!Radicale::installed())
+            QSKIP("radicale is not installed (Debian package radicale): the window's sync is not tested");
+        const QString why = m_server.start();
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+    }
+
+    void theShownDayMeetsTheServer()
+    {
+        Window w(m_server.newCalendar(QStringLiteral("shown")));
+        w.f.view.setText(0, QStringLiteral("buy milk")); // typed, not saved
+        QVERIFY(w.setUp());
+        QVERIFY(w.settled());
+        QCOMPARE(m_server.todos(QStringLiteral("shown")).size(), size_t(1));
+
+        // Changed on the server while the user types into another box: both stand.
+        QCOMPARE(editOnServer(w.todo(1), QStringLiteral("buy oat milk")), 201);
+        w.f.view.setText(2, QStringLiteral("call Ann"));
+        w.sync.syncNow();
+        QVERIFY(w.settled());
+        QCOMPARE(w.f.view.texts(), (QStringList{"buy oat milk", "", "call Ann", "", ""}));
+        QVERIFY(!w.f.day.isDirty()); // both went into the day file with the change
+        QVERIFY(w.f.file().contains("buy oat milk"));
+
+        // A saved change goes out a moment later, without being asked for.
+        w.f.view.setText(3, QStringLiteral("pay rent"));
+        QVERIFY(w.f.day.save().allOnDisk());
+        QVERIFY(QTest::qWaitFor([&] { return m_server.todos(QStringLiteral("shown")).size() == 3; }, 15000));
+        QVERIFY(w.f.prompts.informed.isEmpty());
+    }
+
+    void aFailureIsToldOnce()
+    {
+        QTcpServer closed; // a port nobody answers on once it is closed again
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QUrl nowhere(QStringLiteral("http://127.0.0.1:%1/cal/").arg(closed.serverPort()));
+        closed.close();
+        Window w(nowhere);
+        QVERIFY(w.setUp());
+        QVERIFY(w.settled(WindowSync::State::Failed));
+        for (int i = 0; i < 2; ++i) { // syncs of its own after saves
+            w.f.view.setText(0, QStringLiteral("change %1").arg(i));
+            QVERIFY(w.f.day.save().allOnDisk());
+            QVERIFY(w.settled(WindowSync::State::Failed));
+        }
+        QCOMPARE(w.f.prompts.informed.size(), 1);
+        QVERIFY(w.f.prompts.informed.front().startsWith(QStringLiteral("无法与日历服务器同步")));
+        w.sync.syncNow(); // asked for: told again
+        QVERIFY(w.settled(WindowSync::State::Failed));
+        QCOMPARE(w.f.prompts.informed.size(), 2);
+    }
+
+    void conflictsGetTheMergeChoices_data()
+    {
+        QTest::addColumn<std::optional<copymerge::Choice>>("choice");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("this computer's") << std::optional(copymerge::Choice::Mine) << "buy bread";
+        QTest::newRow("the server's") << std::optional(copymerge::Choice::Theirs) << "buy oat milk";
+        QTest::newRow("both") << std::optional(copymerge::Choice::Both) << "buy bread / buy oat milk";
+        QTest::newRow("put off") << std::optional<copymerge::Choice>() << "";
+    }
+    void conflictsGetTheMergeChoices()
+    {
+        QFETCH(std::optional<copymerge::Choice>, choice);
+        QFETCH(QString, kept);
+        const QString name = QStringLiteral("conflict-%1").arg(QTest::currentDataTag()).replace(u' ', u'-').remove(u'\'');
+        Window w(m_server.newCalendar(name));
+        w.f.view.setText(0, QStringLiteral("buy milk"));
+        QVERIFY(w.setUp());
+        QVERIFY(w.settled());
+        QCOMPARE(editOnServer(w.todo(1), QStringLiteral("buy oat milk")), 201);
+        w.f.view.setText(0, QStringLiteral("buy bread"));
+        w.f.prompts.choices = {choice};
+        w.sync.syncNow();
+        QVERIFY(w.settled(choice ? WindowSync::State::InStep : WindowSync::State::Conflicts));
+        QCOMPARE(w.f.prompts.conflictsAsked.size(), size_t(1));
+        QCOMPARE(w.f.prompts.conflictsAsked.front().theirs.text, QStringLiteral("buy oat milk"));
+        const auto todos = m_server.todos(name);
+        QCOMPARE(todos.size(), size_t(1));
+        if (choice) { // carried out by the sync that follows at once: both sides hold it
+            QCOMPARE(w.f.view.texts().front(), kept);
+            QCOMPARE(todos.begin()->second.summary, kept);
+            return;
+        }
+        // Put off: both sides keep their own, and a sync of its own does not ask again.
+        QCOMPARE(w.f.view.texts().front(), QStringLiteral("buy bread"));
+        QCOMPARE(todos.begin()->second.summary, QStringLiteral("buy oat milk"));
+        w.f.view.setText(1, QStringLiteral("other"));
+        QVERIFY(w.f.day.save().allOnDisk());
+        QVERIFY(w.settled(WindowSync::State::Conflicts));
+        QCOMPARE(w.f.prompts.conflictsAsked.size(), size_t(1));
+    }
+
+    void thePasswordIsAskedOnceASession()
+    {
+        Window w(m_server.newCalendar(QStringLiteral("password")), QString());
+        w.keeper.running = false;
+        QVERIFY(w.setUp()); // declined
+        QVERIFY(w.settled(WindowSync::State::Failed));
+        QCOMPARE(w.f.prompts.asked.size(), 1);
+        w.f.view.setText(0, QStringLiteral("buy milk"));
+        QVERIFY(w.f.day.save().allOnDisk());
+        QTest::qWait(200); // a sync of its own asks nothing
+        QCOMPARE(w.f.prompts.asked.size(), 1);
+
+        w.f.prompts.password = QStringLiteral("wrong");
+        w.sync.syncNow();
+        QVERIFY(w.settled(WindowSync::State::Failed));
+        QCOMPARE(w.f.prompts.asked.size(), 2);
+        QVERIFY(w.f.prompts.informed.back().contains(QStringLiteral("拒绝了用户名或密码")));
+
+        w.keeper.running = true;
+        w.f.prompts.password = QString::fromLatin1(Radicale::Password);
+        w.sync.syncNow();
+        QVERIFY(w.settled());
+        QCOMPARE(w.f.prompts.asked.size(), 3);
+        QCOMPARE(w.keeper.kept.size(), size_t(1)); // kept once the server took it
+        QCOMPARE(w.keeper.kept.begin()->second, QString::fromLatin1(Radicale::Password));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_WindowSync)
+#include "tst_windowsync.moc"

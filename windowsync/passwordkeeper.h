@@ -1,0 +1,28 @@
+#pragma once
+
+#include "passwordstore.h"
+
+// Where the window keeps the sync's password between sessions: the system's keychain, or in
+// tests a map. Each call answers once through done, unless context is destroyed first.
+class PasswordKeeper
+{
+public:
+    virtual ~PasswordKeeper() = default;
+    virtual void read(const QString &key, QObject *context, std::function<void(const passwordstore::Result &)> done) = 0;
+    virtual void write(const QString &key, const QString &password, QObject *context,
+                       std::function<void(const passwordstore::Result &)> done) = 0;
+};
+
+class KeychainPasswords final : public PasswordKeeper
+{
+public:
+    void read(const QString &key, QObject *context, std::function<void(const passwordstore::Result &)> done) override
+    {
+        passwordstore::read(key, context, std::move(done));
+    }
+    void write(const QString &key, const QString &password, QObject *context,
+               std::function<void(const passwordstore::Result &)> done) override
+    {
+        passwordstore::write(key, password, context, std::move(done));
+    }
+};

@@ -1,0 +1,74 @@
+#include "syncwords.h"
+
+#include <QLocale>
+
+namespace syncwords {
+
+QString failure(const SyncReport &report, bool loginRefused)
+{
+    QString what;
+    if (loginRefused) {
+        what = QStringLiteral("日历服务器拒绝了用户名或密码。请在“同步设置…”中重新输入密码。");
+    } else {
+        switch (report.status) {
+        case SyncReport::Status::InStep:
+        case SyncReport::Status::Conflicts:
+            return QString();
+        case SyncReport::Status::ServerFailed:
+            what = QStringLiteral("无法与日历服务器同步：服务器连接不上、拒绝了请求或回答有误。程序会定时再试。");
+            break;
+        case SyncReport::Status::LocalFailed:
+            what = QStringLiteral("从日历服务器收到的改动未能写入日程文件，下次同步时会再试。");
+            break;
+        case SyncReport::Status::StateFailed:
+            what = QStringLiteral("同步状态文件无法读写，未能同步。");
+            break;
+        case SyncReport::Status::Setup:
+            what = QStringLiteral("这个地址不能直接用于同步，请在“同步设置…”中修改。");
+            break;
+        }
+    }
+    return report.failure.isEmpty() ? what : QStringLiteral("%1\n\n（%2）").arg(what, report.failure);
+}
+
+QString leftOnServer(const std::vector<syncplanner::LeftOnServer> &left)
+{
+    QString text = QStringLiteral("日历服务器上有 %1 个待办无法放进日程，已原样留在服务器上：").arg(left.size());
+    int listed = 0;
+    for (const syncplanner::LeftOnServer &todo : left) {
+        if (++listed > 10) {
+            text += QStringLiteral("\n……");
+            break;
+        }
+        const QString name = !todo.summary.isEmpty() ? todo.summary : !todo.uid.isEmpty() ? todo.uid : todo.href;
+        text += QStringLiteral("\n· %1（%2）").arg(name, todo.why);
+    }
+    return text;
+}
+
+QString conflictsAbout(const QUrl &collection)
+{
+    return QStringLiteral("这些事在这台电脑上和日历服务器上都改了：\n%1\n\n请选择要保留的内容（“另一份”是服务器上的）；"
+                          "以后再说的，两边保持原样，下次手动同步时再问。")
+        .arg(collection.toDisplayString());
+}
+
+QString passwordQuestion(const QUrl &url, const QString &user)
+{
+    return QStringLiteral("请输入 %1 在 %2 的密码：").arg(user, url.host());
+}
+
+QString lastSync(const SyncReport &report, const QDateTime &when)
+{
+    const QString time = QLocale().toString(when.time(), QLocale::ShortFormat);
+    switch (report.status) {
+    case SyncReport::Status::InStep:
+        return QStringLiteral("%1 已同步").arg(time);
+    case SyncReport::Status::Conflicts:
+        return QStringLiteral("%1 有冲突待定").arg(time);
+    default:
+        return QStringLiteral("%1 同步失败").arg(time);
+    }
+}
+
+} // namespace syncwords

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "syncreport.h"
+
+#include <QDateTime>
+#include <QString>
+
+// What the window says about its sync with a calendar server, in the program's language. The
+// sync's own detail (the server's or the system's words) follows in parentheses.
+namespace syncwords {
+
+// Why a sync did not finish, for a message told once until a sync succeeds again.
+QString failure(const SyncReport &report, bool loginRefused);
+// The to-dos a sync left on the server because no thing can show them, each told once.
+QString leftOnServer(const std::vector<syncplanner::LeftOnServer> &left);
+// Above the conflicts put to the user.
+QString conflictsAbout(const QUrl &collection);
+QString passwordQuestion(const QUrl &url, const QString &user);
+// After the sync in the menu item's text: the time of the last sync and how it ended.
+QString lastSync(const SyncReport &report, const QDateTime &when);
+
+} // namespace syncwords

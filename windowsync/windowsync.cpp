@@ -1,0 +1,268 @@
+#include "windowsync.h"
+
+#include "caldavsync.h"
+#include "davclient.h"
+#include "passwordkeeper.h"
+#include "prompts.h"
+#include "shownday.h"
+#include "syncwords.h"
+#include "timesource.h"
+
+
+WindowSync::WindowSync(ShownDay &day, const TimeSource &time, Prompts &prompts, PasswordKeeper &passwords,
+                       QNetworkAccessManager &network, Timings timings, QObject *parent)
+    : QObject(parent)
+    , m_day(day)
+    , m_time(time)
+    , m_prompts(prompts)
+    , m_passwords(passwords)
+    , m_network(network)
+    , m_timings(timings)
+    , m_stateFile(SyncStateFile::pathFor(day.dayFile().path()))
+    , m_things(day)
+{
+    auto state = m_stateFile.load();
+    if (const SyncState *known = std::get_if<SyncState>(&state)) {
+        m_url = known->url;
+        m_user = known->user;
+    } else {
+        // Set up, but the state cannot be read: every sync says so, and the menu does too.
+        m_url = QUrl(QStringLiteral("unreadable:"));
+    }
+    setState(isSetUp() ? State::Waiting : State::Off, QString());
+
+    m_soon.setSingleShot(true);
+    connect(&m_soon, &QTimer::timeout, this, [this] { trigger(false); });
+    m_every.setInterval(m_timings.every);
+    connect(&m_every, &QTimer::timeout, this, [this] { trigger(false); });
+    // A change written into the day book goes to the server a few seconds later (several changes
+    // in a row, once); the sync's own writes are not changes to send back.
+    m_day.setAfterChange([this] {
+        if (m_things.isApplying() || !isSetUp())
+            return;
+        if (m_running)
+            m_again = true;
+        else
+            m_soon.start(m_timings.afterChange);
+    });
+}
+
+WindowSync::~WindowSync()
+{
+    m_day.setAfterChange({});
+    stop();
+}
+
+void WindowSync::start()
+{
+    m_every.start();
+    if (isSetUp())
+        m_soon.start(m_timings.atStart);
+}
+
+bool WindowSync::setUp(const QUrl &url, const QString &user, const QString &password)
+{
+    if (!url.isEmpty()) {
+        if (const QString refusal = DavClient::refusalFor(url); !refusal.isEmpty()) {
+            m_prompts.inform(QStringLiteral("这个地址不能用于同步：\n%1\n\n（%2）").arg(url.toDisplayString(), refusal));
+            return false;
+        }
+    }
+    auto loaded = m_stateFile.load();
+    // An unreadable state is started afresh: the sync compares every thing again, and makes no doubles.
+    SyncState state = std::holds_alternative<SyncState>(loaded) ? std::get<SyncState>(std::move(loaded)) : SyncState{};
+    if (state.url != url || state.user != user) {
+        state.forgetCollection();
+        state.url = url;
+        state.user = user;
+        if (const SyncStateStore::Saved saved = m_stateFile.save(state); !saved.ok) {
+            m_prompts.inform(QStringLiteral("同步设置未能保存。\n\n（%1）").arg(saved.detail));
+            return false;
+        }
+    }
+    if (m_job)
+        m_job->cancel(); // its end starts the sync with the new account
+    m_url = url;
+    m_user = user;
+    m_password = password.isEmpty() ? std::nullopt : std::optional<QString>(password);
+    m_passwordTyped = !password.isEmpty();
+    m_keychainAsked = m_passwordAsked = m_failureTold = false;
+    m_putOff.clear();
+    m_settle.clear();
+    if (!isSetUp()) {
+        m_soon.stop();
+        setState(State::Off, QString());
+        return true;
+    }
+    setState(State::Waiting, QString());
+    trigger(true);
+    return true;
+}
+
+void WindowSync::syncNow()
+{
+    trigger(true);
+}
+
+void WindowSync::stop()
+{
+    m_stopped = true;
+    m_soon.stop();
+    m_every.stop();
+    if (m_job)
+        m_job->cancel();
+}
+
+void WindowSync::trigger(bool byHand)
+{
+    if (m_stopped || !isSetUp())
+        return;
+    if (m_running) {
+        m_again = true;
+        m_againByHand = m_againByHand || byHand;
+        return;
+    }
+    if (m_day.isReadOnly()) {
+        setState(State::Failed, QStringLiteral("未同步"), QStringLiteral("日程文件这次只能读取，不能同步。"));
+        return;
+    }
+    if (m_day.isAsking()) { // a merge is asking the user: later
+        m_soon.start(m_timings.afterChange);
+        return;
+    }
+    m_running = true;
+    withPassword(byHand);
+}
+
+void WindowSync::withPassword(bool byHand)
+{
+    if (m_password)
+        return run(byHand);
+    if (m_keychainAsked)
+        return askPassword(byHand);
+    m_keychainAsked = true;
+    setState(State::Running, QStringLiteral("正在同步…"));
+    m_passwords.read(passwordstore::keyFor(m_url, m_user), this, [this, byHand](const passwordstore::Result &kept) {
+        if (kept.status == passwordstore::Result::Status::Found) {
+            m_password = kept.password;
+            return run(byHand);
+        }
+        askPassword(byHand);
+    });
+}
+
+void WindowSync::askPassword(bool byHand)
+{
+    // Asked once a session by a sync of its own; every time the user asks for a sync.
+    if (m_stopped || (m_passwordAsked && !byHand)) {
+        m_running = false;
+        setState(State::Failed, QStringLiteral("未同步"), QStringLiteral("没有密码：请选“立即同步”输入密码。"));
+        return;
+    }
+    m_passwordAsked = true;
+    m_password = m_prompts.askPassword(syncwords::passwordQuestion(m_url, m_user));
+    m_passwordTyped = m_password.has_value();
+    if (m_password && !m_stopped)
+        return run(byHand);
+    m_running = false;
+    setState(State::Failed, QStringLiteral("未同步"), QStringLiteral("没有密码：请选“立即同步”输入密码。"));
+}
+
+void WindowSync::run(bool byHand)
+{
+    setState(State::Running, QStringLiteral("正在同步…"));
+    m_client = std::make_unique<DavClient>(m_network, DavClient::Account{m_user, *m_password},
+                                           DavClient::Limits{m_timings.serverTimeout, qint64(64) << 20});
+    SyncOptions options;
+    options.url = m_url;
+    options.user = m_user;
+    options.settleByThing = m_settle;
+    m_job = std::make_unique<CalDavSync>(*m_client, m_things, m_stateFile, m_time, options);
+    connect(m_job.get(), &CalDavSync::finished, this, [this, byHand](const SyncReport &report) {
+        const bool refused = m_client->loginRefused();
+        // Not deleted inside their own signal.
+        m_job.release()->deleteLater();
+        m_client.release()->deleteLater();
+        finished(report, refused, byHand);
+    });
+    m_job->start();
+}
+
+void WindowSync::finished(const SyncReport &report, bool loginRefused, bool byHand)
+{
+    m_settle.clear(); // carried out, or asked again
+    if (m_stopped) {
+        m_running = false;
+        return;
+    }
+    const QDateTime when = m_time.now();
+    const bool reached = report.status == SyncReport::Status::InStep || report.status == SyncReport::Status::Conflicts;
+    if (reached) {
+        m_failureTold = false;
+        if (m_passwordTyped) { // the server took it: kept for the next sessions, where a keychain runs
+            m_passwordTyped = false;
+            m_passwords.write(passwordstore::keyFor(m_url, m_user), *m_password, this, [](const passwordstore::Result &) {});
+        }
+        const QString details = QStringLiteral("%1：收到 %2 件改动，发出 %3 件，%4 件冲突待定。")
+                                    .arg(report.collection.toDisplayString())
+                                    .arg(report.received)
+                                    .arg(report.sent + report.deletedThere)
+                                    .arg(report.conflicts.size());
+        setState(report.ok() ? State::InStep : State::Conflicts, syncwords::lastSync(report, when), details);
+        if (!report.left.empty())
+            m_prompts.inform(syncwords::leftOnServer(report.left));
+        if (!report.conflicts.empty())
+            settleConflicts(report, byHand);
+    } else {
+        if (loginRefused) { // asked again when the user syncs by hand
+            m_password.reset();
+            m_passwordTyped = false;
+        }
+        const QString failure = syncwords::failure(report, loginRefused);
+        setState(State::Failed, syncwords::lastSync(report, when), failure);
+        if (!m_failureTold || byHand)
+            m_prompts.inform(failure);
+        m_failureTold = true;
+    }
+    m_running = false;
+    if (!m_settle.empty() || m_again) { // the user's choices are carried out at once
+        const bool again = m_againByHand;
+        m_again = m_againByHand = false;
+        trigger(again);
+    }
+}
+
+void WindowSync::settleConflicts(const SyncReport &report, bool byHand)
+{
+    std::vector<copymerge::Conflict> asked;
+    std::vector<ThingKey> keys;
+    for (const syncplanner::Conflict &conflict : report.conflicts) {
+        if (!byHand && m_putOff.count(conflict.key))
+            continue;
+        asked.push_back({conflict.key.day, qint32(conflict.key.number), conflict.here, conflict.server.value_or(ThingInput{})});
+        keys.push_back(conflict.key);
+    }
+    if (asked.empty())
+        return;
+    const std::vector<std::optional<copymerge::Choice>> choices =
+        m_prompts.resolveConflicts(syncwords::conflictsAbout(report.collection), asked);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const std::optional<copymerge::Choice> choice = i < choices.size() ? choices[i] : std::nullopt;
+        if (!choice) {
+            m_putOff.insert(keys[i]);
+            continue;
+        }
+        m_putOff.erase(keys[i]);
+        m_settle[keys[i]] = *choice == copymerge::Choice::Mine     ? thingdecision::Settle::KeepHere
+                          : *choice == copymerge::Choice::Theirs ? thingdecision::Settle::TakeServer
+                                                                 : thingdecision::Settle::KeepBoth;
+    }
+}
+
+void WindowSync::setState(State state, const QString &status, const QString &details)
+{
+    m_state = state;
+    m_status = status;
+    m_details = details;
+    emit stateChanged();
+}
