@@ -342,8 +342,12 @@ void CalDavSync::finish()
     if (m_finished)
         return;
     m_finished = true;
-    if (m_failed && m_dirty)
-        (void)m_store.save(m_state); // best effort: the failure already reported is the one that counts
+    if (m_failed && m_dirty) {
+        // What was learnt before the failure, kept if it can be: the next sync goes on from there.
+        // When it cannot, the next sync starts from the last state saved, which is still true.
+        if (const SyncStateStore::Saved saved = m_store.save(m_state); !saved.ok)
+            m_report.notes << QStringLiteral("the sync's state could not be saved as well: %1").arg(saved.detail);
+    }
     if (!m_failed) {
         const bool leftLinked = std::any_of(m_report.left.begin(), m_report.left.end(),
                                             [](const syncplanner::LeftOnServer &l) { return l.key.has_value(); });

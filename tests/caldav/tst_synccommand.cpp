@@ -148,7 +148,7 @@ private slots:
         QTest::newRow("a wrong password") << "" << normal << "wrong" << 6 << "refused the name or the password";
         QTest::newRow("Tallyleaf is running") << "lock" << normal << right << 3 << "in use by Tallyleaf";
         QTest::newRow("a first sync without an address") << "" << QStringList() << right << 1 << "needs --url and --user";
-        QTest::newRow("plain http to another machine") << "" << QStringList{"--url", "http://192.0.2.7/dav/", "--user", "alice"} << right << 1 << "unencrypted";
+        QTest::newRow("plain http to another machine") << "" << QStringList{"--url", "http://dav.example.net/dav/", "--user", "alice"} << right << 1 << "unencrypted";
         QTest::newRow("a certificate nobody signed") << "tls" << QStringList{"--url", "TLS", "--user", "alice"} << right << 6 << "certificate";
         QTest::newRow("a side that is none") << "" << (normal + QStringList{"--prefer", "mine"}) << right << 1 << "--prefer takes here or server";
     }
