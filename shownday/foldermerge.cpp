@@ -181,10 +181,10 @@ bool FolderMerge::decideHeld()
     return m_held.empty();
 }
 
-void FolderMerge::keepHeldAside()
+bool FolderMerge::keepHeldAside()
 {
     if (m_held.empty())
-        return;
+        return true;
     std::map<QDate, DayThings> days;
     for (const copymerge::Conflict &c : m_held) {
         auto day = days.find(c.day);
@@ -208,8 +208,13 @@ void FolderMerge::keepHeldAside()
                                                       file.suffix()));
     const int fd = m_ops.open(copy, O_WRONLY | O_CREAT | O_EXCL);
     if (fd < 0)
-        return;
-    if (writeAll(m_ops, fd, bytes.constData(), size_t(bytes.size()), 0) && m_ops.fsync(fd) == 0)
-        m_held.clear();
+        return false;
+    const bool written = writeAll(m_ops, fd, bytes.constData(), size_t(bytes.size()), 0) && m_ops.fsync(fd) == 0;
     m_ops.close(fd);
+    if (!written) {
+        m_ops.remove(copy); // half a copy would be offered as a whole one
+        return false;
+    }
+    m_held.clear();
+    return true;
 }

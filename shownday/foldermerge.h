@@ -44,8 +44,9 @@ public:
     // Puts the held things to the user again; true when nothing is held any more.
     bool decideHeld();
     // Writes the held versions into a conflict copy beside the day file, which the next start
-    // offers to merge: the program ends, and nothing held may be lost.
-    void keepHeldAside();
+    // offers to merge: the program ends, and nothing held may be lost. False when the copy
+    // could not be written (nothing of it is left behind).
+    [[nodiscard]] bool keepHeldAside();
 
 private:
     // Asks about conflicts and saves what the user chose; returns those put off.

@@ -334,8 +334,11 @@ bool ShownDay::mayClose()
     SaveReport report = save();
     // Things both sides changed and the user put off: asked once more, and what is still held is
     // written aside as a conflict copy, which the next start offers to merge.
-    if (m_merge.hasHeld() && (m_ending || !m_merge.decideHeld()))
-        m_merge.keepHeldAside();
+    if (m_merge.hasHeld() && (m_ending || !m_merge.decideHeld()) && !m_merge.keepHeldAside() && !m_ending
+        && !m_prompts.confirm(QStringLiteral("两边都改过、还没有决定保留哪一份的事，无法写入日程文件旁边的冲突副本：\n%1\n\n"
+                                             "仍要关闭吗？关闭后这台电脑的版本将会丢失；取消则回到窗口。")
+                                  .arg(QDir::toNativeSeparators(QFileInfo(m_dayFile.path()).absolutePath()))))
+        return false;
     while (!m_ending && !report.allOnDisk()) {
         if (report.status == SaveReport::Status::NotOnDisk) {
             const QString text = messages::diskTrouble(m_dayFile.path(), report, m_dayFile.owedDays())

@@ -95,6 +95,7 @@ void tst_SyncedFolder::bothChangedTheSameThing_data()
     QTest::newRow("the other's") << std::optional(copymerge::Choice::Theirs) << QByteArray("review theirs");
     QTest::newRow("both") << std::optional(copymerge::Choice::Both) << QByteArray("review mine / review theirs");
     QTest::newRow("put off") << std::optional<copymerge::Choice>() << QByteArray("review theirs");
+    QTest::newRow("put off, no room for the copy") << std::optional<copymerge::Choice>() << QByteArray("review theirs");
 }
 
 // One question lists the thing; until the user chooses, the file keeps their version and this
@@ -117,6 +118,16 @@ void tst_SyncedFolder::bothChangedTheSameThing()
     QCOMPARE(f.file().left(200).toHex(), slot(0, 1, kept, false, Day41411).toHex()); // still not written over
     if (choice)
         return;
+    if (QTest::currentDataTag() == QByteArray("put off, no room for the copy")) {
+        f.disk.readOnly = true;
+        f.disk.readOnlySuffix = QStringLiteral(").dat");
+        f.prompts.answerYes = false;
+        QVERIFY(!f.day.mayClose()); // told, and back to the window with this side's version
+        QVERIFY(f.prompts.asked.last().contains(QStringLiteral("冲突副本")));
+        QCOMPARE(f.view.texts()[0], QStringLiteral("review mine"));
+        QVERIFY(QDir(f.folder.folder()).entryList({QStringLiteral("*conflicted copy*")}).isEmpty());
+        return;
+    }
     f.day.beginEnding();
     QVERIFY(f.day.mayClose());
     const QStringList aside = QDir(f.folder.folder()).entryList({QStringLiteral("things (Tallyleaf conflicted copy *).dat")});
