@@ -147,8 +147,10 @@ const uchar *ThingPattern::nextStart(StartCursor &cursor, const uchar *p) const
             const Start &start = m_starts[size_t(k)];
             const size_t left = p < cursor.end ? size_t(cursor.end - p) : 0;
             // A pair is sought whole: its lead byte alone stands in front of hundreds of characters.
-            const uchar *found = start.size == 1 ? static_cast<const uchar *>(std::memchr(p, start.bytes[0], left))
-                                                 : findPair(p, cursor.end, uchar(start.bytes[0]), uchar(start.bytes[1]));
+            // An empty text may come as a null pointer, which memchr must never be given.
+            const uchar *found = left == 0        ? nullptr
+                : start.size == 1 ? static_cast<const uchar *>(std::memchr(p, start.bytes[0], left))
+                                  : findPair(p, cursor.end, uchar(start.bytes[0]), uchar(start.bytes[1]));
             next = found ? found : cursor.end;
         }
         nearest = std::min(nearest, next);

@@ -249,7 +249,8 @@ void frm_search::openRow(int row)
     if (row < 0 || row >= m_found->rowCount())
         return;
     lst_results->setCurrentIndex(m_found->index(row));
-    const FoundThing &thing = m_found->thing(row);
+    // A copy: going to the day writes the shown one, and the rows are then sought afresh.
+    const FoundThing thing = m_found->thing(row);
     if (!m_host.goToDay(thing.day))
         return; // the write was refused: the main window stays, and has said why
     // The main window comes forward with the match selected; this window stays beside it, its
