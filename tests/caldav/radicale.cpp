@@ -83,6 +83,14 @@ QUrl Radicale::newCalendar(const QString &name)
     return http("MKCALENDAR", url, body, {{"Content-Type", "application/xml"}}).status == 201 ? url : QUrl();
 }
 
+QUrl Radicale::newCalendar(QString *name)
+{
+    const QString n = QStringLiteral("cal%1").arg(++m_calendars);
+    if (name)
+        *name = n;
+    return newCalendar(n);
+}
+
 std::map<QString, Radicale::Todo> Radicale::todos(const QString &calendar, const QString &user) const
 {
     std::map<QString, Todo> found;

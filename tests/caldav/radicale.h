@@ -31,6 +31,8 @@ public:
     QUrl root() const { return m_root; }
     // A new calendar for to-dos; its URL ends with a slash.
     QUrl newCalendar(const QString &name);
+    // A new calendar under a name not used before ("cal1", "cal2", …), given back in name.
+    QUrl newCalendar(QString *name = nullptr);
 
     struct Todo
     {
@@ -47,7 +49,17 @@ private:
     QTemporaryDir m_dir;
     QProcess m_server;
     QUrl m_root;
+    int m_calendars = 0;
 };
+
+// For a test's initTestCase: the server started, or every test skipped where Radicale is missing.
+#define START_RADICALE_OR_SKIP(server)                                                                     \
+    do {                                                                                                 \
+        if (!Radicale::installed())                                                                      \
+            QSKIP("radicale is not installed (Debian package radicale): the sync is not tested");          \
+        const QString why = (server).start();                                                            \
+        QVERIFY2(why.isEmpty(), qPrintable(why));                                                        \
+    } while (false)
 
 // Blocking HTTP with the test user's password, for playing another client.
 struct HttpAnswer

@@ -58,24 +58,9 @@ class tst_CalDavSync : public QObject
     Q_OBJECT
 
     Radicale m_server;
-    int m_calendars = 0;
-
-    QUrl newCalendar(QString *name = nullptr)
-    {
-        const QString n = QStringLiteral("cal%1").arg(++m_calendars);
-        if (name)
-            *name = n;
-        return m_server.newCalendar(n);
-    }
 
 private slots:
-    void initTestCase()
-    {
-        if (!Radicale::installed())
-            QSKIP("radicale is not installed (Debian package radicale): the sync is not tested");
-        const QString why = m_server.start();
-        QVERIFY2(why.isEmpty(), qPrintable(why));
-    }
+    void initTestCase() { START_RADICALE_OR_SKIP(m_server); }
 
     void oneThingBothWays_data()
     {
@@ -123,7 +108,7 @@ private slots:
         QFETCH(bool, conflict);
 
         QString name;
-        const QUrl calendar = newCalendar(&name);
+        const QUrl calendar = m_server.newCalendar(&name);
         SyncSide side;
         side.book.values[key(8, 1)] = Milk;
         side.book.values[key(8, 2)] = {"untouched", true};
@@ -165,7 +150,7 @@ private slots:
     void foreignTodosTakeFreeThingsOrAreListedOnce()
     {
         QString name;
-        const QUrl calendar = newCalendar(&name);
+        const QUrl calendar = m_server.newCalendar(&name);
         QCOMPARE(put(calendar.resolved(QUrl("f1.ics")), foreignTodo("f1", "20261208", "from the phone")), 201);
         QCOMPARE(put(calendar.resolved(QUrl("f2.ics")), foreignTodo("f2", "", "some day")), 201);
         QCOMPARE(put(calendar.resolved(QUrl("f3.ics")), foreignTodo("f3", "20261208", "party 🎉")), 201);
@@ -207,7 +192,7 @@ private slots:
     void aToDoTooLargeIsSetAside()
     {
         QString name;
-        const QUrl calendar = newCalendar(&name);
+        const QUrl calendar = m_server.newCalendar(&name);
         QCOMPARE(put(calendar.resolved(QUrl("small.ics")), foreignTodo("small", "20261208", "small")), 201);
         QByteArray huge = foreignTodo("huge", "20261208", "huge");
         huge.replace("DESCRIPTION:written elsewhere", "DESCRIPTION:" + QByteArray(300'000, 'x'));
@@ -225,7 +210,7 @@ private slots:
     void twoDayFilesAndAClientConverge()
     {
         QString name;
-        const QUrl calendar = newCalendar(&name);
+        const QUrl calendar = m_server.newCalendar(&name);
         SyncSide a;
         SyncSide b;
         a.book.values = {{key(8, 1), Milk}, {key(8, 2), {"写报告", false}}};
@@ -257,7 +242,7 @@ private slots:
     void typingWhileTheSyncDecides()
     {
         QString name;
-        const QUrl calendar = newCalendar(&name);
+        const QUrl calendar = m_server.newCalendar(&name);
         SyncSide side;
         side.book.values[key(8, 1)] = Milk;
         QCOMPARE(side.sync(calendar).status, SyncReport::Status::InStep);
@@ -278,7 +263,7 @@ private slots:
     void aTokenTheServerForgot()
     {
         QString name;
-        const QUrl calendar = newCalendar(&name);
+        const QUrl calendar = m_server.newCalendar(&name);
         SyncSide side;
         side.book.values[key(8, 1)] = Milk;
         QCOMPARE(side.sync(calendar).status, SyncReport::Status::InStep);
@@ -304,7 +289,7 @@ private slots:
     {
         QFETCH(bool, syncCollection);
         QString name;
-        const QUrl calendar = newCalendar(&name);
+        const QUrl calendar = m_server.newCalendar(&name);
         FaultProxy proxy(m_server.root());
         proxy.hideSyncCollection(!syncCollection);
         SyncSide side;

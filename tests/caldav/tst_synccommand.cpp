@@ -85,7 +85,6 @@ class tst_SyncCommand : public QObject
     Q_OBJECT
 
     Radicale m_server;
-    int m_calendars = 0;
 
     // A day file with TwoThings, and a new calendar.
     QUrl prepare(const QTemporaryDir &dir, QString *name = nullptr)
@@ -94,20 +93,11 @@ class tst_SyncCommand : public QObject
         if (!writeFile(csv, TwoThings)
             || runTool({"import", "--format", "csv", "--day-file", dir.filePath("things.dat"), csv}).status != 0)
             return {};
-        const QString n = QStringLiteral("tool%1").arg(++m_calendars);
-        if (name)
-            *name = n;
-        return m_server.newCalendar(n);
+        return m_server.newCalendar(name);
     }
 
 private slots:
-    void initTestCase()
-    {
-        if (!Radicale::installed())
-            QSKIP("radicale is not installed (Debian package radicale): the sync is not tested");
-        const QString why = m_server.start();
-        QVERIFY2(why.isEmpty(), qPrintable(why));
-    }
+    void initTestCase() { START_RADICALE_OR_SKIP(m_server); }
 
     // Given only the server, the sync finds the user's calendar home and, with no calendar there
     // for to-dos, makes one.

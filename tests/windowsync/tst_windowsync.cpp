@@ -80,13 +80,7 @@ class tst_WindowSync : public QObject
     Radicale m_server;
 
 private slots:
-    void initTestCase()
-    {
-        if (!Radicale::installed())
-            QSKIP("radicale is not installed (Debian package radicale): the window's sync is not tested");
-        const QString why = m_server.start();
-        QVERIFY2(why.isEmpty(), qPrintable(why));
-    }
+    void initTestCase() { START_RADICALE_OR_SKIP(m_server); }
 
     void theShownDayMeetsTheServer()
     {
