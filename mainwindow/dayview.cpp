@@ -55,7 +55,9 @@ void frm_main::showThings(const DayThings &things)
         setMark(int(k), things[k].done);
     }
     m_designShown = false;
-    QCoreApplication::processEvents();
+    // Painted before control returns. Keys and the network wait until then: a key typed now
+    // would be taken as written into the day just shown, and a sync could come back in midway.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
 }
 
 void frm_main::showCaption(const QString &caption)

@@ -1,6 +1,7 @@
 #include "foldermerge.h"
 
 #include "dayrecord.h"
+#include "errorwords.h"
 #include "daytable.h"
 #include "fileops.h"
 #include "gbk.h"
@@ -10,6 +11,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <map>
 
@@ -85,8 +88,12 @@ std::vector<copymerge::Conflict> FolderMerge::decide(const QString &about,
             day = days.emplace(c.day, thingsOfDay(m_dayFile.table(), c.day)).first;
         day->second[size_t(c.number - 1)] = *thing;
     }
-    if (!days.empty())
+    if (!days.empty()) {
         *report = m_dayFile.saveDays({days.begin(), days.end()});
+        const bool taken = report->status == SaveReport::Status::OnDisk || report->status == SaveReport::Status::NotOnDisk;
+        if (!taken)
+            return conflicts; // nothing chosen reached the day book: still to decide
+    }
     return putOff;
 }
 
@@ -172,19 +179,25 @@ void FolderMerge::holdBack(QDate day, DayThings &things)
     }
 }
 
-bool FolderMerge::decideHeld()
+bool FolderMerge::holds(QDate day, qint32 number) const
+{
+    return std::any_of(m_held.begin(), m_held.end(),
+                       [&](const copymerge::Conflict &c) { return c.day == day && c.number == number; });
+}
+
+bool FolderMerge::decideHeld(SaveReport *report)
 {
     if (m_held.empty())
         return true;
-    SaveReport report;
-    m_held = decide(QStringLiteral("这些事两边都改了，还没有决定保留哪一份："), m_held, &report);
+    const std::vector<copymerge::Conflict> held = m_held; // asked from a copy: the list is replaced after
+    m_held = decide(QStringLiteral("这些事两边都改了，还没有决定保留哪一份："), held, report);
     return m_held.empty();
 }
 
-bool FolderMerge::keepHeldAside()
+QString FolderMerge::keepHeldAside()
 {
     if (m_held.empty())
-        return true;
+        return {};
     std::map<QDate, DayThings> days;
     for (const copymerge::Conflict &c : m_held) {
         auto day = days.find(c.day);
@@ -196,8 +209,10 @@ bool FolderMerge::keepHeldAside()
     for (const auto &[day, things] : days) {
         for (qint32 no = 1; no <= 5; ++no) {
             const ThingInput &thing = things[size_t(no - 1)];
-            const auto text = gbk::encode(thing.text).value_or(QByteArray());
-            bytes += recordimage::encode(DayRecord{0, no, DayTable::storedText(text).toByteArray(),
+            const std::optional<QByteArray> text = gbk::encode(thing.text);
+            if (!text) // written empty, the user's version would be gone
+                return QStringLiteral("“%1”里有日程文件无法保存的字符").arg(thing.text);
+            bytes += recordimage::encode(DayRecord{0, no, DayTable::storedText(*text).toByteArray(),
                                                    qint16(thing.done ? -1 : 0), oledate::fromDate(day)});
         }
     }
@@ -208,13 +223,14 @@ bool FolderMerge::keepHeldAside()
                                                       file.suffix()));
     const int fd = m_ops.open(copy, O_WRONLY | O_CREAT | O_EXCL);
     if (fd < 0)
-        return false;
+        return errorwords::reason(errno);
     const bool written = writeAll(m_ops, fd, bytes.constData(), size_t(bytes.size()), 0) && m_ops.fsync(fd) == 0;
+    const int error = errno;
     m_ops.close(fd);
     if (!written) {
         m_ops.remove(copy); // half a copy would be offered as a whole one
-        return false;
+        return errorwords::reason(error);
     }
     m_held.clear();
-    return true;
+    return {};
 }

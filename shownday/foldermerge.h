@@ -37,19 +37,22 @@ public:
 
     // Things put off by the user: the file has its version, this side's is held here.
     bool hasHeld() const { return !m_held.empty(); }
+    bool holds(QDate day, qint32 number) const;
     // A day to show: the held versions over the file's.
     void overlayHeld(QDate day, DayThings &things) const;
     // A day to save: the held things go as the file has them, and the view's version stays held.
     void holdBack(QDate day, DayThings &things);
-    // Puts the held things to the user again; true when nothing is held any more.
-    bool decideHeld();
+    // Puts the held things to the user again; true when nothing is held any more. What the user
+    // chose is saved (report); a choice the day book refuses stays held.
+    bool decideHeld(SaveReport *report);
     // Writes the held versions into a conflict copy beside the day file, which the next start
-    // offers to merge: the program ends, and nothing held may be lost. False when the copy
-    // could not be written (nothing of it is left behind).
-    [[nodiscard]] bool keepHeldAside();
+    // offers to merge: the program ends, and nothing held may be lost. Empty when written; else
+    // why not (nothing of the copy is then left behind, and everything stays held).
+    [[nodiscard]] QString keepHeldAside();
 
 private:
-    // Asks about conflicts and saves what the user chose; returns those put off.
+    // Asks about conflicts and saves what the user chose; returns those put off, and all of them
+    // when the day book refused the choices.
     std::vector<copymerge::Conflict> decide(const QString &about, const std::vector<copymerge::Conflict> &conflicts,
                                             SaveReport *report);
     bool mergeCopy(const QString &copy);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QScopedValueRollback>
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -56,8 +57,8 @@ void ShownDay::offerConflictCopies()
 void ShownDay::fileChanged()
 {
     watch();
-    if (m_merging || m_ending || isReadOnly() || m_dayFile.state() == DayFile::State::Unloaded)
-        return;
+    if (isAsking() || m_ending || isReadOnly() || m_dayFile.state() == DayFile::State::Unloaded)
+        return; // while closing asks, the next save finds the file replaced and merges it
     // A file deleted is written back whole by the next save; one being written is looked at later.
     if (!m_dirty && QFileInfo::exists(m_dayFile.path()) && !m_dayFile.fileOnDiskIsOurs()) {
         m_merging = true;
@@ -149,16 +150,15 @@ SaveReport ShownDay::bringIn(const std::vector<ThingChange> &changes)
     std::map<QDate, DayThings> days;
     for (const ThingChange &change : changes) {
         const auto [day, fresh] = days.try_emplace(change.day);
-        if (fresh)
-            day->second = change.day == m_date ? m_view.viewThings() : thingsOfDay(m_dayFile.table(), change.day);
+        if (fresh && change.day == m_date) {
+            day->second = m_view.viewThings();
+        } else if (fresh) { // held versions over the file's, as the day would be shown
+            day->second = thingsOfDay(m_dayFile.table(), change.day);
+            m_merge.overlayHeld(change.day, day->second);
+        }
         day->second[size_t(change.number - 1)] = change.thing;
     }
-    std::vector<std::pair<QDate, DayThings>> saved;
-    for (const auto &[day, things] : days) {
-        saved.emplace_back(day, things);
-        m_merge.holdBack(day, saved.back().second); // what the user has not decided stays held
-    }
-    const SaveReport written = m_dayFile.saveDays(saved);
+    const SaveReport written = saveHeldBack({days.begin(), days.end()});
     if (written.status == SaveReport::Status::Replaced) {
         [[maybe_unused]] const SaveReport merged = heeded(written); // the merge tells the user what it must
         if (!m_dirty || days.count(m_date)) // the view's edits went into the merge with the change
@@ -174,6 +174,13 @@ SaveReport ShownDay::bringIn(const std::vector<ThingChange> &changes)
         m_undo.reset();
     }
     return report;
+}
+
+SaveReport ShownDay::saveHeldBack(std::vector<std::pair<QDate, DayThings>> days)
+{
+    for (auto &[day, things] : days)
+        m_merge.holdBack(day, things);
+    return m_dayFile.saveDays(days);
 }
 
 SaveReport ShownDay::save()
@@ -277,7 +284,7 @@ bool ShownDay::copyToNextDay()
         days.emplace_back(m_date, shown);
     days.emplace_back(next, carried);
     Undo undo{QStringLiteral("复制到次日"), next, thingsOfDay(m_dayFile.table(), next), m_date, next};
-    const SaveReport report = heeded(m_dayFile.saveDays(days));
+    const SaveReport report = heeded(saveHeldBack(days));
     if (!tell(report, report.refusedDay == m_date ? shown : carried))
         return false;
     changeDate(next);
@@ -294,7 +301,7 @@ bool ShownDay::clearDay()
     // Written before the view empties, so that a refusal leaves the view as it was.
     Undo undo{QStringLiteral("清空全天"), m_date, m_view.viewThings(), m_date, m_date};
     const DayThings empty{};
-    if (!tell(heeded(m_dayFile.saveDay(m_date, empty)), empty))
+    if (!tell(heeded(saveHeldBack({{m_date, empty}})), empty))
         return false;
     m_view.showThings(empty);
     m_dirty = false;
@@ -319,7 +326,7 @@ bool ShownDay::undo()
         return false;
     }
     const Undo undo = *m_undo;
-    if (!tell(heeded(m_dayFile.saveDay(undo.day, undo.things)), undo.things))
+    if (!tell(heeded(saveHeldBack({{undo.day, undo.things}})), undo.things))
         return false;
     m_undo.reset();
     if (undo.shownBefore != m_date)
@@ -328,16 +335,33 @@ bool ShownDay::undo()
     return true;
 }
 
+// Things both sides changed and the user put off: asked once more, and what is still held is
+// written aside as a conflict copy, which the next start offers to merge.
+bool ShownDay::settleHeldAtClose(SaveReport &report)
+{
+    if (!m_ending) {
+        SaveReport decided;
+        const bool allDecided = m_merge.decideHeld(&decided);
+        if (decided.status == SaveReport::Status::NotOnDisk && report.allOnDisk())
+            report = decided; // the choices are owed to the disk: retried below like the day
+        if (allDecided)
+            return true;
+    }
+    const QString notKept = m_merge.keepHeldAside();
+    if (notKept.isEmpty() || m_ending)
+        return true;
+    return m_prompts.confirm(QStringLiteral("两边都改过、还没有决定保留哪一份的事，无法写入日程文件旁边的冲突副本：\n%1\n%2\n\n"
+                                            "仍要关闭吗？关闭后这台电脑的版本将会丢失；取消则回到窗口。")
+                                 .arg(QDir::toNativeSeparators(QFileInfo(m_dayFile.path()).absolutePath()), notKept));
+}
+
 bool ShownDay::mayClose()
 {
+    // While closing asks, nothing else writes the day book (a sync waits).
+    const QScopedValueRollback asking(m_closing, true);
     const DayThings things = m_view.viewThings();
     SaveReport report = save();
-    // Things both sides changed and the user put off: asked once more, and what is still held is
-    // written aside as a conflict copy, which the next start offers to merge.
-    if (m_merge.hasHeld() && (m_ending || !m_merge.decideHeld()) && !m_merge.keepHeldAside() && !m_ending
-        && !m_prompts.confirm(QStringLiteral("两边都改过、还没有决定保留哪一份的事，无法写入日程文件旁边的冲突副本：\n%1\n\n"
-                                             "仍要关闭吗？关闭后这台电脑的版本将会丢失；取消则回到窗口。")
-                                  .arg(QDir::toNativeSeparators(QFileInfo(m_dayFile.path()).absolutePath()))))
+    if (m_merge.hasHeld() && !settleHeldAtClose(report))
         return false;
     while (!m_ending && !report.allOnDisk()) {
         if (report.status == SaveReport::Status::NotOnDisk) {

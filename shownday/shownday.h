@@ -68,13 +68,14 @@ public:
 
     // The shown day's things as the view holds them, edits not saved yet included.
     DayThings shownThings() const;
-    // Whether the user is being asked about the day file (a merge): the day book is not to be
-    // written from elsewhere meanwhile.
-    bool isAsking() const { return m_merging; }
+    // Whether the user is being asked about the day file (a merge, closing): the day book is not
+    // to be written from elsewhere meanwhile.
+    bool isAsking() const { return m_merging || m_closing; }
     // Things changed elsewhere (a calendar server), written into the day book in one save; a
     // change to the shown day goes in with what the view holds of its other things, and the view
     // shows it. Nothing is written when the file was replaced meanwhile: that file is merged
-    // first (see heeded), and the report says Replaced.
+    // first (see heeded), and the report says Replaced. A thing held between two versions is not
+    // changed from elsewhere (see holds): the user decides it first.
     struct ThingChange
     {
         QDate day;
@@ -82,6 +83,7 @@ public:
         ThingInput thing;
     };
     [[nodiscard]] SaveReport bringIn(const std::vector<ThingChange> &changes);
+    bool holds(QDate day, qint32 number) const { return m_merge.holds(day, number); }
     // Called after every save of a change to the day book (not after one that only sent out what
     // the disk owed), so that others can follow the day book's changes.
     void setAfterChange(std::function<void()> afterChange) { m_afterChange = std::move(afterChange); }
@@ -122,6 +124,12 @@ private:
     // changes: the save held changes (every save but the one of what the disk still owed).
     [[nodiscard]] SaveReport heeded(SaveReport report, bool changes = true);
     [[nodiscard]] SaveReport flushHeldBack();
+    // Days written by a command: what the user has not decided yet stays held (see FolderMerge).
+    [[nodiscard]] SaveReport saveHeldBack(std::vector<std::pair<QDate, DayThings>> days);
+    // At close, the things held between two versions: asked once more, the rest written aside.
+    // False when the user goes back to the window. A save of the choices that the disk still owes
+    // goes into report.
+    bool settleHeldAtClose(SaveReport &report);
     // Tells the user what a save of things did, a disk failure only once until a save succeeds
     // (every time when byHand); true when the day book took the things.
     [[nodiscard]] bool tell(const SaveReport &report, const DayThings &things, bool byHand = false);
@@ -147,6 +155,7 @@ private:
     QFileSystemWatcher m_watcher;
     QTimer m_settle; // a file still being written is looked at once it has stood still
     bool m_merging = false; // a merge is asking the user: changes seen meanwhile wait
+    bool m_closing = false; // closing is asking the user: the same
     LoadReport m_lastLoad;
 
     QDate m_date = QDate(1899, 12, 30); // ShownDate: day 0 until start-up sets today

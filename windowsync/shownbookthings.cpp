@@ -4,6 +4,8 @@
 #include "shownday.h"
 #include "thingmerge.h"
 
+#include <QLocale>
+
 std::map<ThingKey, ThingInput> ShownBookThings::things() const
 {
     std::map<ThingKey, ThingInput> things = DayBookThings::thingsIn(m_day.dayFile().table());
@@ -27,8 +29,15 @@ ApplyResult ShownBookThings::apply(const std::map<ThingKey, ThingInput> &changes
     if (m_day.isAsking() || m_day.isEnding() || m_day.isReadOnly())
         return {ApplyResult::Status::Failed, QStringLiteral("the day book cannot take changes now")};
     std::vector<ShownDay::ThingChange> list;
-    for (const auto &[key, thing] : changes)
+    for (const auto &[key, thing] : changes) {
+        // Two versions already wait for the user's choice: a third is not laid over them.
+        if (m_day.holds(key.day, key.number))
+            return {ApplyResult::Status::Failed,
+                    QStringLiteral("%1 的第 %2 件事两边都改过，还在等你选择保留哪一份")
+                        .arg(QLocale().toString(key.day, QLocale::ShortFormat))
+                        .arg(key.number)};
         list.push_back({key.day, key.number, thing});
+    }
     m_applying = true;
     const SaveReport report = m_day.bringIn(list);
     m_applying = false;

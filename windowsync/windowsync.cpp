@@ -8,6 +8,8 @@
 #include "syncwords.h"
 #include "timesource.h"
 
+#include <utility>
+
 
 WindowSync::WindowSync(ShownDay &day, const TimeSource &time, Prompts &prompts, PasswordKeeper &passwords,
                        QNetworkAccessManager &network, Timings timings, QObject *parent)
@@ -68,6 +70,11 @@ bool WindowSync::setUp(const QUrl &url, const QString &user, const QString &pass
             return false;
         }
     }
+    // Stopped before the new account is written: a sync stopped saves its state, which names the old one.
+    if (m_job) {
+        m_job->cancel(); // its end starts the sync with the new account
+        m_cancelled = true;
+    }
     auto loaded = m_stateFile.load();
     // An unreadable state is started afresh: the sync compares every thing again, and makes no doubles.
     SyncState state = std::holds_alternative<SyncState>(loaded) ? std::get<SyncState>(std::move(loaded)) : SyncState{};
@@ -80,8 +87,6 @@ bool WindowSync::setUp(const QUrl &url, const QString &user, const QString &pass
             return false;
         }
     }
-    if (m_job)
-        m_job->cancel(); // its end starts the sync with the new account
     m_url = url;
     m_user = user;
     m_password = password.isEmpty() ? std::nullopt : std::optional<QString>(password);
@@ -143,6 +148,10 @@ void WindowSync::withPassword(bool byHand)
     m_keychainAsked = true;
     setState(State::Running, QStringLiteral("正在同步…"));
     m_passwords.read(passwordstore::keyFor(m_url, m_user), this, [this, byHand](const passwordstore::Result &kept) {
+        if (m_stopped) {
+            m_running = false;
+            return;
+        }
         if (kept.status == passwordstore::Result::Status::Found) {
             m_password = kept.password;
             return run(byHand);
@@ -191,10 +200,16 @@ void WindowSync::run(bool byHand)
 void WindowSync::finished(const SyncReport &report, bool loginRefused, bool byHand)
 {
     m_settle.clear(); // carried out, or asked again
-    if (m_stopped) {
+    if (m_stopped || !isSetUp()) { // closing, or turned off meanwhile
         m_running = false;
+        m_cancelled = false;
         return;
     }
+    // Nothing is put on top of a question the window is asking, nor told of a sync stopped for a
+    // new account: the next sync, soon, tells what there is to tell.
+    const bool quiet = std::exchange(m_cancelled, false) || m_day.isAsking();
+    if (quiet && !m_again)
+        m_soon.start(m_timings.afterChange);
     const QDateTime when = m_time.now();
     const bool reached = report.status == SyncReport::Status::InStep || report.status == SyncReport::Status::Conflicts;
     if (reached) {
@@ -209,9 +224,9 @@ void WindowSync::finished(const SyncReport &report, bool loginRefused, bool byHa
                                     .arg(report.sent + report.deletedThere)
                                     .arg(report.conflicts.size());
         setState(report.ok() ? State::InStep : State::Conflicts, syncwords::lastSync(report, when), details);
-        if (!report.left.empty())
+        if (!report.left.empty() && !quiet)
             m_prompts.inform(syncwords::leftOnServer(report.left));
-        if (!report.conflicts.empty())
+        if (!report.conflicts.empty() && !quiet)
             settleConflicts(report, byHand);
     } else {
         if (loginRefused) { // asked again when the user syncs by hand
@@ -220,9 +235,10 @@ void WindowSync::finished(const SyncReport &report, bool loginRefused, bool byHa
         }
         const QString failure = syncwords::failure(report, loginRefused);
         setState(State::Failed, syncwords::lastSync(report, when), failure);
-        if (!m_failureTold || byHand)
+        if (!quiet && (!m_failureTold || byHand)) {
             m_prompts.inform(failure);
-        m_failureTold = true;
+            m_failureTold = true;
+        }
     }
     m_running = false;
     if (!m_settle.empty() || m_again) { // the user's choices are carried out at once

@@ -109,6 +109,7 @@ private:
     bool m_again = false;   // something asked for a sync while one ran
     bool m_againByHand = false;
     bool m_stopped = false;
+    bool m_cancelled = false; // the running sync was stopped for a new account
     bool m_failureTold = false;
     std::set<ThingKey> m_putOff; // conflicts the user put off: asked again only by hand
     std::map<ThingKey, thingdecision::Settle> m_settle; // the user's choices, for the next sync

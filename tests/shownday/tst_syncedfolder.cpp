@@ -96,6 +96,9 @@ void tst_SyncedFolder::bothChangedTheSameThing_data()
     QTest::newRow("both") << std::optional(copymerge::Choice::Both) << QByteArray("review mine / review theirs");
     QTest::newRow("put off") << std::optional<copymerge::Choice>() << QByteArray("review theirs");
     QTest::newRow("put off, no room for the copy") << std::optional<copymerge::Choice>() << QByteArray("review theirs");
+    QTest::newRow("put off, then a text the copy cannot hold") << std::optional<copymerge::Choice>() << QByteArray("review theirs");
+    QTest::newRow("put off, then the day changed from elsewhere") << std::optional<copymerge::Choice>() << QByteArray("review theirs");
+    QTest::newRow("put off, then the day cleared") << std::optional<copymerge::Choice>() << QByteArray("review theirs");
 }
 
 // One question lists the thing; until the user chooses, the file keeps their version and this
@@ -118,21 +121,44 @@ void tst_SyncedFolder::bothChangedTheSameThing()
     QCOMPARE(f.file().left(200).toHex(), slot(0, 1, kept, false, Day41411).toHex()); // still not written over
     if (choice)
         return;
-    if (QTest::currentDataTag() == QByteArray("put off, no room for the copy")) {
-        f.disk.readOnly = true;
-        f.disk.readOnlySuffix = QStringLiteral(").dat");
+    const QByteArray tag = QTest::currentDataTag();
+    const QDate today(2013, 5, 17);
+    QString mine = QStringLiteral("review mine");
+    if (tag == "put off, no room for the copy" || tag == "put off, then a text the copy cannot hold") {
+        if (tag.endsWith("no room for the copy")) {
+            f.disk.readOnly = true;
+            f.disk.readOnlySuffix = QStringLiteral(").dat");
+        } else { // chosen at close, which the day book refuses: it stays held, and cannot go aside
+            mine = QStringLiteral("review mine 🎉");
+            f.view.setText(0, mine);
+            f.prompts.choices = {copymerge::Choice::Mine};
+        }
         f.prompts.answerYes = false;
         QVERIFY(!f.day.mayClose()); // told, and back to the window with this side's version
         QVERIFY(f.prompts.asked.last().contains(QStringLiteral("冲突副本")));
-        QCOMPARE(f.view.texts()[0], QStringLiteral("review mine"));
+        QCOMPARE(f.view.texts()[0], mine);
+        QVERIFY(f.day.holds(today, 1));
         QVERIFY(QDir(f.folder.folder()).entryList({QStringLiteral("*conflicted copy*")}).isEmpty());
         return;
     }
+    if (tag == "put off, then the day changed from elsewhere") { // a calendar server's change to thing 2
+        QVERIFY(f.day.goToDay(QDate(2013, 5, 18)));
+        QCOMPARE(f.day.bringIn({{today, 2, {QStringLiteral("mail Bob"), true}}}).status, SaveReport::Status::OnDisk);
+        QVERIFY(f.day.goToDay(today));
+        QCOMPARE(f.view.texts()[1], QStringLiteral("mail Bob"));
+    } else if (tag == "put off, then the day cleared") {
+        f.prompts.answerYes = true;
+        QVERIFY(f.day.clearDay());
+        mine.clear();
+    }
+    QVERIFY(f.day.holds(today, 1)); // emptied here is a version of its own
+    QCOMPARE(f.file().left(200).toHex(), slot(0, 1, kept, false, Day41411).toHex()); // never written over
     f.day.beginEnding();
     QVERIFY(f.day.mayClose());
     const QStringList aside = QDir(f.folder.folder()).entryList({QStringLiteral("things (Tallyleaf conflicted copy *).dat")});
     QCOMPARE(aside.size(), 1);
-    QVERIFY(readFile(f.folder.file(aside[0])).contains("review mine"));
+    const QByteArray firstAside = readFile(f.folder.file(aside[0])).left(200);
+    QVERIFY(mine.isEmpty() ? !firstAside.contains("review") : firstAside.contains(mine.toUtf8()));
 }
 
 void tst_SyncedFolder::theirDaysAppearWhileIdle()

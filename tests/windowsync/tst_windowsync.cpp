@@ -2,9 +2,11 @@
 // server and the server's changes come into the view without touching what is being typed; a
 // change is sent a moment after it is saved; a failure is told once; conflicts get the
 // synced-folder merge's choices; the password is asked once a session.
+#include "faultproxy.h"
 #include "passwordkeeper.h"
 #include "radicale.h"
 #include "showndayfixture.h"
+#include "syncstatestore.h"
 #include "todomapping.h"
 #include "windowsync.h"
 
@@ -193,6 +195,27 @@ private slots:
         QCOMPARE(w.f.prompts.asked.size(), 3);
         QCOMPARE(w.keeper.kept.size(), size_t(1)); // kept once the server took it
         QCOMPARE(w.keeper.kept.begin()->second, QString::fromLatin1(Radicale::Password));
+    }
+
+    // Turned off while a sync is sending (one request stalls, the others were answered): the
+    // stopped sync's own state does not bring the old address back, and nothing is told.
+    void turnedOffWhileSending()
+    {
+        FaultProxy proxy(m_server.root());
+        Window w(proxy.via(m_server.newCalendar()));
+        for (int n = 0; n < 5; ++n)
+            w.f.view.setText(n, QStringLiteral("thing %1").arg(n + 1));
+        QVERIFY(w.f.day.save().allOnDisk());
+        proxy.setFault(FaultProxy::Fault::Stall, "PUT", 1);
+        QVERIFY(w.setUp());
+        QVERIFY(QTest::qWaitFor([&] { return proxy.requests("PUT") == 5; }, 15000));
+        QVERIFY(w.sync.setUp(QUrl(), QString::fromLatin1(Radicale::User), QString()));
+        QVERIFY(w.settled(WindowSync::State::Off));
+        QTest::qWait(200); // the stopped sync's end
+        auto state = SyncStateFile(SyncStateFile::pathFor(w.f.dayFile.path())).load();
+        QVERIFY(std::holds_alternative<SyncState>(state));
+        QVERIFY(std::get<SyncState>(state).url.isEmpty());
+        QVERIFY(w.f.prompts.informed.isEmpty());
     }
 };
 
