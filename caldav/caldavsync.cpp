@@ -114,6 +114,10 @@ void CalDavSync::listChanges()
             return listing.present.count(href) || gone.count(href);
         };
         for (const auto &[href, etag] : listing.present) {
+            if (etag.isEmpty()) { // listed without its tag: fetched to see what it holds
+                toFetch.push_back(href);
+                continue;
+            }
             const auto linked = m_state.linked.find(href);
             if (linked != m_state.linked.end() && linked->second.etag == etag && !linked->second.mustFetch())
                 continue;

@@ -33,11 +33,22 @@ std::optional<QString> ServerChanges::hrefOf(const QUrl &url) const
 {
     const QString path = url.path(QUrl::FullyDecoded);
     const QString folder = m_collection.path(QUrl::FullyDecoded);
+    const int defaultPort = url.scheme() == u"https" ? 443 : 80; // ":443" spelt out is the same server
     if (url.scheme() != m_collection.scheme() || url.host().compare(m_collection.host(), Qt::CaseInsensitive) != 0
-        || url.port() != m_collection.port() || !path.startsWith(folder) || path.size() == folder.size()
+        || url.port(defaultPort) != m_collection.port(defaultPort) || !path.startsWith(folder) || path.size() == folder.size()
         || path.sliced(folder.size()).contains(u'/'))
         return std::nullopt;
     return path;
+}
+
+bool ServerChanges::isCollection(const QUrl &url) const
+{
+    auto trimmed = [](QString path) {
+        while (path.endsWith(u'/'))
+            path.chop(1);
+        return path;
+    };
+    return trimmed(url.path(QUrl::FullyDecoded)) == trimmed(m_collection.path(QUrl::FullyDecoded));
 }
 
 QUrl ServerChanges::urlOf(const QString &href) const
@@ -50,6 +61,7 @@ QUrl ServerChanges::urlOf(const QString &href) const
 void ServerChanges::list(bool useSyncCollection, const QString &token)
 {
     m_listing = {};
+    m_followUps = 0;
     if (useSyncCollection)
         report(token, false);
     else
@@ -78,22 +90,32 @@ void ServerChanges::report(const QString &token, bool retried)
             m_listing.complete = true;
         bool truncated = false;
         for (const dav::Response &r : ms.responses) {
-            if (r.status == 507 && r.href.path(QUrl::FullyDecoded) == m_collection.path(QUrl::FullyDecoded))
-                truncated = true;
-            const std::optional<QString> href = hrefOf(r.href);
-            if (!href)
+            if (isCollection(r.href)) {
+                truncated = truncated || r.status == 507;
                 continue;
-            if (r.status == 404) {
+            }
+            const std::optional<QString> href = hrefOf(r.href);
+            if (!href) { // a list naming what is not ours may leave out what is: nothing is taken as gone
+                m_listing.complete = false;
+                continue;
+            }
+            if (r.status == 404 || r.status == 410) {
                 m_listing.gone.insert(*href);
                 m_listing.present.erase(*href);
-            } else if (const dav::Property *etag = r.found(D, u"getetag")) {
-                m_listing.present[*href] = etag->text.trimmed().toUtf8();
+            } else { // changed; without its tag, fetched to see
+                const dav::Property *etag = r.found(D, u"getetag");
+                m_listing.present[*href] = etag ? etag->text.trimmed().toUtf8() : QByteArray();
                 m_listing.gone.erase(*href);
             }
         }
         m_listing.token = ms.syncToken;
-        if (truncated && !ms.syncToken.isEmpty() && ms.syncToken != token)
+        if (truncated) {
+            if (ms.syncToken.isEmpty() || ms.syncToken == token || ++m_followUps > MaxFollowUps) {
+                m_listing.failure = QStringLiteral("the server cut the list of changes short and gave no way to the rest");
+                return emit listed(m_listing);
+            }
             return report(ms.syncToken, true); // the rest, from where this part ended
+        }
         emit listed(m_listing);
     });
 }
@@ -112,10 +134,23 @@ void ServerChanges::query()
         }
         m_listing.complete = true;
         for (const dav::Response &r : std::get<dav::Multistatus>(answer).responses) {
+            if (isCollection(r.href)) {
+                if (r.status == 507) {
+                    m_listing.failure = QStringLiteral("the server cut the list of to-dos short");
+                    return emit listed(m_listing);
+                }
+                continue;
+            }
             const std::optional<QString> href = hrefOf(r.href);
+            if (!href) { // see report()
+                m_listing.complete = false;
+                continue;
+            }
+            if (r.status == 404 || r.status == 410)
+                continue;
+            // Without its tag (or with an error for the tag alone), fetched to see: never taken as gone.
             const dav::Property *etag = r.found(D, u"getetag");
-            if (href && etag)
-                m_listing.present[*href] = etag->text.trimmed().toUtf8();
+            m_listing.present[*href] = etag ? etag->text.trimmed().toUtf8() : QByteArray();
         }
         emit listed(m_listing);
     });
@@ -156,17 +191,20 @@ void ServerChanges::fetchBatch()
                 continue;
             const dav::Property *etag = r.found(D, u"getetag");
             const dav::Property *data = r.found(C, u"calendar-data");
-            if (r.status == 404 || (!etag && !data)) {
+            if (r.status == 404 || r.status == 410) {
                 m_fetched[*href] = std::nullopt;
-            } else {
-                const QByteArray body = data ? data->text.toUtf8() : QByteArray();
+            } else if (data) {
+                const QByteArray body = data->text.toUtf8();
                 m_fetched[*href] = syncplanner::ServerVersion{etag ? etag->text.trimmed().toUtf8() : QByteArray(), body,
                                                               todomapping::read(body)};
+            } else {
+                continue; // an error for this one alone: fetched on its own below
             }
             asked.erase(*href);
         }
-        // A member the answer leaves out is read again next time: its link is not touched.
-        fetchBatch();
+        // A member the answer leaves out or could not send is fetched on its own: taken as
+        // unchanged, it would be passed over for good once the sync token moves on.
+        fetchOne({asked.begin(), asked.end()});
     });
 }
 

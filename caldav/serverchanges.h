@@ -24,12 +24,13 @@ public:
     {
         std::map<QString, QByteArray> present; // href -> ETag: changed, or with complete every to-do
         std::set<QString> gone;
-        bool complete = false; // present names every to-do: one not named is gone
+        bool complete = false; // present names every to-do: one not named is gone (an empty ETag: unknown)
         QString token;         // to ask from next time
         QString failure;
     };
 
     static constexpr int BatchSize = 200;
+    static constexpr int MaxFollowUps = 1000;
 
     ServerChanges(DavClient &client, const QUrl &collection, QObject *parent = nullptr);
 
@@ -46,12 +47,14 @@ private:
     void fetchBatch();
     void fetchOne(std::vector<QString> hrefs);
     std::optional<QString> hrefOf(const QUrl &url) const;
+    bool isCollection(const QUrl &url) const;
     QUrl urlOf(const QString &href) const;
     static QString failureOf(const DavReply &reply, const QString &what);
 
     DavClient &m_client;
     QUrl m_collection;
     Listing m_listing;
+    int m_followUps = 0; // parts of a list the server cut short, asked for after it
     std::vector<QString> m_toFetch;
     size_t m_nextBatch = 0;
     syncplanner::ServerChanges m_fetched;

@@ -160,7 +160,8 @@ private:
     void refused(const LinkedTodo &link, const ServerVersion &version, const Refusal &refusal)
     {
         const ThingInput thing = here(link.key);
-        if (settleFor(link.key) == thingdecision::Settle::KeepHere && !standsIn(link.key, thing)) {
+        // Without the version's tag the change could overwrite another client's unseen edit.
+        if (settleFor(link.key) == thingdecision::Settle::KeepHere && !standsIn(link.key, thing) && !version.etag.isEmpty()) {
             if (std::optional<QByteArray> body = todomapping::updated(version.body, thing, link.key.number, m_in.now)) {
                 LinkedTodo after = link;
                 after.base = thing;

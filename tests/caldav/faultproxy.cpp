@@ -136,6 +136,7 @@ void FaultProxy::serve(qintptr descriptor)
     // One request per connection: the client opens a new one for the next. Answers stay
     // uncompressed, so the proxy can read and change them.
     const qsizetype headEnd = request.indexOf("\r\n\r\n");
+    const QByteArray requestBody = request.mid(headEnd + 4);
     QString head = QString::fromLatin1(request.left(headEnd));
     head.remove(QRegularExpression(QStringLiteral("(?i)\r\n(accept-encoding|connection):[^\r]*")));
     request = head.toLatin1() + "\r\nConnection: close" + request.mid(headEnd);
@@ -170,6 +171,8 @@ void FaultProxy::serve(qintptr descriptor)
         body.remove(QRegularExpression(QStringLiteral("<[^<>]*sync-collection[^<>]*/>")));
         answer = withBody(answer, body.toUtf8());
     }
+    if (m_rewrite)
+        answer = withBody(answer, m_rewrite(requestBody, answer.mid(answer.indexOf("\r\n\r\n") + 4)));
     client.write(answer);
     client.waitForBytesWritten(2000);
     client.disconnectFromHost();

@@ -32,6 +32,10 @@ public:
     // The next `times` requests with this method (any, when empty) meet the fault.
     void setFault(Fault fault, const QByteArray &method, int times = 1);
     void setChange(std::function<void(const QByteArray &path)> change) { m_change = std::move(change); }
+    // Every answer's body, while set, as rewrite makes it of the request's body and its own.
+    // Set and cleared only between syncs.
+    using Rewrite = std::function<QByteArray(const QByteArray &request, const QByteArray &answer)>;
+    void setRewrite(Rewrite rewrite) { m_rewrite = std::move(rewrite); }
     // Leaves sync-collection out of every supported-report-set, as a server without it would.
     void hideSyncCollection(bool hide) { m_hideSyncCollection = hide; }
     int requests(const QByteArray &method = {}) const;
@@ -54,4 +58,5 @@ private:
     int m_faultTimes = 0;
     std::map<QByteArray, int> m_counts;
     std::function<void(const QByteArray &)> m_change;
+    Rewrite m_rewrite;
 };

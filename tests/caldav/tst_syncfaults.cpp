@@ -7,6 +7,7 @@
 #include "syncside.h"
 #include "todomapping.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -198,6 +199,61 @@ private slots:
             QVERIFY(stored.done);
             QCOMPARE(proxy.requests("PUT"), 2); // refused with 412, fetched, merged, sent again
         }
+    }
+
+    void doubtfulAnswersEmptyNothing_data()
+    {
+        QTest::addColumn<bool>("syncCollection");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("a to-do listed without its ETag") << false << "no etag";
+        QTest::newRow("the list of to-dos cut short") << false << "cut short";
+        QTest::newRow("a changed to-do the multiget does not send") << true << "no data";
+    }
+
+    // Answers that leave a to-do out, or name it without saying what it holds, are no news of a
+    // deletion: nothing here is emptied for them, and the server's edit still comes in.
+    void doubtfulAnswersEmptyNothing()
+    {
+        QFETCH(bool, syncCollection);
+        QFETCH(QString, answer);
+        QString name;
+        const QUrl calendar = m_server.newCalendar(&name);
+        FaultProxy proxy(m_server.root());
+        proxy.hideSyncCollection(!syncCollection);
+        SyncSide side;
+        side.book.values[key(8, 1)] = {"buy milk", false};
+        side.book.values[key(8, 2)] = {"call mum", false};
+        QCOMPARE(side.sync(proxy.via(calendar)).status, SyncReport::Status::InStep);
+        const int edited = editOnServer(todoUrl(calendar, key(8, 1)), "buy oat milk");
+        QVERIFY(edited >= 200 && edited < 300);
+
+        const QRegularExpression::PatternOption dotAll = QRegularExpression::DotMatchesEverythingOption;
+        proxy.setRewrite([&](const QByteArray &request, const QByteArray &body) {
+            QString text = QString::fromUtf8(body);
+            const bool multiget = request.contains("calendar-multiget");
+            if (answer == "no etag" && !multiget)
+                text.replace(QRegularExpression(QStringLiteral("<(\\w+:)?getetag>[^<]*</(\\w+:)?getetag>")), QString());
+            if (answer == "cut short" && !multiget) {
+                const QRegularExpression first(QStringLiteral("<(\\w+:|)response>.*?</\\1response>"), dotAll);
+                const QString prefix = first.match(text).captured(1);
+                text.remove(first.match(text).capturedStart(), first.match(text).capturedLength());
+                text.replace(QRegularExpression(QStringLiteral("</(\\w+:)?multistatus>")),
+                             QStringLiteral("<%1response><%1href>%2</%1href><%1status>HTTP/1.1 507 Insufficient Storage"
+                                            "</%1status></%1response></%1multistatus>")
+                                 .arg(prefix, calendar.path()));
+            }
+            if (answer == "no data" && multiget) {
+                text.remove(QRegularExpression(QStringLiteral("<(\\w+:)?calendar-data[^>]*>.*?</(\\w+:)?calendar-data>"), dotAll));
+                text.remove(QRegularExpression(QStringLiteral("<(\\w+:)?getetag>[^<]*</(\\w+:)?getetag>")));
+            }
+            return text.toUtf8();
+        });
+        [[maybe_unused]] const SyncReport doubtful = side.sync(proxy.via(calendar));
+        QCOMPARE(side.book.values.size(), size_t(2)); // nothing emptied
+        proxy.setRewrite({});
+        QCOMPARE(side.sync(proxy.via(calendar)).status, SyncReport::Status::InStep);
+        QCOMPARE(side.book.values.at(key(8, 1)).text, "buy oat milk");
+        QCOMPARE(side.book.values.at(key(8, 2)).text, "call mum");
     }
 
     // A crash after every save of the state in turn: the state on disk is the last one saved,
