@@ -49,9 +49,12 @@ Result merge(const std::optional<ThingInput> &base, const ThingInput &mine, cons
 
 std::optional<ThingInput> joined(const ThingInput &mine, const ThingInput &theirs)
 {
+    // Joined once already (a save or a send cut off after the join, and the choice carried out
+    // again): theirs is not added a second time.
+    const bool holdsTheirs = mine.text.split(QStringLiteral(" / ")).contains(theirs.text);
     const QString text = mine.text.isEmpty() ? theirs.text
-        : theirs.text.isEmpty()              ? mine.text
-                                             : mine.text + QStringLiteral(" / ") + theirs.text;
+        : theirs.text.isEmpty() || holdsTheirs ? mine.text
+                                               : mine.text + QStringLiteral(" / ") + theirs.text;
     const auto bytes = gbk::encode(text.trimmed());
     if (!bytes || bytes->size() > recordimage::ThingTextBytes)
         return std::nullopt;

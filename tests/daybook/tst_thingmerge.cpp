@@ -75,6 +75,7 @@ void tst_ThingMerge::joinedFitsTheBoxOrNothing()
     QVERIFY(both->done);
     QCOMPARE(thingmerge::joined(t("a", true), t("b"))->done, false);
     QCOMPARE(thingmerge::joined(t(""), t("only"))->text, QStringLiteral("only"));
+    QCOMPARE(thingmerge::joined(t("mine / theirs"), t("theirs"))->text, QStringLiteral("mine / theirs")); // joined before
     // 80 double-byte characters fill the box alone; nothing more fits beside them.
     const ThingInput full{QString(80, QChar(0x4E00)), false};
     QVERIFY(!thingmerge::joined(full, t("x")));
