@@ -182,8 +182,14 @@ private:
                 bool onServer)
     {
         const ThingInput thing = here(link.key);
-        if (standsIn(link.key, thing))
+        if (standsIn(link.key, thing)) {
+            if (version) { // read again once the thing can go: the sync token moves past it now
+                LinkedTodo kept = link;
+                kept.refetch = true;
+                m_plan.links[link.href] = kept;
+            }
             return;
+        }
         const Decision d = thingdecision::decide(link.base, thing, onServer ? serverThing : std::nullopt, true,
                                                  settleFor(link.key));
         if (d.conflict) {
