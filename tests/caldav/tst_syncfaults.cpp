@@ -217,8 +217,7 @@ private slots:
     {
         QFETCH(bool, syncCollection);
         QFETCH(QString, answer);
-        QString name;
-        const QUrl calendar = m_server.newCalendar(&name);
+        const QUrl calendar = m_server.newCalendar();
         FaultProxy proxy(m_server.root());
         proxy.hideSyncCollection(!syncCollection);
         SyncSide side;
@@ -261,8 +260,7 @@ private slots:
     // got meanwhile still comes in once the thing can go, though the sync token has moved on.
     void aServerEditWaitsForAThingThatCannotGo()
     {
-        QString name;
-        const QUrl calendar = m_server.newCalendar(&name);
+        const QUrl calendar = m_server.newCalendar();
         SyncSide side;
         side.book.values[key(8, 1)] = {"buy milk", false};
         QCOMPARE(side.sync(calendar).status, SyncReport::Status::InStep);
