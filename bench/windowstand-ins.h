@@ -13,8 +13,8 @@ public:
     FailedSave askAboutFailedSave(const QString &) override { return FailedSave::Discard; }
     void inform(const QString &) override {}
     std::optional<QString> askPassword(const QString &) override { return std::nullopt; }
-    std::vector<std::optional<copymerge::Choice>> resolveConflicts(const QString &,
-                                                                  const std::vector<copymerge::Conflict> &) override
+    std::vector<std::optional<thingdecision::Choice>> resolveConflicts(const QString &,
+                                                                  const std::vector<thingdecision::Conflict> &) override
     {
         return {};
     }

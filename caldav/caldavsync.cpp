@@ -1,27 +1,19 @@
 #include "caldavsync.h"
 
+#include "changelisting.h"
 #include "collectiondiscovery.h"
 #include "davclient.h"
 #include "localthings.h"
 #include "serverchanges.h"
-#include "syncstatestore.h"
 #include "timesource.h"
+#include "todosender.h"
 
 #include <QFutureWatcher>
 #include <QPromise>
 
-namespace {
-
-// Saving the state after each request keeps a cut-off run cheap to repeat; for a first sync of
-// thousands of things, saving at most this often (or less, see saveState) keeps the state file
-// from costing more than the server. What is not saved yet is found again by the next run.
-constexpr qint64 SaveEveryMs = 500;
-
-} // namespace
-
 CalDavSync::CalDavSync(DavClient &client, LocalThings &local, SyncStateStore &store, const TimeSource &clock,
                        const SyncOptions &options, QObject *parent)
-    : QObject(parent), m_client(client), m_local(local), m_store(store), m_clock(clock), m_options(options)
+    : QObject(parent), m_client(client), m_local(local), m_clock(clock), m_options(options), m_keeper(store)
 {
     m_planner.setMaxThreadCount(1);
 }
@@ -31,24 +23,36 @@ CalDavSync::~CalDavSync()
     m_planner.waitForDone(); // a plan still being made works on copies, but inside this object's pool
 }
 
+bool CalDavSync::isMassDeletion(int deletions, int linked)
+{
+    return (deletions > 5 && deletions * 10 > linked) || (deletions >= 2 && deletions >= linked);
+}
+
 void CalDavSync::start()
 {
-    auto loaded = m_store.load();
-    if (const QString *why = std::get_if<QString>(&loaded))
-        return fail(SyncReport::Status::StateFailed, *why);
-    m_state = std::get<SyncState>(std::move(loaded));
+    // A book read in part looks emptied where it was not read: it is not held against the server.
+    if (const QString why = m_local.whyNotSyncable(); !why.isEmpty())
+        return fail(SyncReport::Status::LocalFailed, why);
+    if (const QString why = m_keeper.load(); !why.isEmpty())
+        return fail(SyncReport::Status::StateFailed, why);
     if (const QString refusal = DavClient::refusalFor(m_options.url); !refusal.isEmpty())
         return fail(SyncReport::Status::Setup, refusal);
-    if (m_state.url != m_options.url || m_state.user != m_options.user) {
+    const SyncState &state = m_keeper.state();
+    if (state.url != m_options.url || state.user != m_options.user) {
         // Another collection or account: nothing learnt from the old one holds for it.
-        if (!m_state.url.isEmpty())
+        if (!state.url.isEmpty())
             m_report.notes << QStringLiteral("syncing with %1 as %2 for the first time: every thing is compared afresh")
                                   .arg(m_options.url.toDisplayString(), m_options.user);
-        m_state.forgetCollection();
-        m_state.url = m_options.url;
-        m_state.user = m_options.user;
+        m_keeper.forgetCollection();
+        m_keeper.account().url = m_options.url;
+        m_keeper.account().user = m_options.user;
     }
-    if (!m_state.collection.isEmpty())
+    m_trusted = m_keeper.state().dayFile.stillDescribes(m_local.stamp());
+    if (!m_trusted && !m_keeper.state().linked.empty())
+        m_report.notes << QStringLiteral("the day file is not the one the last sync saw (restored, replaced or moved): "
+                                         "where a thing differs from what both sides last agreed on, that is a "
+                                         "conflict");
+    if (!m_keeper.state().collection.isEmpty())
         return listChanges();
     m_discovery = new CollectionDiscovery(m_client, this);
     connect(m_discovery, &CollectionDiscovery::finished, this, [this](const CollectionDiscovery::Result &found) {
@@ -76,20 +80,20 @@ void CalDavSync::cancel()
 
 void CalDavSync::discovered(const QUrl &collection, bool syncCollection, const QString &note)
 {
-    m_state.collection = collection;
-    m_state.syncCollection = syncCollection;
-    m_dirty = true;
+    m_keeper.account().collection = collection;
+    m_keeper.account().syncCollection = syncCollection;
     if (!note.isEmpty())
         m_report.notes << note;
     // The address and the name are remembered once the server has answered for them.
-    if (saveState(true))
+    if (saveState())
         listChanges();
 }
 
 void CalDavSync::listChanges()
 {
-    m_report.collection = m_state.collection;
-    m_changes = new ServerChanges(m_client, m_state.collection, this);
+    const SyncState &state = m_keeper.state();
+    m_report.collection = state.collection;
+    m_changes = new ServerChanges(m_client, state.collection, this);
     connect(m_changes, &ServerChanges::fetched, this,
             [this](const syncplanner::ServerChanges &fetched, const QString &failure) {
         if (m_finished)
@@ -108,39 +112,13 @@ void CalDavSync::listChanges()
         if (!listing.failure.isEmpty())
             return fail(SyncReport::Status::ServerFailed, listing.failure);
         m_newToken = listing.token;
-        std::vector<QString> toFetch;
-        std::set<QString> gone = listing.gone;
-        auto known = [&](const QString &href) {
-            return listing.present.count(href) || gone.count(href);
-        };
-        for (const auto &[href, etag] : listing.present) {
-            if (etag.isEmpty()) { // listed without its tag: fetched to see what it holds
-                toFetch.push_back(href);
-                continue;
-            }
-            const auto linked = m_state.linked.find(href);
-            if (linked != m_state.linked.end() && linked->second.etag == etag && !linked->second.mustFetch())
-                continue;
-            const auto setAside = m_state.setAside.find(href);
-            if (setAside != m_state.setAside.end() && setAside->second.etag == etag)
-                continue;
-            toFetch.push_back(href);
-        }
-        for (const auto &[href, link] : m_state.linked) {
-            if (listing.complete && !known(href))
-                gone.insert(href);
-            else if (link.mustFetch() && !gone.count(href) && !listing.present.count(href))
-                toFetch.push_back(href);
-        }
-        for (const auto &[href, todo] : m_state.setAside) {
-            if (listing.complete && !known(href))
-                gone.insert(href);
-        }
-        m_gone = gone;
-        m_changes->fetch(toFetch);
+        const bool tokenListing = m_tokenMode && !listing.complete;
+        changelisting::Reading reading = changelisting::read(listing, m_keeper.state(), tokenListing);
+        m_gone = std::move(reading.gone);
+        m_changes->fetch(reading.toFetch);
     });
-    m_tokenMode = m_state.syncCollection && m_options.useSyncCollection;
-    m_changes->list(m_tokenMode, m_state.syncToken);
+    m_tokenMode = state.syncCollection && m_options.useSyncCollection;
+    m_changes->list(m_tokenMode, state.syncToken);
 }
 
 void CalDavSync::round(const syncplanner::ServerChanges &changes)
@@ -155,7 +133,7 @@ void CalDavSync::round(const syncplanner::ServerChanges &changes)
 void CalDavSync::planRound()
 {
     auto here = std::make_shared<const std::map<ThingKey, ThingInput>>(m_local.things());
-    auto state = std::make_shared<const SyncState>(m_state);
+    auto state = std::make_shared<const SyncState>(m_keeper.state());
     auto changes = std::make_shared<const syncplanner::ServerChanges>(m_roundChanges);
     auto promise = std::make_shared<QPromise<syncplanner::Plan>>();
     auto *watcher = new QFutureWatcher<syncplanner::Plan>(this);
@@ -165,10 +143,10 @@ void CalDavSync::planRound()
             carryOut(watcher->result(), *here);
     });
     watcher->setFuture(promise->future());
-    m_planner.start([promise, here, state, changes, settle = m_options.settle,
-                     settleByThing = m_options.settleByThing, now = m_clock.now()] {
+    m_planner.start([promise, here, state, changes, trusted = m_trusted, settleAll = m_options.settleAll,
+                     settled = m_options.settled, now = m_clock.now()] {
         promise->start();
-        promise->addResult(syncplanner::plan({*state, *here, *changes, settle, settleByThing, now}));
+        promise->addResult(syncplanner::plan({*state, *here, *changes, trusted, settleAll, settled, now}));
         promise->finish();
     });
 }
@@ -192,6 +170,17 @@ void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey
         }
     }
 
+    // Many deletions at once are more likely a book or a server that lost its things than the
+    // user's work: nothing is done until the user says so.
+    const int deletions = plan.deletions();
+    if (isMassDeletion(deletions, int(m_keeper.state().linked.size())) && m_options.allowDeletions >= 0
+        && deletions > m_options.allowDeletions) {
+        m_report.deletions = deletions;
+        return fail(SyncReport::Status::TooManyDeletions,
+                    QStringLiteral("this sync would delete %1 to-do(s) or thing(s) at once; nothing was changed")
+                        .arg(deletions));
+    }
+
     // What comes in reaches the day file before the state says it was agreed: a crash between
     // the two leaves a thing that already holds the server's version, which the next run finds
     // agreeing. The other order would make the old thing look like a change made here.
@@ -205,99 +194,77 @@ void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey
                 ++m_report.emptiedHere;
         }
     }
-    for (const auto &[href, link] : plan.links) {
-        if (link)
-            m_state.linked[href] = *link;
-        else
-            m_state.linked.erase(href);
-    }
-    for (const auto &[href, todo] : plan.setAside) {
-        if (todo)
-            m_state.setAside[href] = *todo;
-        else
-            m_state.setAside.erase(href);
-    }
+    for (const auto &[href, link] : plan.links)
+        m_keeper.setLink(href, link);
+    for (const auto &[href, todo] : plan.setAside)
+        m_keeper.setAside(href, todo);
     m_report.conflicts.insert(m_report.conflicts.end(), plan.conflicts.begin(), plan.conflicts.end());
     m_report.left.insert(m_report.left.end(), plan.left.begin(), plan.left.end());
+    m_report.unshowable = plan.unshowable;
     m_report.notes << plan.notes;
-    m_dirty = m_dirty || !plan.links.empty() || !plan.setAside.empty();
-    if (!saveState(true))
+    if (!saveState())
         return;
-    m_queue.assign(plan.ops.begin(), plan.ops.end());
-    sendNext();
-}
-
-void CalDavSync::sendNext()
-{
-    if (m_failed) {
-        if (m_inFlight == 0)
-            finish();
-        return;
-    }
-    while (m_inFlight < m_options.requestsAtOnce && !m_queue.empty()) {
-        const syncplanner::ServerOp op = m_queue.front();
-        m_queue.pop_front();
-        QUrl url = m_state.collection;
-        url.setPath(op.href, QUrl::DecodedMode);
-        const bool remove = op.kind == syncplanner::ServerOp::Kind::Delete;
-        const DavRequest request{remove ? QByteArray("DELETE") : QByteArray("PUT"), url, op.body,
-                                 remove ? QByteArray() : QByteArray("text/calendar; charset=utf-8"), -1, op.ifMatch,
-                                 op.kind == syncplanner::ServerOp::Kind::Create, false};
-        ++m_inFlight;
-        m_client.send(request, this, [this, op](const DavReply &reply) {
-            if (m_finished)
-                return;
-            --m_inFlight;
-            sent(op, reply);
-            sendNext();
-        });
-    }
-    if (m_inFlight == 0 && m_queue.empty())
+    m_sender = new TodoSender(m_client, m_keeper.state().collection, m_options.requestsAtOnce, this);
+    connect(m_sender, &TodoSender::done, this, [this] {
+        m_sender->deleteLater();
+        m_sender = nullptr; // nothing of it is in flight any more
+        if (m_failed)
+            return finish();
         roundDone();
+    });
+    m_sender->send(plan.ops, [this](const syncplanner::ServerOp &op, const TodoSender::Outcome &outcome) {
+        if (m_finished)
+            return;
+        switch (outcome.kind) {
+        case TodoSender::Outcome::Kind::Done:
+            return sent(op, outcome.etag);
+        case TodoSender::Outcome::Kind::Again:
+            m_again.insert(op.href); // changed or deleted meanwhile
+            return;
+        case TodoSender::Outcome::Kind::Failed:
+            return fail(SyncReport::Status::ServerFailed, outcome.failure);
+        }
+    });
 }
 
-void CalDavSync::sent(const syncplanner::ServerOp &op, const DavReply &reply)
+void CalDavSync::sent(const syncplanner::ServerOp &op, const QByteArray &etag)
 {
-    using Kind = syncplanner::ServerOp::Kind;
-    const bool gone = reply.answered() && (reply.status == 404 || reply.status == 410);
-    if (reply.answered() && (reply.status == 412 || (gone && op.kind == Kind::Update))) {
-        m_again.insert(op.href); // changed or deleted meanwhile
-        return;
-    }
-    if (!reply.succeeded() && !(gone && op.kind == Kind::Delete)) {
-        const QString what = op.kind == Kind::Delete ? QStringLiteral("cannot delete the to-do of %1")
-                                                     : QStringLiteral("cannot send %1");
-        const QString failure = reply.answered() && reply.status == 401
-            ? QStringLiteral("%1 refused the name or the password").arg(reply.url.host())
-            : QStringLiteral("%1: %2").arg(what.arg(op.key.toString()), reply.describe());
-        return fail(SyncReport::Status::ServerFailed, failure);
-    }
-    if (op.kind == Kind::Delete) {
-        m_state.linked.erase(op.href);
+    if (op.kind == syncplanner::ServerOp::Kind::Delete) {
+        m_keeper.setLink(op.href, std::nullopt);
         ++m_report.deletedThere;
     } else {
         LinkedTodo after = *op.after;
-        after.etag = reply.etag; // none: the server changed what it stored, so it is read next time
-        m_state.linked[op.href] = after;
+        after.etag = etag; // none: the server changed what it stored, so it is read next time
+        after.sentSinceToken = true;
+        m_keeper.setLink(op.href, after);
+        m_sentNow.insert(op.href);
         ++m_report.sent;
     }
-    m_dirty = true;
-    saveState(false);
+    saveState(true);
 }
 
 void CalDavSync::roundDone()
 {
     if (m_again.empty()) {
-        // Every change the token covers is settled: the next run asks only for later ones.
-        if (m_tokenMode && m_state.syncToken != m_newToken) {
-            m_state.syncToken = m_newToken;
-            m_dirty = true;
+        // Every change the token covers is settled: the next run asks only for later ones, and
+        // what this run's listing looked at needs no second look.
+        if (m_tokenMode && m_keeper.state().syncToken != m_newToken) {
+            m_keeper.account().syncToken = m_newToken;
+            for (const auto &[href, link] : m_keeper.state().linked) {
+                if (link.sentSinceToken && !m_sentNow.count(href)) {
+                    LinkedTodo checked = link;
+                    checked.sentSinceToken = false;
+                    m_keeper.setLink(href, checked);
+                }
+            }
         }
-        if (saveState(true))
+        // From now on the state describes the day file as it is.
+        m_keeper.account().dayFile = m_local.stamp();
+        if (saveState())
             finish();
         return;
     }
-    if (!saveState(true))
+    if (!saveState())
         return;
     if (++m_round >= MaxRounds)
         return fail(SyncReport::Status::ServerFailed,
@@ -308,25 +275,12 @@ void CalDavSync::roundDone()
     m_changes->fetch(again);
 }
 
-// Saves the state if it changed: with now, at once; else only when the last save is long enough
-// ago that saving costs at most a tenth of the sync.
-bool CalDavSync::saveState(bool now)
+bool CalDavSync::saveState(bool paced)
 {
-    if (!m_dirty)
-        return true;
-    if (!now && m_sinceSave.isValid() && m_sinceSave.elapsed() < m_saveInterval)
-        return true;
-    QElapsedTimer took;
-    took.start();
-    const SyncStateStore::Saved saved = m_store.save(m_state);
-    m_saveInterval = std::max(SaveEveryMs, 10 * took.elapsed());
-    m_sinceSave.start();
-    if (!saved.ok) {
+    const SyncStateStore::Saved saved = m_keeper.save(paced);
+    if (!saved.ok)
         fail(SyncReport::Status::StateFailed, saved.detail);
-        return false;
-    }
-    m_dirty = false;
-    return true;
+    return saved.ok;
 }
 
 void CalDavSync::fail(SyncReport::Status status, const QString &failure)
@@ -336,8 +290,9 @@ void CalDavSync::fail(SyncReport::Status status, const QString &failure)
         m_report.status = status;
         m_report.failure = failure;
     }
-    m_queue.clear();
-    if (m_inFlight == 0)
+    if (m_sender)
+        m_sender->stop(); // it says done() once nothing it sent is in flight
+    else
         finish();
 }
 
@@ -346,17 +301,18 @@ void CalDavSync::finish()
     if (m_finished)
         return;
     m_finished = true;
-    if (m_failed && m_dirty) {
+    if (m_failed && m_keeper.hasUnsaved()) {
         // What was learnt before the failure, kept if it can be: the next sync goes on from there.
         // When it cannot, the next sync starts from the last state saved, which is still true.
-        if (const SyncStateStore::Saved saved = m_store.save(m_state); !saved.ok)
+        if (const SyncStateStore::Saved saved = m_keeper.save(); !saved.ok)
             m_report.notes << QStringLiteral("the sync's state could not be saved as well: %1").arg(saved.detail);
     }
+    for (const auto &[href, todo] : m_keeper.state().setAside)
+        m_report.leftOnServer += todo.why.isEmpty() ? 0 : 1;
+    m_report.leftOnServer += m_report.unshowable;
     if (!m_failed) {
-        const bool leftLinked = std::any_of(m_report.left.begin(), m_report.left.end(),
-                                            [](const syncplanner::LeftOnServer &l) { return l.key.has_value(); });
-        m_report.status = m_report.conflicts.empty() && !leftLinked ? SyncReport::Status::InStep
-                                                                    : SyncReport::Status::Conflicts;
+        m_report.status = m_report.conflicts.empty() && m_report.leftOnServer == 0 ? SyncReport::Status::InStep
+                                                                                   : SyncReport::Status::Conflicts;
     }
     m_report.requests = m_client.requestsSent();
     // Always from the event loop, never from inside start() or cancel().

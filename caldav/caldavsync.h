@@ -1,32 +1,34 @@
 #pragma once
 
+#include "statekeeper.h"
+#include "syncplanner.h"
 #include "syncreport.h"
-#include "syncstate.h"
-#include "thingdecision.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QThreadPool>
 #include <QUrl>
-#include <deque>
 #include <set>
 
 class CollectionDiscovery;
 class DavClient;
 class LocalThings;
 class ServerChanges;
-class SyncStateStore;
 class TimeSource;
+class TodoSender;
 
 struct SyncOptions
 {
     QUrl url;     // as the user gave it: a calendar, a principal or the server
     QString user;
-    thingdecision::Settle settle = thingdecision::Settle::Ask; // for every conflict
-    // The user's choice for single conflicts of an earlier report (a window's "keep mine",
-    // "take theirs", "keep both"), applied by the next sync.
-    std::map<ThingKey, thingdecision::Settle> settleByThing;
+    // A choice for every conflict (the tool's --prefer); nothing: each conflict is put to the user.
+    std::optional<thingdecision::Choice> settleAll;
+    // The user's choices for single conflicts of an earlier report, carried out only while both
+    // versions are still the ones the user saw.
+    std::map<ThingKey, syncplanner::SettledConflict> settled;
+    // How many deletions (on the server, or things emptied here) the user agreed to at once; a
+    // plan with more, past MassDeletion's bound, stops before anything is done. -1: any number.
+    int allowDeletions = 0;
     bool useSyncCollection = true; // false: always compare ETags from a calendar-query
     int requestsAtOnce = 4;
 };
@@ -34,18 +36,17 @@ struct SyncOptions
 // One two-way sync of the day book with a CalDAV collection, run on the event loop; nothing in it
 // blocks. start() begins, finished() ends it, once, always from the event loop.
 //
-// 1. Load the state; find the collection on the first run (or when the address changed).
-// 2. List what changed on the server (sync-collection, else every ETag) and fetch those to-dos.
-// 3. Decide every thing (syncplanner, on a thread of its own), save what comes in to the day
-//    book in one save, then the state.
-// 4. Send the creations, changes and deletions, each conditional on the version decided on,
-//    saving the state as they succeed. A 412 (changed meanwhile) fetches that to-do again and
-//    decides again, at most a few rounds.
-// 5. Save the server's new sync token only when every change it covers is settled.
-//
-// A window runs it with its own LocalThings over the day book it shows (things typed after the
-// sync read them are decided again, never overwritten), one QNetworkAccessManager, the state file
-// beside the day file, and the password from passwordstore or asked once a session.
+// 1. Load the state (StateKeeper) and hold it against the day file it describes: an agreement
+//    the day file may not have seen is not trusted (syncplanner's Inputs::trusted). A day book
+//    that did not load whole is not synced at all.
+// 2. Find the collection on the first run, or when the address changed (CollectionDiscovery).
+// 3. List what changed on the server and fetch those to-dos (ServerChanges, changelisting).
+// 4. Decide every thing (syncplanner, on a thread of its own); stop when the plan would delete
+//    more than the user agreed to; save what comes in to the day book in one save, then the state.
+// 5. Send the creations, changes and deletions (TodoSender), saving the state as they succeed.
+//    A to-do changed meanwhile is fetched and decided again, at most a few rounds.
+// 6. Save the server's new sync token only when every change it covers is settled, and the day
+//    file's stamp: from now on the state describes the day file as it is.
 class CalDavSync : public QObject
 {
     Q_OBJECT
@@ -60,6 +61,10 @@ public:
     // Stops the requests; the state stays as last saved, which the next sync goes on from.
     void cancel();
 
+    // Whether deletions many at once call for the user's word: more than five that are more than
+    // a tenth of the linked to-dos, or every one of two or more.
+    static bool isMassDeletion(int deletions, int linked);
+
 signals:
     void finished(const SyncReport &report);
 
@@ -69,35 +74,31 @@ private:
     void round(const syncplanner::ServerChanges &changes);
     void planRound();
     void carryOut(const syncplanner::Plan &plan, const std::map<ThingKey, ThingInput> &planned);
-    void sendNext();
-    void sent(const syncplanner::ServerOp &op, const struct DavReply &reply);
+    void sent(const syncplanner::ServerOp &op, const QByteArray &etag);
     void roundDone();
-    bool saveState(bool now);
+    bool saveState(bool paced = false);
     void fail(SyncReport::Status status, const QString &failure);
     void finish();
 
     DavClient &m_client;
     LocalThings &m_local;
-    SyncStateStore &m_store;
     const TimeSource &m_clock;
     SyncOptions m_options;
+    StateKeeper m_keeper;
 
-    SyncState m_state;
     SyncReport m_report;
+    bool m_trusted = true;
     QPointer<ServerChanges> m_changes;
     QPointer<CollectionDiscovery> m_discovery;
+    QPointer<TodoSender> m_sender;
     QString m_newToken;
     bool m_tokenMode = false;
-    std::set<QString> m_gone; // hrefs gone from the server, from the listing
+    std::set<QString> m_gone;     // hrefs gone from the server, from the listing
+    std::set<QString> m_sentNow;  // hrefs sent by this sync, after its listing
+    std::set<QString> m_again;    // changed meanwhile: fetch and decide again
     int m_round = 0;
-    std::deque<syncplanner::ServerOp> m_queue;
-    int m_inFlight = 0;
-    std::set<QString> m_again;  // changed meanwhile: fetch and decide again
     bool m_failed = false;
     bool m_finished = false;
-    bool m_dirty = false; // the state holds what the state file does not
-    QElapsedTimer m_sinceSave;
-    qint64 m_saveInterval = 0;
     syncplanner::ServerChanges m_roundChanges;
     int m_plansThisRound = 0;
     QThreadPool m_planner;

@@ -4,8 +4,6 @@
 #include "daytable.h"
 #include "oledate.h"
 
-#include <set>
-
 DayBookThings::DayBookThings(DayFile &file)
     : m_file(file)
 {
@@ -18,21 +16,32 @@ std::map<ThingKey, ThingInput> DayBookThings::things() const
 
 std::map<ThingKey, ThingInput> DayBookThings::thingsIn(const DayTable &table)
 {
-    std::set<qint64> days; // Julian days, so each day is read once
-    for (qint32 i = 1; i <= table.DayCount(); ++i) {
-        if (const std::optional<QDate> day = oledate::toDate(table.thingDate(i)))
-            days.insert(day->toJulianDay());
-    }
     std::map<ThingKey, ThingInput> things;
-    for (qint64 julian : days) {
-        const QDate day = QDate::fromJulianDay(julian);
-        const DayThings shown = thingsOfDay(table, day);
-        for (size_t k = 0; k < shown.size(); ++k) {
-            if (!shown[k].isEmpty())
-                things.emplace(ThingKey{day, int(k) + 1}, shown[k]);
-        }
+    for (qint32 i = 1; i <= table.DayCount(); ++i) {
+        const qint32 number = table.thingNo(i);
+        if (number < 1 || number > 5 || !table.isCurrent(i))
+            continue;
+        if (const std::optional<QDate> day = oledate::toDate(table.thingDate(i)))
+            things.insert_or_assign(ThingKey{*day, number}, thingOf(table, i));
     }
     return things;
+}
+
+QString DayBookThings::whyNotSyncable(const DayFile &file)
+{
+    if (file.holdsWholeFile())
+        return {};
+    return QStringLiteral("%1 was not read whole or cannot be written this time, so it is not synced").arg(file.path());
+}
+
+QString DayBookThings::whyNotSyncable() const
+{
+    return whyNotSyncable(m_file);
+}
+
+DayFileStamp DayBookThings::stamp() const
+{
+    return m_file.stampOnDisk();
 }
 
 ApplyResult DayBookThings::apply(const std::map<ThingKey, ThingInput> &changes)

@@ -14,9 +14,14 @@ public:
 
     std::map<ThingKey, ThingInput> things() const override;
     ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) override;
+    QString whyNotSyncable() const override;
+    DayFileStamp stamp() const override;
 
-    // Every thing of the table that has text or a tick.
+    // Every thing of the table that has a record, the last record of a thing counting (see
+    // LocalThings::things).
     static std::map<ThingKey, ThingInput> thingsIn(const DayTable &table);
+    // Why the day file cannot be synced, in English; empty when it can.
+    static QString whyNotSyncable(const DayFile &file);
 
 private:
     DayFile &m_file;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dayfilestamp.h"
 #include "daythings.h"
 #include "thingkey.h"
 
@@ -26,10 +27,19 @@ class LocalThings
 public:
     virtual ~LocalThings() = default;
 
-    // Every thing that has text or a tick, as the day file stores it (texts trimmed, at most 160
-    // GBK bytes; bytes that are no GBK character as gbk.h's stand-ins).
+    // Every thing the day book has a record of, as the day file stores it (texts trimmed, at most
+    // 160 GBK bytes; bytes that are no GBK character as gbk.h's stand-ins). A thing the user
+    // emptied is there, empty; a thing with no record at all is not: the sync never takes its
+    // absence for the user's act.
     virtual std::map<ThingKey, ThingInput> things() const = 0;
 
     // Sets each thing to its value, an empty ThingInput emptying it, in one all-or-nothing save.
     virtual ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) = 0;
+
+    // Why the day book cannot be synced now (empty when it can): one that did not load whole, or
+    // that cannot be written, would look to the sync as if its unread things had been emptied.
+    virtual QString whyNotSyncable() const = 0;
+
+    // The day file as it is on disk now, for the state to hold itself against.
+    virtual DayFileStamp stamp() const = 0;
 };

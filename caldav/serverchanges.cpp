@@ -220,7 +220,7 @@ void ServerChanges::fetchOne(std::vector<QString> hrefs)
             m_fetched[href] = std::nullopt;
         else if (reply.tooLarge) // set aside as it is, until it changes
             m_fetched[href] = syncplanner::ServerVersion{
-                reply.etag, {}, todomapping::Refusal{todomapping::Refusal::Kind::Unreadable, reply.failure, {}, {}}};
+                reply.etag, {}, todomapping::Refusal{todomapping::Refusal::Kind::Unreadable, reply.failure, {}, {}, {}}};
         else if (reply.succeeded())
             m_fetched[href] = syncplanner::ServerVersion{reply.etag, reply.body, todomapping::read(reply.body)};
         else

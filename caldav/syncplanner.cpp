@@ -8,7 +8,6 @@ namespace syncplanner {
 
 namespace {
 
-using thingdecision::Decision;
 using todomapping::Refusal;
 using todomapping::Todo;
 
@@ -24,10 +23,10 @@ class Planner
 public:
     explicit Planner(const Inputs &in) : m_in(in)
     {
-        for (const auto &[href, link] : in.state.linked)
+        for (const auto &[href, link] : in.state.linked) {
             m_claimed.insert(link.key);
-        for (const auto &[href, link] : in.state.linked)
             m_usedHrefs.insert(href);
+        }
         for (const auto &[href, todo] : in.state.setAside)
             m_usedHrefs.insert(href);
     }
@@ -43,23 +42,32 @@ public:
         for (const auto &[href, link] : m_in.state.linked)
             decideLinked(link);
         for (const auto &[key, thing] : m_in.here) {
-            if (!m_claimed.count(key) && !standsIn(key, thing))
+            if (!m_claimed.count(key) && !thing.isEmpty() && !standsIn(key, thing))
                 create(key, thing);
         }
         return std::move(m_plan);
     }
 
 private:
-    ThingInput here(const ThingKey &key) const
+    // Nothing when the day book has no record of the thing.
+    std::optional<ThingInput> here(const ThingKey &key) const
     {
         const auto found = m_in.here.find(key);
-        return found == m_in.here.end() ? ThingInput{} : found->second;
+        return found == m_in.here.end() ? std::nullopt : std::optional(found->second);
     }
 
-    thingdecision::Settle settleFor(const ThingKey &key) const
+    // A choice is carried out only for the versions the user saw.
+    std::optional<thingdecision::Choice> settleFor(const thingdecision::Conflict &now) const
     {
-        const auto found = m_in.settleByThing.find(key);
-        return found == m_in.settleByThing.end() ? m_in.settle : found->second;
+        if (m_in.settleAll)
+            return m_in.settleAll;
+        const auto found = m_in.settled.find(now.key);
+        if (found == m_in.settled.end())
+            return std::nullopt;
+        const thingdecision::Conflict &seen = found->second.seen;
+        if (seen.mine != now.mine || seen.theirs != now.theirs || seen.theirVersion != now.theirVersion)
+            return std::nullopt;
+        return found->second.choice;
     }
 
     // Bytes that are no GBK character cannot go to a server as they are: the thing stays here.
@@ -73,13 +81,25 @@ private:
         return true;
     }
 
+    // The link as it stands after this round; written only where it changed.
+    void keep(LinkedTodo link, bool refetch)
+    {
+        link.refetch = refetch;
+        const auto known = m_in.state.linked.find(link.href);
+        if (known == m_in.state.linked.end() || !(known->second == link))
+            m_plan.links[link.href] = link;
+    }
+
+    // Told once for each version of the to-do.
     void setAside(const QString &href, const QByteArray &etag, const QString &uid, const QString &summary,
-                  const QString &why, std::optional<ThingKey> key = std::nullopt)
+                  const QString &why)
     {
         const auto known = m_in.state.setAside.find(href);
-        if (!why.isEmpty() && (known == m_in.state.setAside.end() || known->second.why != why))
-            m_plan.left.push_back({href, uid, summary, why, key});
-        m_plan.setAside[href] = SetAsideTodo{href, etag, why};
+        const bool told = known != m_in.state.setAside.end() && known->second.why == why && known->second.etag == etag;
+        if (!why.isEmpty() && !told)
+            m_plan.left.push_back({href, uid, summary, why, std::nullopt});
+        if (!told)
+            m_plan.setAside[href] = SetAsideTodo{href, etag, why};
     }
 
     void takeNew(const QString &href, const std::optional<ServerVersion> &change, std::vector<NewTodo> &fresh)
@@ -117,7 +137,7 @@ private:
             for (int pass = 0; pass < 2 && !key; ++pass) {
                 for (int number = 1; number <= 5 && !key; ++number) {
                     const ThingKey k{day, number};
-                    const ThingInput shown = here(k);
+                    const ThingInput shown = here(k).value_or(ThingInput{});
                     if (!m_claimed.count(k) && (pass == 0 ? shown == n.todo->thing : shown.isEmpty()))
                         key = k;
                 }
@@ -129,8 +149,10 @@ private:
             }
             m_claimed.insert(*key);
             m_usedHrefs.insert(n.href);
-            const LinkedTodo link{n.href, n.todo->uid, n.version->etag, *key, std::nullopt, {}, false};
-            decide(link, n.version, n.todo->thing, true);
+            if (m_in.state.setAside.count(n.href))
+                m_plan.setAside[n.href] = std::nullopt;
+            const LinkedTodo link{n.href, n.todo->uid, n.version->etag, *key, std::nullopt, {}, false, false};
+            decide(link, n.version, n.todo->thing);
         }
     }
 
@@ -138,112 +160,98 @@ private:
     {
         const auto change = m_in.changes.find(link.href);
         if (change == m_in.changes.end()) {
-            // Unchanged on the server, which therefore holds the base.
-            if (!link.mustFetch() && here(link.key) != *link.base)
-                decide(link, nullptr, *link.base, true);
+            // Unchanged on the server, which therefore holds the base: only a change here is news.
+            if (!link.mustFetch() && here(link.key) != link.base)
+                decide(link, nullptr, *link.base);
             return;
         }
         if (!change->second) {
-            decide(link, nullptr, std::nullopt, false);
+            decide(link, nullptr, std::nullopt);
             return;
         }
         const ServerVersion &version = *change->second;
         if (const auto *refusal = std::get_if<Refusal>(&version.reading)) {
-            refused(link, version, *refusal);
+            if (refusal->thing) // a text the day file cannot hold: this side's and the server's, both kept
+                decide(link, &version, *refusal->thing);
+            else
+                unshowable(link, version, *refusal);
             return;
         }
-        decide(link, &version, std::get<Todo>(version.reading).thing, true);
+        decide(link, &version, std::get<Todo>(version.reading).thing);
     }
 
-    // A linked to-do whose new version the day file cannot show: it stays as it is on both sides
-    // until the user settles it here.
-    void refused(const LinkedTodo &link, const ServerVersion &version, const Refusal &refusal)
+    // A linked to-do that another client made into what no thing shows (repeating, unreadable):
+    // both sides stay as they are, the user is told once for each version of it, and it is read
+    // again at every sync until it can be shown.
+    void unshowable(const LinkedTodo &link, const ServerVersion &version, const Refusal &refusal)
     {
-        const ThingInput thing = here(link.key);
-        // Without the version's tag the change could overwrite another client's unseen edit.
-        if (settleFor(link.key) == thingdecision::Settle::KeepHere && !standsIn(link.key, thing) && !version.etag.isEmpty()) {
-            if (std::optional<QByteArray> body = todomapping::updated(version.body, thing, link.key.number, m_in.now)) {
-                LinkedTodo after = link;
-                after.base = thing;
-                after.refetch = false;
-                update(after, version.etag, *body);
-                return;
-            }
-        }
-        m_plan.left.push_back({link.href, refusal.uid, refusal.summary, refusal.why, link.key});
-        LinkedTodo kept = link;
-        kept.refetch = true;
-        m_plan.links[link.href] = kept;
+        ++m_plan.unshowable;
+        if (version.etag.isEmpty() || version.etag != link.etag)
+            m_plan.left.push_back({link.href, refusal.uid, refusal.summary, refusal.why, link.key});
+        LinkedTodo told = link;
+        told.etag = version.etag;
+        keep(told, true);
     }
 
-    // version: the server's new version; nullptr when unchanged (server holds serverThing, the
-    // base) or gone (serverThing is nothing).
-    void decide(const LinkedTodo &link, const ServerVersion *version, const std::optional<ThingInput> &serverThing,
-                bool onServer)
+    // version: the server's new version, nullptr when unchanged (theirs is the base) or gone
+    // (theirs is nothing).
+    void decide(const LinkedTodo &link, const ServerVersion *version, const std::optional<ThingInput> &theirs)
     {
-        const ThingInput thing = here(link.key);
-        if (standsIn(link.key, thing)) {
-            if (version) { // read again once the thing can go: the sync token moves past it now
-                LinkedTodo kept = link;
-                kept.refetch = true;
-                m_plan.links[link.href] = kept;
-            }
+        const std::optional<ThingInput> mine = here(link.key);
+        if (mine && standsIn(link.key, *mine)) {
+            if (version) // read again once the thing can go: the sync token moves past it now
+                keep(link, true);
             return;
         }
-        const Decision d = thingdecision::decide(link.base, thing, onServer ? serverThing : std::nullopt, true,
-                                                 settleFor(link.key));
-        if (d.conflict) {
-            m_plan.conflicts.push_back({link.key, thing, onServer ? serverThing : std::nullopt, d.tooLongToJoin});
+        // An agreement the day book may not have seen (a file restored or put in place) says
+        // nothing of which side changed a thing that differs from it.
+        const std::optional<ThingInput> base = m_in.trusted || mine == link.base ? link.base : std::nullopt;
+        const QByteArray etag = version ? version->etag : theirs ? link.etag : QByteArray();
+        const thingdecision::Conflict asked{link.key, mine ? base : std::nullopt, mine.value_or(ThingInput{}), theirs, etag};
+        const thingdecision::Decision d = thingdecision::decide(base, mine, theirs, settleFor(asked));
+        if (d.conflict()) {
+            m_plan.conflicts.push_back(asked);
             LinkedTodo kept = link;
-            kept.refetch = true; // the server's version is not the base: read it again next time
-            m_plan.links[link.href] = kept;
+            kept.base = base; // the server's version is not the base: read again next time
+            keep(kept, true);
             return;
         }
-        const QByteArray etag = version ? version->etag : link.etag;
-        const bool changesServer = d.server == Decision::Server::Put || d.server == Decision::Server::Delete;
-        if (changesServer && etag.isEmpty()) {
+        const ThingInput &value = *d.value;
+        const bool deletes = theirs && value.isEmpty() && !theirs->isEmpty();
+        const bool puts = theirs && !value.isEmpty() && value != *theirs;
+        if ((deletes || puts) && etag.isEmpty()) {
             // Without the version's tag a change could overwrite another client's unseen edit.
             m_plan.notes << QStringLiteral("the server gives no ETag for %1; %2 is synced when it does")
                                 .arg(link.href, link.key.toString());
-            LinkedTodo kept = link;
-            kept.refetch = true;
-            m_plan.links[link.href] = kept;
+            keep(link, true);
             return;
         }
-        if (d.setHere)
-            m_plan.setHere[link.key] = *d.setHere;
-        switch (d.server) {
-        case Decision::Server::Keep:
-            if (d.unlink) {
-                m_plan.links[link.href] = std::nullopt;
-            } else if (d.agreed) {
-                LinkedTodo agreed = link;
-                agreed.etag = etag;
-                agreed.base = d.agreed;
-                agreed.refetch = false;
-                if (version)
-                    agreed.body = keptBody(version->body, link.key);
-                m_plan.links[link.href] = agreed;
-            }
-            return;
-        case Decision::Server::Delete:
+        if (value != mine.value_or(ThingInput{}))
+            m_plan.setHere[link.key] = value;
+        if (deletes) {
             m_plan.ops.push_back({ServerOp::Kind::Delete, link.key, link.href, etag, {}, std::nullopt});
-            return;
-        case Decision::Server::Put: {
+        } else if (puts) {
             QByteArray source = version ? version->body : link.body;
             if (source.isEmpty())
                 source = todomapping::created(link.uid, link.key, link.base.value_or(ThingInput{}), m_in.now);
-            const QByteArray body = todomapping::updated(source, d.serverValue, link.key.number, m_in.now)
-                                        .value_or(todomapping::created(link.uid, link.key, d.serverValue, m_in.now));
+            const QByteArray body = todomapping::updated(source, value, link.key.number, m_in.now)
+                                        .value_or(todomapping::created(link.uid, link.key, value, m_in.now));
             LinkedTodo after = link;
-            after.base = d.serverValue;
+            after.base = value;
             after.refetch = false;
             update(after, etag, body);
-            return;
-        }
-        case Decision::Server::Create:
-            createAt(link.href, link.uid, link.key, d.serverValue);
-            return;
+        } else if (!theirs && !value.isEmpty()) {
+            createAt(link.href, link.uid, link.key, value);
+        } else if (!theirs) {
+            m_plan.links[link.href] = std::nullopt; // gone there, empty here: nothing left to link
+        } else {
+            LinkedTodo agreed = link;
+            agreed.etag = etag;
+            agreed.base = value;
+            agreed.refetch = false;
+            if (version)
+                agreed.body = keptBody(version->body, link.key);
+            keep(agreed, false);
         }
     }
 
@@ -271,7 +279,7 @@ private:
         const QByteArray body = todomapping::created(uid, key, thing, m_in.now);
         // Made here, it is plain unless its completion time has to be kept (read() says the same,
         // at a cost a first sync of thousands of things notices).
-        const LinkedTodo after{href, uid, {}, key, thing, thing.done ? body : QByteArray(), false};
+        const LinkedTodo after{href, uid, {}, key, thing, thing.done ? body : QByteArray(), false, false};
         m_plan.ops.push_back({ServerOp::Kind::Create, key, href, {}, body, after});
     }
 
@@ -292,9 +300,12 @@ private:
 
 } // namespace
 
-Plan plan(const Inputs &inputs)
+int Plan::deletions() const
 {
-    return Planner(inputs).run();
+    int count = int(std::count_if(ops.begin(), ops.end(), [](const ServerOp &op) { return op.kind == ServerOp::Kind::Delete; }));
+    for (const auto &[key, thing] : setHere)
+        count += thing.isEmpty() ? 1 : 0;
+    return count;
 }
 
 QString hrefFor(const QUrl &collection, const QString &uid)
@@ -303,6 +314,11 @@ QString hrefFor(const QUrl &collection, const QString &uid)
     if (!path.endsWith(u'/'))
         path += u'/';
     return path + uid.section(u'@', 0, 0) + QStringLiteral(".ics");
+}
+
+Plan plan(const Inputs &inputs)
+{
+    return Planner(inputs).run();
 }
 
 } // namespace syncplanner

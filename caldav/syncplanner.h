@@ -11,9 +11,10 @@
 #include <optional>
 #include <vector>
 
-// One round of the reconciliation, decided without any I/O: from what the state file says, what
-// the day book holds and what the server changed, the things to set here, the requests to send
-// and the links to keep. The sync sends and saves; this only decides.
+// One round of the reconciliation, decided without any I/O: from what the state says, what the
+// day book holds and what the server changed, the things to set here, the requests to send and
+// the links to keep. Each thing follows thingdecision's rule; the sync sends and saves, this only
+// decides.
 namespace syncplanner {
 
 struct ServerVersion
@@ -24,14 +25,6 @@ struct ServerVersion
 };
 // By href; nothing when the to-do is gone from the server.
 using ServerChanges = std::map<QString, std::optional<ServerVersion>>;
-
-struct Conflict
-{
-    ThingKey key;
-    ThingInput here;
-    std::optional<ThingInput> server; // nothing: deleted on the server
-    bool tooLongToJoin = false;
-};
 
 // A to-do no thing shows, or a thing's to-do whose new version cannot be shown here.
 struct LeftOnServer
@@ -54,24 +47,40 @@ struct ServerOp
     std::optional<LinkedTodo> after; // the link once the server took it; its ETag comes with the answer
 };
 
+// A choice the user made for one conflict, as it was put to them: it is carried out only while
+// both versions are still the ones shown.
+struct SettledConflict
+{
+    thingdecision::Choice choice = thingdecision::Choice::Mine;
+    thingdecision::Conflict seen;
+};
+
 struct Plan
 {
     std::map<ThingKey, ThingInput> setHere;
     std::map<QString, std::optional<LinkedTodo>> links; // saved with setHere; nothing: unlinked
     std::map<QString, std::optional<SetAsideTodo>> setAside;
     std::vector<ServerOp> ops;
-    std::vector<Conflict> conflicts;
-    std::vector<LeftOnServer> left;
+    std::vector<thingdecision::Conflict> conflicts;
+    std::vector<LeftOnServer> left; // told now: new, or changed since they were told
+    int unshowable = 0;             // linked to-dos the day book cannot show, told or not
     QStringList notes;
+
+    // To-dos the plan deletes on the server, and things it empties here on the server's word.
+    int deletions() const;
 };
 
 struct Inputs
 {
     const SyncState &state;
+    // Every thing the day book has a record of, an emptied one as an empty thing (see LocalThings).
     const std::map<ThingKey, ThingInput> &here;
     const ServerChanges &changes;
-    thingdecision::Settle settle = thingdecision::Settle::Ask;
-    std::map<ThingKey, thingdecision::Settle> settleByThing; // the user's choice for single conflicts
+    // The state describes this day book (its stamp matches): where a thing here differs from the
+    // version agreed on, that is a change made here. When not, the difference is a conflict.
+    bool trusted = true;
+    std::optional<thingdecision::Choice> settleAll; // a choice for every conflict (the tool's --prefer)
+    std::map<ThingKey, SettledConflict> settled;    // the user's choices for single conflicts
     QDateTime now;
 };
 

@@ -17,6 +17,7 @@ struct SyncReport
         LocalFailed,   // the day file could not be written (see failure)
         StateFailed,   // the state file could not be read or written (see failure)
         Setup,         // the address cannot be used as it is: the user has to change it (see failure)
+        TooManyDeletions, // nothing done: the plan deletes more at once than the user agreed to (see deletions)
     };
     Status status = Status::InStep;
     QString failure;
@@ -26,8 +27,11 @@ struct SyncReport
     int emptiedHere = 0;  // of those, things emptied because their to-do was deleted
     int sent = 0;         // to-dos made or changed on the server
     int deletedThere = 0; // to-dos deleted on the server
-    std::vector<syncplanner::Conflict> conflicts;
-    std::vector<syncplanner::LeftOnServer> left; // listed once each
+    int deletions = 0;    // with TooManyDeletions: to-dos it would delete and things it would empty
+    std::vector<thingdecision::Conflict> conflicts;
+    std::vector<syncplanner::LeftOnServer> left; // told once for each version of each
+    int unshowable = 0;   // linked to-dos whose version on the server no thing can show
+    int leftOnServer = 0; // to-dos on the server that no thing shows, told before or not
     QStringList notes;
     int requests = 0;
 

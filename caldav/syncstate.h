@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dayfilestamp.h"
 #include "daythings.h"
 #include "thingkey.h"
 
@@ -8,11 +9,10 @@
 #include <QUrl>
 #include <map>
 #include <optional>
-#include <variant>
+#include <set>
 
-// What the sync knows between runs, kept beside the day file: where the collection is, how far
-// the server's changes have been read, and for each to-do the version both sides last agreed on.
-// Never the password.
+// What the sync knows between runs: where the collection is, how far the server's changes have
+// been read, and for each to-do the version both sides last agreed on. Never the password.
 struct LinkedTodo
 {
     QString href;   // the to-do's path on the server, percent-decoded
@@ -22,16 +22,21 @@ struct LinkedTodo
     std::optional<ThingInput> base; // nothing: linked, but the two sides never agreed
     QByteArray body;  // the server's object when it holds more than Tallyleaf writes
     bool refetch = false; // the server's version is not base (a conflict): read it again next time
+    // Sent after the listing whose token is stored: a server that lists changes as the difference
+    // of two snapshots may never name a deletion of it made before the next listing.
+    bool sentSinceToken = false;
 
     bool mustFetch() const { return refetch || etag.isEmpty() || !base; }
+    friend bool operator==(const LinkedTodo &, const LinkedTodo &) = default;
 };
 
-// A to-do that no thing shows: the user has been told why, once.
+// A to-do that no thing shows: the user has been told why, once for each version of it.
 struct SetAsideTodo
 {
     QString href;
     QByteArray etag;
     QString why; // empty for objects that are no to-do at all (events), which are not worth a word
+    friend bool operator==(const SetAsideTodo &, const SetAsideTodo &) = default;
 };
 
 struct SyncState
@@ -41,6 +46,9 @@ struct SyncState
     QUrl collection;   // the calendar found there; empty until found
     bool syncCollection = false; // the collection answers sync-collection reports
     QString syncToken;
+    // The day file the state describes, as it was when the state last agreed with it; the agreed
+    // versions below are trusted only while the day file still matches it (DayFileStamp).
+    DayFileStamp dayFile;
     std::map<QString, LinkedTodo> linked;     // by href
     std::map<QString, SetAsideTodo> setAside; // by href
 
@@ -48,11 +56,14 @@ struct SyncState
     void forgetCollection();
 };
 
-namespace syncstate {
+// What changed in a state since it was last saved: the store writes only that.
+struct SyncStateChange
+{
+    bool account = false;    // the address, the collection, the token, the day file's stamp
+    bool everything = false; // every link and set-aside to-do, written anew
+    std::set<QString> linked;   // hrefs whose link changed or went
+    std::set<QString> setAside; // hrefs whose entry changed or went
 
-// The state as the state file holds it: a CBOR map (RFC 8949) of format 1.
-QByteArray toBytes(const SyncState &state);
-// The state, or what is wrong with the bytes.
-std::variant<SyncState, QString> fromBytes(const QByteArray &bytes);
-
-} // namespace syncstate
+    bool isEmpty() const { return !account && !everything && linked.empty() && setAside.empty(); }
+    void add(const SyncStateChange &other);
+};

@@ -99,7 +99,7 @@ Reading read(QByteArrayView ics)
         const Refusal::Kind kind = failure->notATodo ? Refusal::Kind::NotATodo
             : failure->repeating                     ? Refusal::Kind::Repeating
                                                      : Refusal::Kind::Unreadable;
-        return Refusal{kind, failure->why, {}, {}};
+        return Refusal{kind, failure->why, {}, {}, {}};
     }
     icalcomponent *todo = std::get<icalobject::Parsed>(parsed).todo;
     icalcomponent *calendar = std::get<icalobject::Parsed>(parsed).calendar.get();
@@ -108,8 +108,10 @@ Reading read(QByteArrayView ics)
     read.uid = text(icalcomponent_get_uid(todo));
     const QString summary = todofields::summary(todo);
     if (read.uid.isEmpty() || hasControlCharacter(read.uid))
-        return Refusal{Refusal::Kind::Unreadable, QStringLiteral("it has no UID that can be kept"), {}, summary};
-    auto refuse = [&](Refusal::Kind kind, const QString &why) { return Refusal{kind, why, read.uid, summary}; };
+        return Refusal{Refusal::Kind::Unreadable, QStringLiteral("it has no UID that can be kept"), {}, summary, {}};
+    auto refuse = [&](Refusal::Kind kind, const QString &why) {
+        return Refusal{kind, why, read.uid, summary, ThingInput{summary, todofields::isDone(todo)}};
+    };
 
     if (hasControlCharacter(summary))
         return refuse(Refusal::Kind::LineBreak, QStringLiteral("its summary has line breaks or control characters"));

@@ -42,6 +42,9 @@ struct Refusal
     QString why;     // for the user
     QString uid;     // when it could be read
     QString summary; // when it could be read, to name the to-do
+    // With NoGbkForm, TooLong and LineBreak: the thing the to-do holds, which the day file cannot
+    // hold as it is. Another version of a linked thing, put to the user beside this side's.
+    std::optional<ThingInput> thing;
 };
 
 using Reading = std::variant<Todo, Refusal>;

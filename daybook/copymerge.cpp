@@ -2,7 +2,6 @@
 
 #include "daytable.h"
 #include "oledate.h"
-#include "thingmerge.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -50,16 +49,14 @@ Plan intoReplacement(const std::vector<DayFile::OwedThing> &owed, const DayTable
         const std::optional<ThingInput> onTheirSide = thingIn(theirs, thing.day, thing.number);
         const ThingInput base = thing.base.value_or(ThingInput{}); // appended here: nothing before
         const ThingInput other = onTheirSide ? *onTheirSide : base;
-        const thingmerge::Result r = thingmerge::merge(base, thing.mine, other);
-        if (r.outcome == thingmerge::Outcome::Conflict) {
-            plan.conflicts.push_back(Conflict{thing.day, thing.number, thing.mine, other});
+        const thingdecision::Decision d = thingdecision::decide(base, thing.mine, other);
+        if (d.conflict()) {
+            plan.conflicts.push_back({{thing.day, thing.number}, base, thing.mine, other, {}});
             continue;
         }
-        // Ours goes in where only this side changed it, and where their file never had it at all.
-        const bool ours = r.outcome == thingmerge::Outcome::KeepMine || r.outcome == thingmerge::Outcome::Combined
-            || (r.outcome == thingmerge::Outcome::Same && !onTheirSide && !r.value.isEmpty());
-        if (ours) {
-            writes.set(thing.day, thing.number, r.value);
+        // Ours goes in where it differs from their file, and where their file never had it at all.
+        if (*d.value != other || (!onTheirSide && !d.value->isEmpty())) {
+            writes.set(thing.day, thing.number, *d.value);
             ++plan.fromUs;
         }
     }
@@ -78,29 +75,16 @@ Plan fromCopy(const DayTable &ours, const DayTable &copy)
             continue;
         const ThingInput theirs = thingOf(copy, i);
         const ThingInput mine = thingIn(ours, *day, number).value_or(ThingInput{});
-        const thingmerge::Result r = thingmerge::merge(std::nullopt, mine, theirs);
-        if (r.outcome == thingmerge::Outcome::TakeTheirs) {
-            writes.set(*day, number, theirs);
+        const thingdecision::Decision d = thingdecision::decide(std::nullopt, mine, theirs);
+        if (d.conflict()) {
+            plan.conflicts.push_back({{*day, number}, std::nullopt, mine, theirs, {}});
+        } else if (*d.value != mine) {
+            writes.set(*day, number, *d.value);
             ++plan.fromThem;
-        } else if (r.outcome == thingmerge::Outcome::Conflict) {
-            plan.conflicts.push_back(Conflict{*day, number, mine, theirs});
         }
     }
     plan.days = writes.days();
     return plan;
-}
-
-std::optional<ThingInput> chosen(const Conflict &conflict, Choice choice)
-{
-    switch (choice) {
-    case Choice::Mine:
-        return conflict.mine;
-    case Choice::Theirs:
-        return conflict.theirs;
-    case Choice::Both:
-        return thingmerge::joined(conflict.mine, conflict.theirs);
-    }
-    return std::nullopt;
 }
 
 bool isConflictCopyName(const QString &fileName, const QString &dayFileName)

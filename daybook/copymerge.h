@@ -2,31 +2,23 @@
 
 #include "dayfile.h"
 #include "daythings.h"
+#include "thingdecision.h"
 
 #include <QDate>
 #include <vector>
 
 class DayTable;
 
-// Two copies of the day book brought together thing by thing (thingmerge.h has the rule): the
+// Two copies of the day book brought together thing by thing (thingdecision.h has the rule): the
 // file that replaced ours on disk (another computer's copy, put in place by a sync tool), or a
 // sync tool's conflict copy beside it.
 namespace copymerge {
-
-// A thing both sides changed differently: nothing is settled until the user chooses.
-struct Conflict
-{
-    QDate day;
-    qint32 number = 0;
-    ThingInput mine;
-    ThingInput theirs;
-};
 
 // What the merge writes and what it leaves to the user.
 struct Plan
 {
     std::vector<std::pair<QDate, DayThings>> days; // whole days to save, into the table they were planned on
-    std::vector<Conflict> conflicts;
+    std::vector<thingdecision::Conflict> conflicts;
     qsizetype fromThem = 0; // things that came in from the other side
     qsizetype fromUs = 0;   // things that went out from this side
 };
@@ -40,11 +32,6 @@ Plan intoReplacement(const std::vector<DayFile::OwedThing> &owed, const DayTable
 // A conflict copy merged into ours: without a base, the copy's thing comes in where ours is empty,
 // ours stays where the copy's is empty, and any other difference is a conflict.
 Plan fromCopy(const DayTable &ours, const DayTable &copy);
-
-enum class Choice { Mine, Theirs, Both };
-// The thing of a conflict as the user chose it; nothing when both do not fit one box together
-// (see thingmerge::joined).
-std::optional<ThingInput> chosen(const Conflict &conflict, Choice choice);
 
 // Whether fileName is a sync tool's conflict copy of the day file dayFileName: Syncthing's
 // "things.sync-conflict-YYYYMMDD-HHMMSS-XXXXXXX.dat", Nextcloud's "things (conflicted copy

@@ -185,6 +185,11 @@ std::vector<QDate> DayFile::owedDays() const
     return std::vector<QDate>(days.begin(), days.end());
 }
 
+bool DayFile::holdsWholeFile() const
+{
+    return writesAllowed() && m_writableLimit == std::numeric_limits<qint32>::max();
+}
+
 bool DayFile::writesAllowed() const
 {
     return m_state != State::Unloaded && m_state != State::Blocked && m_state != State::ReadOnly;

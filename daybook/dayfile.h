@@ -2,6 +2,7 @@
 
 #include "dayfilecheck.h"
 #include "dayfilelock.h"
+#include "dayfilestamp.h"
 #include "daytable.h"
 #include "daythings.h"
 #include "ioresult.h"
@@ -168,6 +169,12 @@ public:
     std::vector<OwedThing> owedThings() const;
     // Whether the file on disk is still the one loaded and last written (D4), looking only.
     bool fileOnDiskIsOurs() const;
+
+    // Whether the table holds the whole file and the engine may write it: only then can the book
+    // be held against another copy of it, since a record not read looks like a thing never had.
+    bool holdsWholeFile() const;
+    // The file at the day file's path as it is now.
+    DayFileStamp stampOnDisk() const { return stampOf(m_ops, m_path); }
 
     bool hasPending() const { return !m_pending.empty(); }
     // The days whose records are owed to the disk, in date order.

@@ -1,7 +1,6 @@
 #include "conflictdialog.h"
 
 #include "fonts.h"
-#include "thingmerge.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -24,7 +23,7 @@ QString version(const ThingInput &thing)
 
 } // namespace
 
-ConflictDialog::ConflictDialog(const QString &about, const std::vector<copymerge::Conflict> &conflicts, QWidget *parent)
+ConflictDialog::ConflictDialog(const QString &about, const std::vector<thingdecision::Conflict> &conflicts, QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("dlg_conflicts"));
@@ -43,20 +42,23 @@ ConflictDialog::ConflictDialog(const QString &about, const std::vector<copymerge
     table->setSelectionMode(QAbstractItemView::NoSelection);
     bool someDoNotFit = false;
     for (int row = 0; row < int(conflicts.size()); ++row) {
-        const copymerge::Conflict &c = conflicts[size_t(row)];
-        table->setItem(row, Day, new QTableWidgetItem(QLocale().toString(c.day, QLocale::ShortFormat)));
-        table->setItem(row, Number, new QTableWidgetItem(QString(QChar(0x2460 + c.number - 1))));
+        const thingdecision::Conflict &c = conflicts[size_t(row)];
+        table->setItem(row, Day, new QTableWidgetItem(QLocale().toString(c.key.day, QLocale::ShortFormat)));
+        table->setItem(row, Number, new QTableWidgetItem(QString(QChar(0x2460 + c.key.number - 1))));
         table->setItem(row, Mine, new QTableWidgetItem(version(c.mine)));
-        table->setItem(row, Theirs, new QTableWidgetItem(version(c.theirs)));
+        table->setItem(row, Theirs, new QTableWidgetItem(c.theirs ? version(*c.theirs) : QStringLiteral("（已删除）")));
         auto *keep = new QComboBox(table);
         keep->setObjectName(QStringLiteral("cbo_keep_%1").arg(row));
         keep->addItem(QStringLiteral("以后再说"));
-        keep->addItem(QStringLiteral("这台电脑的"), int(copymerge::Choice::Mine));
-        keep->addItem(QStringLiteral("另一份的"), int(copymerge::Choice::Theirs));
-        if (thingmerge::joined(c.mine, c.theirs)) {
-            keep->addItem(QStringLiteral("两个都要"), int(copymerge::Choice::Both));
+        keep->addItem(QStringLiteral("这台电脑的"), int(thingdecision::Choice::Mine));
+        keep->addItem(QStringLiteral("另一份的"), int(thingdecision::Choice::Theirs));
+        // The other version holds what no box can (a character without a GBK form, too long).
+        if (thingdecision::settle(c, thingdecision::Choice::Theirs).conflict())
+            qobject_cast<QStandardItemModel *>(keep->model())->item(2)->setEnabled(false);
+        if (!thingdecision::settle(c, thingdecision::Choice::Both).tooLongToJoin) {
+            keep->addItem(QStringLiteral("两个都要"), int(thingdecision::Choice::Both));
         } else {
-            keep->addItem(QStringLiteral("两个都要（放不下）"), int(copymerge::Choice::Both));
+            keep->addItem(QStringLiteral("两个都要（放不下）"), int(thingdecision::Choice::Both));
             // A box holds 160 bytes: both together do not fit, so the choice stays with the user.
             qobject_cast<QStandardItemModel *>(keep->model())->item(3)->setEnabled(false);
             someDoNotFit = true;
@@ -89,12 +91,12 @@ ConflictDialog::ConflictDialog(const QString &about, const std::vector<copymerge
     resize(760, 200 + 32 * int(std::min<size_t>(conflicts.size(), 10)));
 }
 
-std::vector<std::optional<copymerge::Choice>> ConflictDialog::choices() const
+std::vector<std::optional<thingdecision::Choice>> ConflictDialog::choices() const
 {
-    std::vector<std::optional<copymerge::Choice>> chosen;
+    std::vector<std::optional<thingdecision::Choice>> chosen;
     for (const QComboBox *keep : m_choices) {
         const QVariant data = keep->currentData();
-        chosen.push_back(result() == QDialog::Accepted && data.isValid() ? std::optional(copymerge::Choice(data.toInt()))
+        chosen.push_back(result() == QDialog::Accepted && data.isValid() ? std::optional(thingdecision::Choice(data.toInt()))
                                                                          : std::nullopt);
     }
     return chosen;

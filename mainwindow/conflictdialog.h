@@ -1,6 +1,6 @@
 #pragma once
 
-#include "copymerge.h"
+#include "thingdecision.h"
 
 #include <QDialog>
 #include <optional>
@@ -17,10 +17,10 @@ class ConflictDialog : public QDialog
     Q_OBJECT
 
 public:
-    ConflictDialog(const QString &about, const std::vector<copymerge::Conflict> &conflicts, QWidget *parent = nullptr);
+    ConflictDialog(const QString &about, const std::vector<thingdecision::Conflict> &conflicts, QWidget *parent = nullptr);
 
     // For each conflict, what the user chose; nothing where the decision was put off.
-    std::vector<std::optional<copymerge::Choice>> choices() const;
+    std::vector<std::optional<thingdecision::Choice>> choices() const;
 
 private:
     std::vector<QComboBox *> m_choices;

@@ -45,7 +45,8 @@ public:
 
     // The sync with a calendar server, in the edit menu, before Form_Load: it starts when the
     // window has started.
-    void attachSync(PasswordKeeper &passwords, QNetworkAccessManager &network);
+    // stateFolder: where the sync keeps its state, this computer's own (SyncStateDatabase).
+    void attachSync(PasswordKeeper &passwords, QNetworkAccessManager &network, const QString &stateFolder);
     WindowSync *sync() const { return m_sync.get(); }
 
     // Start-up: frames, today and the day file, then the window with the caret in box 1, then

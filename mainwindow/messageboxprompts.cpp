@@ -47,8 +47,8 @@ std::optional<QString> MessageBoxPrompts::askPassword(const QString &text)
     return password;
 }
 
-std::vector<std::optional<copymerge::Choice>> MessageBoxPrompts::resolveConflicts(
-    const QString &about, const std::vector<copymerge::Conflict> &conflicts)
+std::vector<std::optional<thingdecision::Choice>> MessageBoxPrompts::resolveConflicts(
+    const QString &about, const std::vector<thingdecision::Conflict> &conflicts)
 {
     ConflictDialog dialog(about, conflicts, m_parent);
     dialog.exec();

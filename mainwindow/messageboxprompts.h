@@ -17,8 +17,8 @@ public:
     FailedSave askAboutFailedSave(const QString &text) override;
     void inform(const QString &text) override;
     std::optional<QString> askPassword(const QString &text) override;
-    std::vector<std::optional<copymerge::Choice>> resolveConflicts(const QString &about,
-                                                                  const std::vector<copymerge::Conflict> &conflicts) override;
+    std::vector<std::optional<thingdecision::Choice>> resolveConflicts(const QString &about,
+                                                                  const std::vector<thingdecision::Conflict> &conflicts) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -9,6 +9,7 @@
 #include "passwordkeeper.h"
 #include "qttranslations.h"
 #include "singleinstance.h"
+#include "syncstatedatabase.h"
 #include "timesource.h"
 
 #include <QApplication>
@@ -90,7 +91,7 @@ int runTallyleaf()
     QNetworkAccessManager network; // outlives the window, whose sync uses it to the end
     frm_main window(dayFile, ops, time, prompts);
     mainWindow = &window;
-    window.attachSync(passwords, network);
+    window.attachSync(passwords, network, SyncStateDatabase::defaultFolder());
     prompts.setParentWindow(&window);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
         window.showNormal();

@@ -8,9 +8,9 @@
 #include <QAction>
 #include <QMenu>
 
-void frm_main::attachSync(PasswordKeeper &passwords, QNetworkAccessManager &network)
+void frm_main::attachSync(PasswordKeeper &passwords, QNetworkAccessManager &network, const QString &stateFolder)
 {
-    m_sync = std::make_unique<WindowSync>(m_day, m_time, m_prompts, passwords, network);
+    m_sync = std::make_unique<WindowSync>(m_day, m_time, m_prompts, passwords, network, stateFolder);
     menu_edit->addSeparator();
     menu_syncsettings = menu_edit->addAction(QStringLiteral("同步设置…"));
     menu_syncsettings->setObjectName(QStringLiteral("menu_syncsettings"));

@@ -63,30 +63,30 @@ SaveReport FolderMerge::mergeReplacement(bool mayAsk)
                                              "只有一边改过的事已经合并。下面这些事两边都改了，请选择要保留的内容；"
                                              "选择之前，文件里保留另一份的内容，这台电脑的内容留在程序中。")
                                   .arg(shown(m_dayFile.path()));
-        const std::vector<copymerge::Conflict> putOff = decide(about, plan.conflicts, &report);
+        const std::vector<thingdecision::Conflict> putOff = decide(about, plan.conflicts, &report);
         m_held.insert(m_held.end(), putOff.begin(), putOff.end());
     }
     return report;
 }
 
-std::vector<copymerge::Conflict> FolderMerge::decide(const QString &about,
-                                                     const std::vector<copymerge::Conflict> &conflicts,
+std::vector<thingdecision::Conflict> FolderMerge::decide(const QString &about,
+                                                     const std::vector<thingdecision::Conflict> &conflicts,
                                                      SaveReport *report)
 {
-    const std::vector<std::optional<copymerge::Choice>> choices = m_prompts.resolveConflicts(about, conflicts);
-    std::vector<copymerge::Conflict> putOff;
+    const std::vector<std::optional<thingdecision::Choice>> choices = m_prompts.resolveConflicts(about, conflicts);
+    std::vector<thingdecision::Conflict> putOff;
     std::map<QDate, DayThings> days;
     for (size_t i = 0; i < conflicts.size(); ++i) {
-        const copymerge::Conflict &c = conflicts[i];
-        const auto thing = i < choices.size() && choices[i] ? copymerge::chosen(c, *choices[i]) : std::nullopt;
+        const thingdecision::Conflict &c = conflicts[i];
+        const auto thing = i < choices.size() && choices[i] ? thingdecision::settle(c, *choices[i]).value : std::nullopt;
         if (!thing) {
             putOff.push_back(c);
             continue;
         }
-        auto day = days.find(c.day);
+        auto day = days.find(c.key.day);
         if (day == days.end())
-            day = days.emplace(c.day, thingsOfDay(m_dayFile.table(), c.day)).first;
-        day->second[size_t(c.number - 1)] = *thing;
+            day = days.emplace(c.key.day, thingsOfDay(m_dayFile.table(), c.key.day)).first;
+        day->second[size_t(c.key.number - 1)] = *thing;
     }
     if (!days.empty()) {
         *report = m_dayFile.saveDays({days.begin(), days.end()});
@@ -137,7 +137,7 @@ bool FolderMerge::mergeCopy(const QString &copy)
     }
     const copymerge::Plan plan = copymerge::fromCopy(m_dayFile.table(), *theirs);
     SaveReport report = plan.days.empty() ? SaveReport{} : m_dayFile.saveDays(plan.days);
-    std::vector<copymerge::Conflict> putOff;
+    std::vector<thingdecision::Conflict> putOff;
     if (!plan.conflicts.empty() && report.allOnDisk()) {
         const QString about = QStringLiteral("冲突副本\n%1\n和日程文件里有些事不同，请选择要保留的内容；"
                                              "以后再说的，副本保持原样，下次启动时再问。")
@@ -157,9 +157,9 @@ bool FolderMerge::mergeCopy(const QString &copy)
 
 void FolderMerge::overlayHeld(QDate day, DayThings &things) const
 {
-    for (const copymerge::Conflict &c : m_held) {
-        if (c.day == day)
-            things[size_t(c.number - 1)] = c.mine;
+    for (const thingdecision::Conflict &c : m_held) {
+        if (c.key.day == day)
+            things[size_t(c.key.number - 1)] = c.mine;
     }
 }
 
@@ -167,13 +167,13 @@ void FolderMerge::holdBack(QDate day, DayThings &things)
 {
     const DayThings onFile = thingsOfDay(m_dayFile.table(), day);
     for (auto it = m_held.begin(); it != m_held.end();) {
-        if (it->day != day) {
+        if (it->key.day != day) {
             ++it;
             continue;
         }
-        ThingInput &thing = things[size_t(it->number - 1)];
+        ThingInput &thing = things[size_t(it->key.number - 1)];
         it->mine = thing;
-        thing = onFile[size_t(it->number - 1)];
+        thing = onFile[size_t(it->key.number - 1)];
         // Made the same as the file's by hand: nothing left to decide.
         it = it->mine == it->theirs ? m_held.erase(it) : it + 1;
     }
@@ -182,14 +182,14 @@ void FolderMerge::holdBack(QDate day, DayThings &things)
 bool FolderMerge::holds(QDate day, qint32 number) const
 {
     return std::any_of(m_held.begin(), m_held.end(),
-                       [&](const copymerge::Conflict &c) { return c.day == day && c.number == number; });
+                       [&](const thingdecision::Conflict &c) { return c.key.day == day && c.key.number == number; });
 }
 
 bool FolderMerge::decideHeld(SaveReport *report)
 {
     if (m_held.empty())
         return true;
-    const std::vector<copymerge::Conflict> held = m_held; // asked from a copy: the list is replaced after
+    const std::vector<thingdecision::Conflict> held = m_held; // asked from a copy: the list is replaced after
     m_held = decide(QStringLiteral("这些事两边都改了，还没有决定保留哪一份："), held, report);
     return m_held.empty();
 }
@@ -199,11 +199,11 @@ QString FolderMerge::keepHeldAside()
     if (m_held.empty())
         return {};
     std::map<QDate, DayThings> days;
-    for (const copymerge::Conflict &c : m_held) {
-        auto day = days.find(c.day);
+    for (const thingdecision::Conflict &c : m_held) {
+        auto day = days.find(c.key.day);
         if (day == days.end())
-            day = days.emplace(c.day, thingsOfDay(m_dayFile.table(), c.day)).first;
-        day->second[size_t(c.number - 1)] = c.mine;
+            day = days.emplace(c.key.day, thingsOfDay(m_dayFile.table(), c.key.day)).first;
+        day->second[size_t(c.key.number - 1)] = c.mine;
     }
     QByteArray bytes;
     for (const auto &[day, things] : days) {

@@ -53,7 +53,7 @@ public:
 private:
     // Asks about conflicts and saves what the user chose; returns those put off, and all of them
     // when the day book refused the choices.
-    std::vector<copymerge::Conflict> decide(const QString &about, const std::vector<copymerge::Conflict> &conflicts,
+    std::vector<thingdecision::Conflict> decide(const QString &about, const std::vector<thingdecision::Conflict> &conflicts,
                                             SaveReport *report);
     bool mergeCopy(const QString &copy);
 
@@ -61,6 +61,6 @@ private:
     FileOps &m_ops;
     const TimeSource &m_time;
     Prompts &m_prompts;
-    std::vector<copymerge::Conflict> m_held;
+    std::vector<thingdecision::Conflict> m_held;
     QSet<QString> m_offered;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "copymerge.h"
+#include "thingdecision.h"
 
 #include <QString>
 #include <optional>
@@ -28,6 +28,6 @@ public:
 
     // Things both copies of the day book changed differently (about is what they are copies of):
     // for each, what the user keeps, or nothing for one put off.
-    virtual std::vector<std::optional<copymerge::Choice>> resolveConflicts(const QString &about,
-                                                                          const std::vector<copymerge::Conflict> &conflicts) = 0;
+    virtual std::vector<std::optional<thingdecision::Choice>> resolveConflicts(const QString &about,
+                                                                          const std::vector<thingdecision::Conflict> &conflicts) = 0;
 };

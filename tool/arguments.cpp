@@ -29,14 +29,20 @@ const char *const Description = R"(Takes the things of a Tallyleaf day book to a
       UTF-8 and has no byte-order mark is read as GBK, and standard error says which was used.
       --encoding names the encoding instead.
 
-  tallyleaf-tool sync [--url URL --user NAME] [--prefer here|server] [--timeout SECONDS]
+  tallyleaf-tool sync [--url URL --user NAME] [--prefer here|server] [--allow-deletions]
+                      [--timeout SECONDS]
       Brings the day book and a CalDAV calendar (Radicale, Nextcloud, ...) into step, both ways:
       each thing with text or a tick is one to-do. URL is the calendar, or the server or your
       principal when it holds one calendar for to-dos. The URL and the name are remembered, so
       later a plain sync repeats it. The password comes from TALLYLEAF_CALDAV_PASSWORD, else
       from the system's keychain, else it is asked for and then kept in the keychain. A thing
       changed on both sides is a conflict: both stay as they are unless --prefer says which
-      side wins. Close Tallyleaf first.
+      side wins (only where both changed it). A to-do is deleted only for a thing emptied here
+      since both sides agreed, never for one the day file has no record of; a sync that would
+      delete many at once (more than 5 and more than a tenth, or all of them) does nothing and
+      exits with 5 unless --allow-deletions is given. The sync's state is kept in
+      $XDG_STATE_HOME/Tallyleaf (~/.local/state/Tallyleaf), never beside the day file.
+      Close Tallyleaf first.
 
 All work on the day file Tallyleaf itself uses on this machine unless --day-file names another.)";
 
@@ -47,7 +53,8 @@ Exit status:
   2  the input cannot be read or holds something wrong (the CSV file, the day file)
   3  the day file is in use: Tallyleaf is running, or the file changed while it was read
   4  the output or the day file cannot be written
-  5  sync: conflicts remain, each side as it was (see the list)
+  5  sync: conflicts remain, each side as it was (see the list), to-dos stay on the server that
+     no thing can show, or a sync would delete many at once and did nothing
   6  sync: the server cannot be reached, refuses, or answers wrongly
 
 Examples:
@@ -92,7 +99,9 @@ std::variant<Command, int> parseArguments(const QStringList &arguments)
     const QCommandLineOption timeout(QStringLiteral("timeout"),
                                      QStringLiteral("sync: give up on a server silent for SECONDS (default 60)."),
                                      QStringLiteral("SECONDS"));
-    parser.addOptions({format, from, to, output, excel, encoding, dayFile, url, user, prefer, timeout});
+    const QCommandLineOption allowDeletions(QStringLiteral("allow-deletions"),
+                                            QStringLiteral("sync: carry out a sync that deletes many to-dos at once."));
+    parser.addOptions({format, from, to, output, excel, encoding, dayFile, url, user, prefer, allowDeletions, timeout});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("export, import or sync."),
                                  QStringLiteral("export|import|sync"));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The CSV file to import."),
@@ -120,7 +129,7 @@ std::variant<Command, int> parseArguments(const QStringList &arguments)
     if (parser.isSet(dayFile) && command.dayFile.isEmpty())
         return usageError(QStringLiteral("--day-file needs a path"));
 
-    for (const QCommandLineOption *syncOnly : {&url, &user, &prefer, &timeout}) {
+    for (const QCommandLineOption *syncOnly : {&url, &user, &prefer, &allowDeletions, &timeout}) {
         if (parser.isSet(*syncOnly) && positional.front() != u"sync")
             return usageError(QStringLiteral("--%1 is for sync").arg(syncOnly->names().front()));
     }
@@ -190,6 +199,7 @@ std::variant<Command, int> parseArguments(const QStringList &arguments)
             command.prefer = Command::Prefer::Server;
         else if (parser.isSet(prefer))
             return usageError(QStringLiteral("--prefer takes here or server"));
+        command.allowDeletions = parser.isSet(allowDeletions);
         if (parser.isSet(timeout)) {
             bool ok = false;
             command.timeoutSeconds = parser.value(timeout).toInt(&ok);

@@ -29,6 +29,7 @@ struct Command
     QString user; // empty: the one remembered
     enum class Prefer { Ask, Here, Server };
     Prefer prefer = Prefer::Ask;
+    bool allowDeletions = false; // carry out a sync that deletes many to-dos at once
     int timeoutSeconds = 60;
 };
 

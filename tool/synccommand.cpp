@@ -8,7 +8,7 @@
 #include "exitstatus.h"
 #include "passwordprompt.h"
 #include "passwordstore.h"
-#include "syncstatestore.h"
+#include "syncstatedatabase.h"
 #include "timesource.h"
 #include "writabledaybook.h"
 
@@ -47,10 +47,10 @@ void print(const SyncReport &report)
 {
     for (const QString &n : report.notes)
         note(n);
-    for (const syncplanner::Conflict &c : report.conflicts) {
-        const QString server = c.server ? shown(*c.server) : QStringLiteral("deleted");
-        std::printf("conflict: %s: here %s, on the server %s%s\n", qPrintable(c.key.toString()), qPrintable(shown(c.here)),
-                    qPrintable(server), c.tooLongToJoin ? " (too long to keep both)" : "");
+    for (const thingdecision::Conflict &c : report.conflicts) {
+        const QString server = c.theirs ? shown(*c.theirs) : QStringLiteral("deleted");
+        std::printf("conflict: %s: here %s, on the server %s\n", qPrintable(c.key.toString()), qPrintable(shown(c.mine)),
+                    qPrintable(server));
     }
     for (const syncplanner::LeftOnServer &l : report.left) {
         const QString name = l.summary.isEmpty() ? l.uid : QStringLiteral("\"%1\"").arg(l.summary);
@@ -60,13 +60,14 @@ void print(const SyncReport &report)
     }
     if (report.status == SyncReport::Status::InStep || report.status == SyncReport::Status::Conflicts)
         std::printf("%s\n", qPrintable(QStringLiteral("synced with %1: %2 thing(s) changed here (%3 emptied), %4 to-do(s) "
-                                                      "sent, %5 deleted on the server, %6 conflict(s), %7 request(s)")
+                                                      "sent, %5 deleted on the server, %6 conflict(s), %7 to-do(s) no thing shows, %8 request(s)")
                                            .arg(report.collection.toDisplayString())
                                            .arg(report.received)
                                            .arg(report.emptiedHere)
                                            .arg(report.sent)
                                            .arg(report.deletedThere)
                                            .arg(report.conflicts.size())
+                                           .arg(report.leftOnServer)
                                            .arg(report.requests)));
 }
 
@@ -84,6 +85,9 @@ int exitStatus(const SyncReport &report)
         return fail(NotWritten, report.failure);
     case SyncReport::Status::Setup:
         return fail(BadUsage, report.failure);
+    case SyncReport::Status::TooManyDeletions:
+        return fail(Conflicts, report.failure + QStringLiteral("; if you emptied or deleted them yourself, sync again "
+                                                               "with --allow-deletions"));
     }
     return ServerFailed;
 }
@@ -92,8 +96,8 @@ int exitStatus(const SyncReport &report)
 
 int syncThings(FileOps &ops, const Command &command, const QString &dayFilePath)
 {
-    SyncStateFile stateFile(SyncStateFile::pathFor(dayFilePath));
-    const auto remembered = stateFile.load();
+    SyncStateDatabase stateStore(SyncStateDatabase::defaultFolder(), dayFilePath);
+    const auto remembered = stateStore.loadAccount();
     if (const QString *why = std::get_if<QString>(&remembered))
         return fail(Unreadable, *why);
     const SyncState &state = std::get<SyncState>(remembered);
@@ -134,10 +138,10 @@ int syncThings(FileOps &ops, const Command &command, const QString &dayFilePath)
     SyncOptions options;
     options.url = url;
     options.user = user;
-    options.settle = command.prefer == Command::Prefer::Here     ? thingdecision::Settle::KeepHere
-                   : command.prefer == Command::Prefer::Server ? thingdecision::Settle::TakeServer
-                                                               : thingdecision::Settle::Ask;
-    CalDavSync sync(client, local, stateFile, clock, options);
+    if (command.prefer != Command::Prefer::Ask)
+        options.settleAll = command.prefer == Command::Prefer::Here ? thingdecision::Choice::Mine : thingdecision::Choice::Theirs;
+    options.allowDeletions = command.allowDeletions ? -1 : 0;
+    CalDavSync sync(client, local, stateStore, clock, options);
     SyncReport report;
     QEventLoop loop;
     QObject::connect(&sync, &CalDavSync::finished, &loop, [&](const SyncReport &r) {

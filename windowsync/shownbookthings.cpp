@@ -2,26 +2,39 @@
 
 #include "daybookthings.h"
 #include "shownday.h"
+#include "daytable.h"
+#include "oledate.h"
 #include "thingmerge.h"
 
 #include <QLocale>
 
 std::map<ThingKey, ThingInput> ShownBookThings::things() const
 {
-    std::map<ThingKey, ThingInput> things = DayBookThings::thingsIn(m_day.dayFile().table());
+    const DayTable &table = m_day.dayFile().table();
+    std::map<ThingKey, ThingInput> things = DayBookThings::thingsIn(table);
     const DayThings shown = m_day.shownThings();
+    const QDate day = m_day.shownDate();
     for (int number = 1; number <= 5; ++number) {
-        const ThingKey key{m_day.shownDate(), number};
+        const ThingKey key{day, number};
         // As the day file would store it; a text it cannot store stays as stored until it can.
         const std::optional<ThingInput> stored = thingmerge::storedThing(shown[size_t(number - 1)]);
         if (!stored)
             continue;
-        if (stored->isEmpty())
-            things.erase(key);
-        else
+        // A box left empty where the day book has no record is a thing never had, not one emptied.
+        if (!stored->isEmpty() || table.find(oledate::fromDate(day), number))
             things[key] = *stored;
     }
     return things;
+}
+
+QString ShownBookThings::whyNotSyncable() const
+{
+    return DayBookThings::whyNotSyncable(m_day.dayFile());
+}
+
+DayFileStamp ShownBookThings::stamp() const
+{
+    return m_day.dayFile().stampOnDisk();
 }
 
 ApplyResult ShownBookThings::apply(const std::map<ThingKey, ThingInput> &changes)

@@ -14,6 +14,8 @@ public:
 
     std::map<ThingKey, ThingInput> things() const override;
     ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) override;
+    QString whyNotSyncable() const override;
+    DayFileStamp stamp() const override;
     // Inside apply(): the day book's change is the sync's own.
     bool isApplying() const { return m_applying; }
 

@@ -26,6 +26,8 @@ QString failure(const SyncReport &report, bool loginRefused)
         case SyncReport::Status::Setup:
             what = QStringLiteral("这个地址不能直接用于同步，请在“同步设置…”中修改。");
             break;
+        case SyncReport::Status::TooManyDeletions:
+            return QStringLiteral("这次同步要一下子删除 %1 件事或待办，没有执行，两边都保持原样。").arg(report.deletions);
         }
     }
     return report.failure.isEmpty() ? what : QStringLiteral("%1\n\n（%2）").arg(what, report.failure);
@@ -44,6 +46,15 @@ QString leftOnServer(const std::vector<syncplanner::LeftOnServer> &left)
         text += QStringLiteral("\n· %1（%2）").arg(name, todo.why);
     }
     return text;
+}
+
+QString massDeletion(const SyncReport &report)
+{
+    return QStringLiteral("这次同步要一下子删除 %1 件事或待办：服务器上的待办被删除，或者这台电脑上的事被清空。\n\n"
+                          "如果是你自己清空或删除的，请选“是”继续；如果不是（例如日程文件或服务器上的日历被换掉了），"
+                          "请选“否”，两边都保持原样，先检查一下。\n\n%2")
+        .arg(report.deletions)
+        .arg(report.collection.toDisplayString());
 }
 
 QString conflictsAbout(const QUrl &collection)

@@ -13,6 +13,8 @@ namespace syncwords {
 QString failure(const SyncReport &report, bool loginRefused);
 // The to-dos a sync left on the server because no thing can show them, each told once.
 QString leftOnServer(const std::vector<syncplanner::LeftOnServer> &left);
+// The question before a sync deletes many things at once.
+QString massDeletion(const SyncReport &report);
 // Above the conflicts put to the user.
 QString conflictsAbout(const QUrl &collection);
 QString passwordQuestion(const QUrl &url, const QString &user);

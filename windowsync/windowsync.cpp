@@ -12,7 +12,7 @@
 
 
 WindowSync::WindowSync(ShownDay &day, const TimeSource &time, Prompts &prompts, PasswordKeeper &passwords,
-                       QNetworkAccessManager &network, Timings timings, QObject *parent)
+                       QNetworkAccessManager &network, const QString &stateFolder, Timings timings, QObject *parent)
     : QObject(parent)
     , m_day(day)
     , m_time(time)
@@ -20,10 +20,10 @@ WindowSync::WindowSync(ShownDay &day, const TimeSource &time, Prompts &prompts, 
     , m_passwords(passwords)
     , m_network(network)
     , m_timings(timings)
-    , m_stateFile(SyncStateFile::pathFor(day.dayFile().path()))
+    , m_stateStore(stateFolder, day.dayFile().path())
     , m_things(day)
 {
-    auto state = m_stateFile.load();
+    auto state = m_stateStore.loadAccount();
     if (const SyncState *known = std::get_if<SyncState>(&state)) {
         m_url = known->url;
         m_user = known->user;
@@ -31,6 +31,8 @@ WindowSync::WindowSync(ShownDay &day, const TimeSource &time, Prompts &prompts, 
         // Set up, but the state cannot be read: every sync says so, and the menu does too.
         m_url = QUrl(QStringLiteral("unreadable:"));
     }
+    if (isSetUp())
+        m_stateStore.preload(); // the links, read on a thread of its own before the first sync
     setState(isSetUp() ? State::Waiting : State::Off, QString());
 
     m_soon.setSingleShot(true);
@@ -75,14 +77,16 @@ bool WindowSync::setUp(const QUrl &url, const QString &user, const QString &pass
         m_job->cancel(); // its end starts the sync with the new account
         m_cancelled = true;
     }
-    auto loaded = m_stateFile.load();
+    auto loaded = m_stateStore.load();
     // An unreadable state is started afresh: the sync compares every thing again, and makes no doubles.
     SyncState state = std::holds_alternative<SyncState>(loaded) ? std::get<SyncState>(std::move(loaded)) : SyncState{};
     if (state.url != url || state.user != user) {
         state.forgetCollection();
         state.url = url;
         state.user = user;
-        if (const SyncStateStore::Saved saved = m_stateFile.save(state); !saved.ok) {
+        SyncStateChange all;
+        all.account = all.everything = true;
+        if (const SyncStateStore::Saved saved = m_stateStore.save(state, all); !saved.ok) {
             m_prompts.inform(QStringLiteral("同步设置未能保存。\n\n（%1）").arg(saved.detail));
             return false;
         }
@@ -94,6 +98,7 @@ bool WindowSync::setUp(const QUrl &url, const QString &user, const QString &pass
     m_keychainAsked = m_passwordAsked = m_failureTold = false;
     m_putOff.clear();
     m_settle.clear();
+    m_allowDeletions = 0;
     if (!isSetUp()) {
         m_soon.stop();
         setState(State::Off, QString());
@@ -129,6 +134,17 @@ void WindowSync::trigger(bool byHand)
     }
     if (m_day.isReadOnly()) {
         setState(State::Failed, QStringLiteral("未同步"), QStringLiteral("日程文件这次只能读取，不能同步。"));
+        return;
+    }
+    // A book read in part would look emptied where it was not read: nothing of it goes out.
+    if (!m_things.whyNotSyncable().isEmpty()) {
+        setState(State::Failed, QStringLiteral("未同步"),
+                 QStringLiteral("日程文件这次没有完整读入（或不能写入），为了不让服务器上的待办被当作已删除，不同步。"
+                                "请检查日程文件后重新启动程序。"));
+        return;
+    }
+    if (!m_stateStore.isReady()) { // the links are still being read
+        m_soon.start(m_timings.afterChange);
         return;
     }
     if (m_day.isAsking()) { // a merge is asking the user: later
@@ -185,8 +201,9 @@ void WindowSync::run(bool byHand)
     SyncOptions options;
     options.url = m_url;
     options.user = m_user;
-    options.settleByThing = m_settle;
-    m_job = std::make_unique<CalDavSync>(*m_client, m_things, m_stateFile, m_time, options);
+    options.settled = m_settle;
+    options.allowDeletions = std::exchange(m_allowDeletions, 0);
+    m_job = std::make_unique<CalDavSync>(*m_client, m_things, m_stateStore, m_time, options);
     connect(m_job.get(), &CalDavSync::finished, this, [this, byHand](const SyncReport &report) {
         const bool refused = m_client->loginRefused();
         // Not deleted inside their own signal.
@@ -218,16 +235,26 @@ void WindowSync::finished(const SyncReport &report, bool loginRefused, bool byHa
             m_passwordTyped = false;
             m_passwords.write(passwordstore::keyFor(m_url, m_user), *m_password, this, [](const passwordstore::Result &) {});
         }
-        const QString details = QStringLiteral("%1：收到 %2 件改动，发出 %3 件，%4 件冲突待定。")
-                                    .arg(report.collection.toDisplayString())
-                                    .arg(report.received)
-                                    .arg(report.sent + report.deletedThere)
-                                    .arg(report.conflicts.size());
+        // What stays on the server is said in the details, once for each version of each to-do,
+        // never in a message of its own at every sync.
+        if (!report.left.empty())
+            m_leftTold = syncwords::leftOnServer(report.left);
+        else if (report.leftOnServer == 0)
+            m_leftTold.clear();
+        QString details = QStringLiteral("%1：收到 %2 件改动，发出 %3 件，%4 件冲突待定。")
+                              .arg(report.collection.toDisplayString())
+                              .arg(report.received)
+                              .arg(report.sent + report.deletedThere)
+                              .arg(report.conflicts.size());
+        if (!m_leftTold.isEmpty())
+            details += QStringLiteral("\n\n") + m_leftTold;
         setState(report.ok() ? State::InStep : State::Conflicts, syncwords::lastSync(report, when), details);
-        if (!report.left.empty() && !quiet)
-            m_prompts.inform(syncwords::leftOnServer(report.left));
         if (!report.conflicts.empty() && !quiet)
             settleConflicts(report, byHand);
+    } else if (report.status == SyncReport::Status::TooManyDeletions && !quiet) {
+        setState(State::Failed, syncwords::lastSync(report, when), syncwords::failure(report, false));
+        if (allowDeletions(report))
+            m_again = true;
     } else {
         if (loginRefused) { // asked again when the user syncs by hand
             m_password.reset();
@@ -250,29 +277,33 @@ void WindowSync::finished(const SyncReport &report, bool loginRefused, bool byHa
 
 void WindowSync::settleConflicts(const SyncReport &report, bool byHand)
 {
-    std::vector<copymerge::Conflict> asked;
-    std::vector<ThingKey> keys;
-    for (const syncplanner::Conflict &conflict : report.conflicts) {
-        if (!byHand && m_putOff.count(conflict.key))
-            continue;
-        asked.push_back({conflict.key.day, qint32(conflict.key.number), conflict.here, conflict.server.value_or(ThingInput{})});
-        keys.push_back(conflict.key);
+    std::vector<thingdecision::Conflict> asked;
+    for (const thingdecision::Conflict &conflict : report.conflicts) {
+        if (byHand || !m_putOff.count(conflict.key))
+            asked.push_back(conflict);
     }
     if (asked.empty())
         return;
-    const std::vector<std::optional<copymerge::Choice>> choices =
+    const std::vector<std::optional<thingdecision::Choice>> choices =
         m_prompts.resolveConflicts(syncwords::conflictsAbout(report.collection), asked);
-    for (size_t i = 0; i < keys.size(); ++i) {
-        const std::optional<copymerge::Choice> choice = i < choices.size() ? choices[i] : std::nullopt;
+    for (size_t i = 0; i < asked.size(); ++i) {
+        const ThingKey &key = asked[i].key;
+        const std::optional<thingdecision::Choice> choice = i < choices.size() ? choices[i] : std::nullopt;
         if (!choice) {
-            m_putOff.insert(keys[i]);
+            m_putOff.insert(key);
             continue;
         }
-        m_putOff.erase(keys[i]);
-        m_settle[keys[i]] = *choice == copymerge::Choice::Mine     ? thingdecision::Settle::KeepHere
-                          : *choice == copymerge::Choice::Theirs ? thingdecision::Settle::TakeServer
-                                                                 : thingdecision::Settle::KeepBoth;
+        m_putOff.erase(key);
+        m_settle[key] = {*choice, asked[i]}; // for these versions only: a newer one is asked again
     }
+}
+
+bool WindowSync::allowDeletions(const SyncReport &report)
+{
+    if (!m_prompts.confirm(syncwords::massDeletion(report)))
+        return false;
+    m_allowDeletions = report.deletions;
+    return true;
 }
 
 void WindowSync::setState(State state, const QString &status, const QString &details)

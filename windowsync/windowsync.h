@@ -2,8 +2,8 @@
 
 #include "shownbookthings.h"
 #include "syncreport.h"
-#include "syncstatestore.h"
-#include "thingdecision.h"
+#include "syncplanner.h"
+#include "syncstatedatabase.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -29,10 +29,13 @@ class TimeSource;
 // changes writes them through the shown day's controller (ShownBookThings).
 //
 // The user hears of a failure once, until a sync succeeds again (every time when the sync was
-// asked for by hand); the menu shows how the last sync ended. Things changed on both sides are put
-// to the user with the synced-folder merge's choices, and a choice is carried out by the next
-// sync, which follows at once. The password comes from the keychain, or is asked once a session
-// and kept in memory, and in the keychain once the server took it.
+// asked for by hand); the menu shows how the last sync ended, and its details what stays on the
+// server. Things changed on both sides are put to the user with the synced-folder merge's
+// choices, and a choice is carried out by the next sync, which follows at once, for the versions
+// the user saw. A sync that would delete many things at once asks first. A day book that did not
+// load whole, or is only read, is not synced. The password comes from the keychain, or is asked
+// once a session and kept in memory, and in the keychain once the server took it. The sync's
+// state lives in this computer's state folder (SyncStateDatabase).
 class WindowSync : public QObject
 {
     Q_OBJECT
@@ -47,10 +50,10 @@ public:
     enum class State { Off, Waiting, Running, InStep, Conflicts, Failed };
 
     WindowSync(ShownDay &day, const TimeSource &time, Prompts &prompts, PasswordKeeper &passwords,
-               QNetworkAccessManager &network, Timings timings, QObject *parent = nullptr);
+               QNetworkAccessManager &network, const QString &stateFolder, Timings timings, QObject *parent = nullptr);
     WindowSync(ShownDay &day, const TimeSource &time, Prompts &prompts, PasswordKeeper &passwords,
-               QNetworkAccessManager &network, QObject *parent = nullptr)
-        : WindowSync(day, time, prompts, passwords, network, Timings{}, parent)
+               QNetworkAccessManager &network, const QString &stateFolder, QObject *parent = nullptr)
+        : WindowSync(day, time, prompts, passwords, network, stateFolder, Timings{}, parent)
     {
     }
     ~WindowSync() override;
@@ -83,6 +86,8 @@ private:
     void run(bool byHand);
     void finished(const SyncReport &report, bool loginRefused, bool byHand);
     void settleConflicts(const SyncReport &report, bool byHand);
+    // The user's word on deleting many things at once; true when the sync goes on.
+    bool allowDeletions(const SyncReport &report);
     void setState(State state, const QString &status, const QString &details = QString());
 
     ShownDay &m_day;
@@ -91,7 +96,7 @@ private:
     PasswordKeeper &m_passwords;
     QNetworkAccessManager &m_network;
     Timings m_timings;
-    SyncStateFile m_stateFile;
+    SyncStateDatabase m_stateStore;
     ShownBookThings m_things;
 
     QUrl m_url;
@@ -112,9 +117,11 @@ private:
     bool m_cancelled = false; // the running sync was stopped for a new account
     bool m_failureTold = false;
     std::set<ThingKey> m_putOff; // conflicts the user put off: asked again only by hand
-    std::map<ThingKey, thingdecision::Settle> m_settle; // the user's choices, for the next sync
+    std::map<ThingKey, syncplanner::SettledConflict> m_settle; // the user's choices, for the next sync
+    int m_allowDeletions = 0; // deletions at once the user agreed to, for the next sync
 
     State m_state = State::Off;
     QString m_status;
     QString m_details;
+    QString m_leftTold; // what stays on the server, as last told
 };

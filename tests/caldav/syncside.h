@@ -5,7 +5,7 @@
 #include "fakeclock.h"
 #include "localthings.h"
 #include "radicale.h"
-#include "syncstatestore.h"
+#include "syncstatedatabase.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -14,12 +14,15 @@
 #include <QTimer>
 #include <functional>
 
-// A day book in memory; apply() can be made to fail.
+// A day book in memory; apply() can be made to fail. As in a day file, a thing emptied keeps its
+// record (an empty value); a thing erased from values is one the book has no record of.
 class MemoryThings final : public LocalThings
 {
 public:
     std::map<ThingKey, ThingInput> values;
     bool failApply = false;
+    QString notSyncable;
+    DayFileStamp fileStamp{QStringLiteral("/memory/things.dat"), 1, 1, 0, 0};
     std::function<void(std::map<ThingKey, ThingInput> &)> typing; // changes values at each read, as a user types
 
     std::map<ThingKey, ThingInput> things() const override
@@ -33,12 +36,24 @@ public:
         if (failApply)
             return {ApplyResult::Status::Failed, QStringLiteral("disk full")};
         for (const auto &[key, thing] : changes) {
-            if (thing.isEmpty())
-                values.erase(key);
-            else
-                values[key] = thing;
+            values[key] = thing;
+            fileStamp.length += 1; // written: longer or not, later
+            fileStamp.changedNs += 1;
         }
         return {};
+    }
+    QString whyNotSyncable() const override { return notSyncable; }
+    DayFileStamp stamp() const override { return fileStamp; }
+
+    // The things with text or a tick.
+    std::map<ThingKey, ThingInput> shown() const
+    {
+        std::map<ThingKey, ThingInput> things;
+        for (const auto &[key, thing] : values) {
+            if (!thing.isEmpty())
+                things.emplace(key, thing);
+        }
+        return things;
     }
 };
 
@@ -47,7 +62,7 @@ struct SyncSide
 {
     MemoryThings book;
     QTemporaryDir dir;
-    SyncStateFile state{dir.filePath(QStringLiteral("things.dat.caldav"))};
+    SyncStateDatabase state{dir.filePath(QStringLiteral("state")), dir.filePath(QStringLiteral("things.dat"))};
     FakeClock clock{QDateTime(QDate(2026, 12, 8), QTime(9, 0), QTimeZone::utc())};
     std::chrono::milliseconds timeout{5000};
     qint64 maxAnswerBytes = qint64(64) << 20;

@@ -4,6 +4,7 @@
 #include "fileops.h"
 #include "filebytes.h"
 #include "radicale.h"
+#include "syncstatedatabase.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -22,11 +23,19 @@ struct Run
     QString err;
 };
 
+// This computer's state folder, as the tool finds it: the test's own.
+QString stateHome()
+{
+    static QTemporaryDir home;
+    return home.path();
+}
+
 Run runTool(const QStringList &arguments, const QString &password = QString::fromLatin1(Radicale::Password))
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TALLYLEAF_CALDAV_PASSWORD"), password);
+    env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome());
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(TALLYLEAF_TOOL), arguments);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
@@ -112,10 +121,12 @@ private slots:
         QVERIFY2(first.out.contains("2 to-do(s) sent") && first.err.contains("made the calendar"), qPrintable(first.out + first.err));
         QCOMPARE(m_server.todos("tallyleaf", Radicale::OtherUser).size(), size_t(2));
 
-        const QString state = dayFile + ".caldav";
+        // The state is this computer's, never beside the day file where a synced folder would carry it.
+        QVERIFY(!QFileInfo::exists(dayFile + ".caldav"));
+        const QString state = SyncStateDatabase::pathFor(stateHome() + "/Tallyleaf", dayFile);
         QCOMPARE(QFileInfo(state).permissions() & 0x0077, 0); // nobody else may read it
+        QCOMPARE(QFileInfo(stateHome() + "/Tallyleaf").permissions() & 0x0077, 0);
         QVERIFY(!readFile(state).contains(Radicale::OtherPassword));
-        QVERIFY(readFile(state).contains(m_server.root().resolved(QUrl("/bob/tallyleaf/")).toString().toUtf8()));
 
         const Run plain = runTool({"sync", "--day-file", dayFile}, Radicale::OtherPassword);
         QCOMPARE(plain.status, 0);

@@ -38,10 +38,10 @@ public:
     }
 
     // The choices given for the next conflicts asked about (missing ones: put off).
-    std::vector<std::optional<copymerge::Choice>> choices;
-    std::vector<copymerge::Conflict> conflictsAsked;
-    std::vector<std::optional<copymerge::Choice>> resolveConflicts(const QString &about,
-                                                                  const std::vector<copymerge::Conflict> &conflicts) override
+    std::vector<std::optional<thingdecision::Choice>> choices;
+    std::vector<thingdecision::Conflict> conflictsAsked;
+    std::vector<std::optional<thingdecision::Choice>> resolveConflicts(const QString &about,
+                                                                  const std::vector<thingdecision::Conflict> &conflicts) override
     {
         asked << about;
         conflictsAsked.insert(conflictsAsked.end(), conflicts.begin(), conflicts.end());

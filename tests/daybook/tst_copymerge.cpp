@@ -40,8 +40,8 @@ QStringList described(const copymerge::Plan &plan, const DayTable &table)
                                                                               things[size_t(n)].done ? " √" : "");
         }
     }
-    for (const copymerge::Conflict &c : plan.conflicts)
-        out << QStringLiteral("!%1/%2").arg(c.day.day()).arg(c.number);
+    for (const thingdecision::Conflict &c : plan.conflicts)
+        out << QStringLiteral("!%1/%2").arg(c.key.day.day()).arg(c.key.number);
     return out;
 }
 
@@ -123,7 +123,7 @@ void tst_CopyMerge::fromCopy()
     const copymerge::Plan plan = copymerge::fromCopy(ours, copy);
     QCOMPARE(described(plan, ours), (QStringList{"8/1=theirs √", "9/5=only there", "!8/4"}));
     QCOMPARE(plan.fromThem, 2);
-    QCOMPARE(copymerge::chosen(plan.conflicts.front(), copymerge::Choice::Both)->text, QStringLiteral("a / b"));
+    QCOMPARE(thingdecision::settle(plan.conflicts.front(), thingdecision::Choice::Both).value->text, QStringLiteral("a / b"));
 }
 
 void tst_CopyMerge::conflictCopyNames_data()

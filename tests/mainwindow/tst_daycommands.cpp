@@ -49,7 +49,7 @@ void tst_DayCommands::menuBarShowsEditAndAbout()
         void write(const QString &, const QString &, QObject *, std::function<void(const passwordstore::Result &)>) override {}
     } keeper;
     QNetworkAccessManager network;
-    f.window.attachSync(keeper, network);
+    f.window.attachSync(keeper, network, f.dir.filePath(QStringLiteral("state")));
     QStringList items;
     for (QAction *a : f.window.findChild<QMenu *>(QStringLiteral("menu_edit"))->actions()) {
         if (!a->isSeparator())

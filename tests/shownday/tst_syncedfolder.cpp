@@ -9,7 +9,7 @@
 
 using namespace slotimage;
 
-Q_DECLARE_METATYPE(std::optional<copymerge::Choice>)
+Q_DECLARE_METATYPE(std::optional<thingdecision::Choice>)
 
 namespace {
 
@@ -89,23 +89,23 @@ void tst_SyncedFolder::replacedWhileRunning()
 
 void tst_SyncedFolder::bothChangedTheSameThing_data()
 {
-    QTest::addColumn<std::optional<copymerge::Choice>>("choice");
+    QTest::addColumn<std::optional<thingdecision::Choice>>("choice");
     QTest::addColumn<QByteArray>("kept"); // thing 1 in the file after the choice
-    QTest::newRow("this computer's") << std::optional(copymerge::Choice::Mine) << QByteArray("review mine");
-    QTest::newRow("the other's") << std::optional(copymerge::Choice::Theirs) << QByteArray("review theirs");
-    QTest::newRow("both") << std::optional(copymerge::Choice::Both) << QByteArray("review mine / review theirs");
-    QTest::newRow("put off") << std::optional<copymerge::Choice>() << QByteArray("review theirs");
-    QTest::newRow("put off, no room for the copy") << std::optional<copymerge::Choice>() << QByteArray("review theirs");
-    QTest::newRow("put off, then a text the copy cannot hold") << std::optional<copymerge::Choice>() << QByteArray("review theirs");
-    QTest::newRow("put off, then the day changed from elsewhere") << std::optional<copymerge::Choice>() << QByteArray("review theirs");
-    QTest::newRow("put off, then the day cleared") << std::optional<copymerge::Choice>() << QByteArray("review theirs");
+    QTest::newRow("this computer's") << std::optional(thingdecision::Choice::Mine) << QByteArray("review mine");
+    QTest::newRow("the other's") << std::optional(thingdecision::Choice::Theirs) << QByteArray("review theirs");
+    QTest::newRow("both") << std::optional(thingdecision::Choice::Both) << QByteArray("review mine / review theirs");
+    QTest::newRow("put off") << std::optional<thingdecision::Choice>() << QByteArray("review theirs");
+    QTest::newRow("put off, no room for the copy") << std::optional<thingdecision::Choice>() << QByteArray("review theirs");
+    QTest::newRow("put off, then a text the copy cannot hold") << std::optional<thingdecision::Choice>() << QByteArray("review theirs");
+    QTest::newRow("put off, then the day changed from elsewhere") << std::optional<thingdecision::Choice>() << QByteArray("review theirs");
+    QTest::newRow("put off, then the day cleared") << std::optional<thingdecision::Choice>() << QByteArray("review theirs");
 }
 
 // One question lists the thing; until the user chooses, the file keeps their version and this
 // side's stays on screen; at the end of the session it is written aside, never lost.
 void tst_SyncedFolder::bothChangedTheSameThing()
 {
-    QFETCH(std::optional<copymerge::Choice>, choice);
+    QFETCH(std::optional<thingdecision::Choice>, choice);
     QFETCH(QByteArray, kept);
     ShownDayFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 30)), ourFile());
     replaceWith(f, withThing(ourFile(), 1, slot(0, 1, "review theirs", false, Day41411)));
@@ -114,7 +114,7 @@ void tst_SyncedFolder::bothChangedTheSameThing()
     QVERIFY(f.day.goToDay(QDate(2013, 5, 18)));
     QCOMPARE(f.prompts.conflictsAsked.size(), size_t(1));
     QCOMPARE(f.prompts.conflictsAsked[0].mine.text, QStringLiteral("review mine"));
-    QCOMPARE(f.prompts.conflictsAsked[0].theirs.text, QStringLiteral("review theirs"));
+    QCOMPARE(f.prompts.conflictsAsked[0].theirs->text, QStringLiteral("review theirs"));
     QCOMPARE(f.file().left(200).toHex(), slot(0, 1, kept, false, Day41411).toHex());
     QVERIFY(f.day.goToDay(QDate(2013, 5, 17)));
     QCOMPARE(f.view.texts()[0], choice ? QString::fromUtf8(kept) : QStringLiteral("review mine"));
@@ -131,7 +131,7 @@ void tst_SyncedFolder::bothChangedTheSameThing()
         } else { // chosen at close, which the day book refuses: it stays held, and cannot go aside
             mine = QStringLiteral("review mine 🎉");
             f.view.setText(0, mine);
-            f.prompts.choices = {copymerge::Choice::Mine};
+            f.prompts.choices = {thingdecision::Choice::Mine};
         }
         f.prompts.answerYes = false;
         QVERIFY(!f.day.mayClose()); // told, and back to the window with this side's version
@@ -187,7 +187,7 @@ void tst_SyncedFolder::conflictCopiesAreMergedAndKept()
     const QString copy = f.folder.file(name);
     QVERIFY(writeFile(copy, withThing(withThing(ourFile(), 3, slot(0, 3, "call mum", true, Day41411)), 1,
                                       slot(0, 1, "review their way", false, Day41411))));
-    f.prompts.choices = {copymerge::Choice::Theirs};
+    f.prompts.choices = {thingdecision::Choice::Theirs};
     f.day.offerConflictCopies();
     QCOMPARE(f.prompts.asked.size(), 2); // the offer, and the one conflict
     QVERIFY(f.prompts.asked[0].contains(QDir::toNativeSeparators(copy)));

@@ -6,7 +6,7 @@
 #include "passwordkeeper.h"
 #include "radicale.h"
 #include "showndayfixture.h"
-#include "syncstatestore.h"
+#include "syncstatedatabase.h"
 #include "todomapping.h"
 #include "windowsync.h"
 
@@ -14,7 +14,7 @@
 #include <QTcpServer>
 #include <QTest>
 
-Q_DECLARE_METATYPE(std::optional<copymerge::Choice>)
+Q_DECLARE_METATYPE(std::optional<thingdecision::Choice>)
 
 namespace {
 
@@ -71,7 +71,8 @@ struct Window
     ShownDayFixture f;
     MemoryKeeper keeper;
     QNetworkAccessManager network;
-    WindowSync sync{f.day, f.clock, f.prompts, keeper, network, WindowSync::Timings{20ms, 50ms, 1h, 5s}};
+    QString stateFolder() const { return f.folder.file(QStringLiteral("state")); }
+    WindowSync sync{f.day, f.clock, f.prompts, keeper, network, stateFolder(), WindowSync::Timings{20ms, 50ms, 1h, 5s}};
 };
 
 } // namespace
@@ -131,16 +132,16 @@ private slots:
 
     void conflictsGetTheMergeChoices_data()
     {
-        QTest::addColumn<std::optional<copymerge::Choice>>("choice");
+        QTest::addColumn<std::optional<thingdecision::Choice>>("choice");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("this computer's") << std::optional(copymerge::Choice::Mine) << "buy bread";
-        QTest::newRow("the server's") << std::optional(copymerge::Choice::Theirs) << "buy oat milk";
-        QTest::newRow("both") << std::optional(copymerge::Choice::Both) << "buy bread / buy oat milk";
-        QTest::newRow("put off") << std::optional<copymerge::Choice>() << "";
+        QTest::newRow("this computer's") << std::optional(thingdecision::Choice::Mine) << "buy bread";
+        QTest::newRow("the server's") << std::optional(thingdecision::Choice::Theirs) << "buy oat milk";
+        QTest::newRow("both") << std::optional(thingdecision::Choice::Both) << "buy bread / buy oat milk";
+        QTest::newRow("put off") << std::optional<thingdecision::Choice>() << "";
     }
     void conflictsGetTheMergeChoices()
     {
-        QFETCH(std::optional<copymerge::Choice>, choice);
+        QFETCH(std::optional<thingdecision::Choice>, choice);
         QFETCH(QString, kept);
         const QString name = QStringLiteral("conflict-%1").arg(QTest::currentDataTag()).replace(u' ', u'-').remove(u'\'');
         Window w(m_server.newCalendar(name));
@@ -153,7 +154,7 @@ private slots:
         w.sync.syncNow();
         QVERIFY(w.settled(choice ? WindowSync::State::InStep : WindowSync::State::Conflicts));
         QCOMPARE(w.f.prompts.conflictsAsked.size(), size_t(1));
-        QCOMPARE(w.f.prompts.conflictsAsked.front().theirs.text, QStringLiteral("buy oat milk"));
+        QCOMPARE(w.f.prompts.conflictsAsked.front().theirs->text, QStringLiteral("buy oat milk"));
         const auto todos = m_server.todos(name);
         QCOMPARE(todos.size(), size_t(1));
         if (choice) { // carried out by the sync that follows at once: both sides hold it
@@ -212,7 +213,7 @@ private slots:
         QVERIFY(w.sync.setUp(QUrl(), QString::fromLatin1(Radicale::User), QString()));
         QVERIFY(w.settled(WindowSync::State::Off));
         QTest::qWait(200); // the stopped sync's end
-        auto state = SyncStateFile(SyncStateFile::pathFor(w.f.dayFile.path())).load();
+        auto state = SyncStateDatabase(w.stateFolder(), w.f.dayFile.path()).load();
         QVERIFY(std::holds_alternative<SyncState>(state));
         QVERIFY(std::get<SyncState>(state).url.isEmpty());
         QVERIFY(w.f.prompts.informed.isEmpty());
