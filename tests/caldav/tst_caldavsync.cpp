@@ -233,6 +233,94 @@ private slots:
         QVERIFY(m_server.todos(name).at("py-1").ics.contains("DESCRIPTION:kept by the other client"));
     }
 
+    // Only the user's act deletes: a book that lost its records, a file put in place of the day
+    // file or a backup restored change nothing on the server without a question, and many
+    // deletions at once wait for the user's word.
+    void deletesOnlyWhatTheUserEmptied_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("onServer"); // to-dos left on the server
+        QTest::addColumn<int>("here");     // things with text or a tick left here
+        QTest::addColumn<int>("conflicts");
+        const int inStep = int(SyncReport::Status::InStep);
+        QTest::newRow("the book lost its records") << "lost" << inStep << 8 << 8 << 0;
+        QTest::newRow("another file in place of the day file") << "replaced" << inStep << 8 << 8 << 0;
+        QTest::newRow("a backup restored") << "restored" << int(SyncReport::Status::Conflicts) << 8 << 8 << 1;
+        QTest::newRow("the user emptied one thing") << "emptied one" << inStep << 7 << 7 << 0;
+        QTest::newRow("the user emptied six at once") << "emptied six" << int(SyncReport::Status::TooManyDeletions) << 8 << 2 << 0;
+        QTest::newRow("... and said yes") << "emptied six, yes" << inStep << 2 << 2 << 0;
+        QTest::newRow("the server's calendar emptied") << "server emptied" << int(SyncReport::Status::TooManyDeletions) << 0 << 8 << 0;
+    }
+
+    void deletesOnlyWhatTheUserEmptied()
+    {
+        QFETCH(QString, what);
+        QString name;
+        const QUrl calendar = m_server.newCalendar(&name);
+        SyncSide side;
+        for (int n = 1; n <= 5; ++n)
+            side.book.values[key(8, n)] = {QStringLiteral("eight %1").arg(n), false};
+        for (int n = 1; n <= 3; ++n)
+            side.book.values[key(9, n)] = {QStringLiteral("nine %1").arg(n), false};
+        QCOMPARE(side.sync(calendar).status, SyncReport::Status::InStep);
+        side.book.values[key(9, 3)] = {"nine later", false};
+        QCOMPARE(side.sync(calendar).sent, 1);
+
+        SyncOptions options;
+        if (what == u"lost") {
+            side.book.values.clear();
+        } else if (what == u"replaced") {
+            side.book.values.clear();
+            side.book.fileStamp = {QStringLiteral("/memory/things.dat"), 1, 2, 0, 0};
+        } else if (what == u"restored") {
+            side.book.values[key(9, 3)] = {"nine 3", false};
+            side.book.fileStamp.length -= 1;
+        } else if (what.startsWith(u"emptied")) {
+            for (int n = 1; n <= (what == u"emptied one" ? 1 : 6); ++n)
+                side.book.values[n <= 5 ? key(8, n) : key(9, 1)] = {};
+            if (what.endsWith(u"yes"))
+                options.allowDeletions = 6;
+        } else {
+            for (const auto &[uid, todo] : m_server.todos(name))
+                QCOMPARE(http("DELETE", calendar.resolved(QUrl(QString(uid).section(u'@', 0, 0) + ".ics"))).status, 200);
+        }
+        const SyncReport report = side.sync(calendar, options);
+        QTEST(int(report.status), "status");
+        QTEST(int(m_server.todos(name).size()), "onServer");
+        QTEST(int(side.book.shown().size()), "here");
+        QTEST(int(report.conflicts.size()), "conflicts");
+        if (what == u"restored") // the newer version stays on the server until the user chooses
+            QCOMPARE(m_server.todos(name).at(todomapping::uidFor(key(9, 3))).summary, "nine later");
+    }
+
+    // A choice is carried out for the versions the user saw: when the other client changed its
+    // version meanwhile, the user is asked again with the new one, which stays until then.
+    void aChoiceHoldsForTheVersionSeen()
+    {
+        QString name;
+        const QUrl calendar = m_server.newCalendar(&name);
+        SyncSide side;
+        side.book.values[key(8, 1)] = Milk;
+        QCOMPARE(side.sync(calendar).status, SyncReport::Status::InStep);
+        side.book.values[key(8, 1)] = {"buy bread", false};
+        QCOMPARE(editOnServer(todoUrl(calendar, key(8, 1)), "buy oat milk"), 201);
+        const SyncReport asked = side.sync(calendar);
+        QCOMPARE(asked.conflicts.size(), size_t(1));
+
+        QCOMPARE(editOnServer(todoUrl(calendar, key(8, 1)), "buy rice milk"), 201); // while the dialog was open
+        SyncOptions options;
+        options.settled[key(8, 1)] = {Choice::Mine, asked.conflicts.front()};
+        const SyncReport again = side.sync(calendar, options);
+        QCOMPARE(again.conflicts.size(), size_t(1));
+        QCOMPARE(again.conflicts.front().theirs->text, "buy rice milk");
+        QCOMPARE(m_server.todos(name).at(todomapping::uidFor(key(8, 1))).summary, "buy rice milk");
+
+        options.settled[key(8, 1)] = {Choice::Mine, again.conflicts.front()};
+        QCOMPARE(side.sync(calendar, options).status, SyncReport::Status::InStep);
+        QCOMPARE(m_server.todos(name).at(todomapping::uidFor(key(8, 1))).summary, "buy bread");
+    }
+
     // The window keeps taking typing while the sync decides: a thing typed into after it was
     // read is decided again, never overwritten with the server's version of its old text.
     void typingWhileTheSyncDecides()

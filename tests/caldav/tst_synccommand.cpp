@@ -152,6 +152,9 @@ private slots:
         QTest::newRow("plain http to another machine") << "" << QStringList{"--url", "http://dav.example.net/dav/", "--user", "alice"} << right << 1 << "unencrypted";
         QTest::newRow("a certificate nobody signed") << "tls" << QStringList{"--url", "TLS", "--user", "alice"} << right << 6 << "certificate";
         QTest::newRow("a side that is none") << "" << (normal + QStringList{"--prefer", "mine"}) << right << 1 << "--prefer takes here or server";
+        QTest::newRow("every thing emptied here") << "emptied" << normal << right << 5 << "--allow-deletions";
+        QTest::newRow("... and the deletions allowed") << "emptied" << (normal + QStringList{"--allow-deletions"}) << right << 0 << "2 deleted on the server";
+        QTest::newRow("the day file and its journal removed") << "removed" << normal << right << 0 << "2 thing(s) changed here (0 emptied), 0 to-do(s) sent, 0 deleted";
     }
 
     void exitStatuses()
@@ -174,6 +177,13 @@ private slots:
             QCOMPARE(editOnServer(calendar.resolved(QUrl("20261208-1.ics")), "buy oat milk"), 201);
             QVERIFY(writeFile(dir.filePath("edit.csv"), "date,number,done,text\r\n2026-12-08,1,no,buy bread\r\n"));
             QCOMPARE(runTool({"import", "--format", "csv", "--day-file", dayFile, dir.filePath("edit.csv")}).status, 0);
+        } else if (setUp == u"emptied" || setUp == u"removed") {
+            QCOMPARE(runTool({"sync", "--url", calendar.toString(), "--user", Radicale::User, "--day-file", dayFile}).status, 0);
+            QVERIFY(writeFile(dir.filePath("edit.csv"), "date,number,done,text\r\n2026-12-08,1,no,\r\n2026-12-08,2,no,\r\n"));
+            if (setUp == u"emptied")
+                QCOMPARE(runTool({"import", "--format", "csv", "--day-file", dayFile, dir.filePath("edit.csv")}).status, 0);
+            else // with its journal, where there is one
+                QVERIFY(QFile::remove(dayFile) && (!QFile::exists(dayFile + ".journal") || QFile::remove(dayFile + ".journal")));
         } else if (setUp == u"lock") {
             QCOMPARE(lock.acquire(), DayFileLock::Status::Locked);
         } else if (setUp == u"tls") {

@@ -130,6 +130,39 @@ private slots:
         QCOMPARE(w.f.prompts.informed.size(), 2);
     }
 
+    // A day book that did not load whole looks emptied where it was not read: the window does not
+    // sync it, says why, and the server keeps every to-do.
+    void aBookNotReadWholeIsNotSynced_data()
+    {
+        QTest::addColumn<bool>("cannotOpen");
+        QTest::newRow("a read that failed part way") << false;
+        QTest::newRow("a file that cannot be opened") << true;
+    }
+
+    void aBookNotReadWholeIsNotSynced()
+    {
+        QFETCH(bool, cannotOpen);
+        QString name;
+        Window w(m_server.newCalendar(&name));
+        for (int n = 0; n < 3; ++n)
+            w.f.view.setText(n, QStringLiteral("thing %1").arg(n + 1));
+        QVERIFY(w.setUp());
+        QVERIFY(w.settled());
+        QCOMPARE(m_server.todos(name).size(), size_t(3));
+
+        if (cannotOpen)
+            w.f.failDisk(1);
+        else
+            w.f.disk.failReadAt = w.f.disk.reads + 1;
+        w.f.day.reload();
+        w.f.failDisk(0);
+        w.f.prompts.informed.clear();
+        w.sync.syncNow();
+        QVERIFY(w.settled(WindowSync::State::Failed));
+        QVERIFY(w.sync.details().contains(QStringLiteral("没有完整读入")));
+        QCOMPARE(m_server.todos(name).size(), size_t(3));
+    }
+
     void conflictsGetTheMergeChoices_data()
     {
         QTest::addColumn<std::optional<thingdecision::Choice>>("choice");
