@@ -230,10 +230,13 @@ std::variant<Parsed, Failure> parse(QByteArrayView ics)
         return Failure{false, true, QStringLiteral("it is a repeating to-do")};
     if (const QString twice = repeatedProperty(todo); !twice.isEmpty())
         return Failure{false, false, QStringLiteral("it holds %1 more than once").arg(twice)};
-    // Written back, the UID is libical's reading of it: that must be the server's.
-    if (const std::optional<QByteArray> uid = spelledUid(lines); uid && textValue(*uid) != text(icalcomponent_get_uid(todo)))
-        return Failure{false, false, QStringLiteral("its UID %1 would be written back as another (an escape iCalendar "
-                                                    "does not know, or a leading space)").arg(QString::fromUtf8(*uid))};
+    // Written back, the UID is libical's reading of it: that must be the server's. libical also
+    // finds a UID in a line without a colon, which no other reader takes for one.
+    const QString uid = text(icalcomponent_get_uid(todo));
+    const std::optional<QByteArray> spelled = spelledUid(lines);
+    if (!uid.isEmpty() && (!spelled || textValue(*spelled) != uid))
+        return Failure{false, false, QStringLiteral("its UID \"%1\" would be written back as another (an escape iCalendar "
+                                                    "does not know, a leading space, no colon)").arg(uid)};
     return Parsed{std::move(root), todo};
 }
 

@@ -117,6 +117,8 @@ private slots:
         auto withUid = [](const QByteArray &uid) { return QByteArray(todo("SUMMARY:buy milk\r\n")).replace("UID:u1", "UID:" + uid); };
         row("a UID with an escape iCalendar does not know: refused, never renamed", withUid("\\0u1"), int(Refusal::Kind::Unreadable));
         row("a UID beginning with a space: refused, never renamed", withUid(" u1"), int(Refusal::Kind::Unreadable));
+        row("a UID line without a colon: refused, never renamed", QByteArray(todo("SUMMARY:buy milk\r\n")).replace("UID:u1", "UID;u1"),
+            int(Refusal::Kind::Unreadable));
         row("a UID with escaped commas and backslashes", withUid("u\\,1\\\\x"), read, {}, 0, milk, -1, "u,1\\x");
     }
 
