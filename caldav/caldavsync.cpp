@@ -39,6 +39,9 @@ void CalDavSync::start()
     m_state = std::get<SyncState>(std::move(loaded));
     if (const QString refusal = DavClient::refusalFor(m_options.url); !refusal.isEmpty())
         return fail(SyncReport::Status::Setup, refusal);
+    std::vector<QUrl> origins = m_options.trustedOrigins;
+    origins.push_back(m_options.url);
+    m_client.setPasswordOrigins(origins);
     if (m_state.url != m_options.url || m_state.user != m_options.user) {
         // Another collection or account: nothing learnt from the old one holds for it.
         if (!m_state.url.isEmpty())
@@ -48,12 +51,18 @@ void CalDavSync::start()
         m_state.url = m_options.url;
         m_state.user = m_options.user;
     }
-    if (!m_state.collection.isEmpty())
+    if (!m_state.collection.isEmpty()) {
+        // Found on another origin, by an older version or while the user trusted it: asked again.
+        if (!m_client.mayReach(m_state.collection))
+            return leadsElsewhere(m_state.collection);
         return listChanges();
+    }
     m_discovery = new CollectionDiscovery(m_client, this);
     connect(m_discovery, &CollectionDiscovery::finished, this, [this](const CollectionDiscovery::Result &found) {
         if (m_finished)
             return;
+        if (found.otherServer.isValid())
+            return leadsElsewhere(found.otherServer);
         if (!found.failure.isEmpty())
             return fail(SyncReport::Status::ServerFailed, found.failure);
         if (!found.choice.isEmpty())
@@ -339,6 +348,14 @@ void CalDavSync::fail(SyncReport::Status status, const QString &failure)
     m_queue.clear();
     if (m_inFlight == 0)
         finish();
+}
+
+void CalDavSync::leadsElsewhere(const QUrl &address)
+{
+    m_report.otherServer = address;
+    fail(SyncReport::Status::Setup,
+         QStringLiteral("%1 leads to %2, on another server; the password goes there only if you trust it")
+             .arg(m_options.url.toDisplayString(), address.toDisplayString()));
 }
 
 void CalDavSync::finish()

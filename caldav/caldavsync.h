@@ -28,6 +28,9 @@ struct SyncOptions
     // "take theirs", "keep both"), applied by the next sync.
     std::map<ThingKey, thingdecision::Settle> settleByThing;
     bool useSyncCollection = true; // false: always compare ETags from a calendar-query
+    // Origins besides url's own that the user let the password go to, after a report named one
+    // of their addresses (SyncReport::otherServer).
+    std::vector<QUrl> trustedOrigins;
     int requestsAtOnce = 4;
 };
 
@@ -74,6 +77,7 @@ private:
     void roundDone();
     bool saveState(bool now);
     void fail(SyncReport::Status status, const QString &failure);
+    void leadsElsewhere(const QUrl &address);
     void finish();
 
     DavClient &m_client;
