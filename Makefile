@@ -3,7 +3,7 @@
 # A fresh Debian has no make: the README runs scripts/install-deps (bash and apt only) before them.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps-run deps-test build build-dev run test test-asan check-mutations bench clean
+.PHONY: deps-run deps-test build build-dev run test test-asan check-mutations fuzz bench clean
 
 deps-run:
 	@scripts/install-deps run
@@ -38,6 +38,20 @@ test-asan: deps-test
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
+
+# Open-ended fuzzing, apart from the suite: each fuzz target in turn for SECONDS (make fuzz
+# SECONDS=600), at the lowest priority, from a fresh seed. An input it fails on goes into the
+# target's corpus under a name that says what it is, with the fix; make test replays it from then on.
+SECONDS ?= 600
+FUZZ_TARGETS = fuzz_dayfile:corpus fuzz_todomapping:corpus-todo
+
+fuzz: deps-test
+	cmake --preset dev
+	cmake --build --preset dev --target fuzz_targets -j $(JOBS)
+	for pair in $(FUZZ_TARGETS); do \
+	    nice -n 19 cmake -DFUZZER=$(CURDIR)/build/dev/fuzz/$${pair%%:*} -DCORPUS=$(CURDIR)/tests/fuzz/$${pair#*:} \
+	        -DSECONDS=$(SECONDS) -P tests/fuzz/run-fuzz.cmake || exit 1; \
+	done
 
 bench: deps-test
 	cmake --preset release

@@ -37,6 +37,9 @@ void CalDavSync::start()
         return fail(SyncReport::Status::StateFailed, why);
     if (const QString refusal = DavClient::refusalFor(m_options.url); !refusal.isEmpty())
         return fail(SyncReport::Status::Setup, refusal);
+    std::vector<QUrl> origins = m_options.trustedOrigins;
+    origins.push_back(m_options.url);
+    m_client.setPasswordOrigins(origins);
     const SyncState &state = m_keeper.state();
     if (state.url != m_options.url || state.user != m_options.user) {
         // Another collection or account: nothing learnt from the old one holds for it.
@@ -52,12 +55,18 @@ void CalDavSync::start()
         m_report.notes << QStringLiteral("the day file is not the one the last sync saw (restored, replaced or moved): "
                                          "where a thing differs from what both sides last agreed on, that is a "
                                          "conflict");
-    if (!m_keeper.state().collection.isEmpty())
+    if (const QUrl collection = m_keeper.state().collection; !collection.isEmpty()) {
+        // Found on another origin, by an older version or while the user trusted it: asked again.
+        if (!m_client.mayReach(collection))
+            return leadsElsewhere(collection);
         return listChanges();
+    }
     m_discovery = new CollectionDiscovery(m_client, this);
     connect(m_discovery, &CollectionDiscovery::finished, this, [this](const CollectionDiscovery::Result &found) {
         if (m_finished)
             return;
+        if (found.otherServer.isValid())
+            return leadsElsewhere(found.otherServer);
         if (!found.failure.isEmpty())
             return fail(SyncReport::Status::ServerFailed, found.failure);
         if (!found.choice.isEmpty())
@@ -294,6 +303,14 @@ void CalDavSync::fail(SyncReport::Status status, const QString &failure)
         m_sender->stop(); // it says done() once nothing it sent is in flight
     else
         finish();
+}
+
+void CalDavSync::leadsElsewhere(const QUrl &address)
+{
+    m_report.otherServer = address;
+    fail(SyncReport::Status::Setup,
+         QStringLiteral("%1 leads to %2, on another server; the password goes there only if you trust it")
+             .arg(m_options.url.toDisplayString(), address.toDisplayString()));
 }
 
 void CalDavSync::finish()

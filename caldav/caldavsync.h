@@ -30,6 +30,9 @@ struct SyncOptions
     // plan with more, past MassDeletion's bound, stops before anything is done. -1: any number.
     int allowDeletions = 0;
     bool useSyncCollection = true; // false: always compare ETags from a calendar-query
+    // Origins besides url's own that the user let the password go to, after a report named one
+    // of their addresses (SyncReport::otherServer).
+    std::vector<QUrl> trustedOrigins;
     int requestsAtOnce = 4;
 };
 
@@ -78,6 +81,7 @@ private:
     void roundDone();
     bool saveState(bool paced = false);
     void fail(SyncReport::Status status, const QString &failure);
+    void leadsElsewhere(const QUrl &address);
     void finish();
 
     DavClient &m_client;

@@ -55,6 +55,28 @@ QString nameOf(const dav::Response &r)
     return shown.isEmpty() ? path.section(u'/', -2, -2) : shown;
 }
 
+CollectionDiscovery::Result chosen(const QUrl &collection, bool syncCollection)
+{
+    CollectionDiscovery::Result result;
+    result.collection = collection;
+    result.syncCollection = syncCollection;
+    return result;
+}
+
+CollectionDiscovery::Result failed(const QString &why)
+{
+    CollectionDiscovery::Result result;
+    result.failure = why;
+    return result;
+}
+
+CollectionDiscovery::Result userChooses(const QString &why)
+{
+    CollectionDiscovery::Result result;
+    result.choice = why;
+    return result;
+}
+
 } // namespace
 
 CollectionDiscovery::CollectionDiscovery(DavClient &client, QObject *parent) : QObject(parent), m_client(client)
@@ -69,6 +91,7 @@ void CollectionDiscovery::start(const QUrl &url)
 void CollectionDiscovery::fail(const DavReply &reply, const QString &what)
 {
     Result result;
+    result.otherServer = reply.otherOrigin.isEmpty() ? QUrl() : reply.url;
     if (reply.answered() && reply.status == 401)
         result.failure = QStringLiteral("%1 refused the name or the password").arg(reply.url.host());
     else
@@ -78,6 +101,12 @@ void CollectionDiscovery::fail(const DavReply &reply, const QString &what)
 
 void CollectionDiscovery::finish(Result result)
 {
+    // A home may list a calendar anywhere: one the password may not go to is not taken.
+    if (result.collection.isValid() && !m_client.mayReach(result.collection)) {
+        result.otherServer = result.collection;
+        result.failure = QStringLiteral("the calendar %1 is on another server").arg(result.collection.toDisplayString());
+        result.collection.clear();
+    }
     result.note = m_note;
     emit finished(result);
 }
@@ -85,36 +114,36 @@ void CollectionDiscovery::finish(Result result)
 void CollectionDiscovery::examine(const QUrl &url)
 {
     m_client.send(propfind(url, 0, davrequests::propfindCollection()), this, [this](const DavReply &reply) {
-        if (reply.status != 207)
+        if (!reply.answered() || reply.status != 207)
             return fail(reply, QStringLiteral("cannot read the collection"));
         const auto answer = dav::parseMultistatus(reply.body, reply.url);
         const auto *ms = std::get_if<dav::Multistatus>(&answer);
         if (!ms || ms->responses.empty())
-            return finish({{}, false, QStringLiteral("%1: %2").arg(reply.url.toDisplayString(), ms ? QStringLiteral("no answer") : std::get<QString>(answer)), {}, {}});
+            return finish(failed(QStringLiteral("%1: %2").arg(reply.url.toDisplayString(), ms ? QStringLiteral("no answer") : std::get<QString>(answer))));
         const dav::Response &r = ms->responses.front();
         if (isCalendar(r)) {
             if (!takesTodos(r))
-                return finish({{}, false, {}, QStringLiteral("%1 is a calendar that takes no to-dos").arg(reply.url.toDisplayString()), {}});
-            return finish({asFolder(reply.url), answersSyncCollection(r), {}, {}, {}});
+                return finish(userChooses(QStringLiteral("%1 is a calendar that takes no to-dos").arg(reply.url.toDisplayString())));
+            return finish(chosen(asFolder(reply.url), answersSyncCollection(r)));
         }
         if (const QUrl home = firstHref(r, C, u"calendar-home-set"); home.isValid())
             return listHome(home);
         if (const QUrl principal = firstHref(r, D, u"current-user-principal"); principal.isValid())
             return findHome(principal);
-        finish({{}, false, {}, QStringLiteral("%1 is no calendar and names none of yours").arg(reply.url.toDisplayString()), {}});
+        finish(userChooses(QStringLiteral("%1 is no calendar and names none of yours").arg(reply.url.toDisplayString())));
     });
 }
 
 void CollectionDiscovery::findHome(const QUrl &principal)
 {
     m_client.send(propfind(principal, 0, davrequests::propfindPrincipal()), this, [this](const DavReply &reply) {
-        if (reply.status != 207)
+        if (!reply.answered() || reply.status != 207)
             return fail(reply, QStringLiteral("cannot read your principal"));
         const auto answer = dav::parseMultistatus(reply.body, reply.url);
         const auto *ms = std::get_if<dav::Multistatus>(&answer);
         const QUrl home = ms && !ms->responses.empty() ? firstHref(ms->responses.front(), C, u"calendar-home-set") : QUrl();
         if (!home.isValid())
-            return finish({{}, false, QStringLiteral("%1 names no calendar home").arg(reply.url.toDisplayString()), {}, {}});
+            return finish(failed(QStringLiteral("%1 names no calendar home").arg(reply.url.toDisplayString())));
         listHome(home);
     });
 }
@@ -122,12 +151,12 @@ void CollectionDiscovery::findHome(const QUrl &principal)
 void CollectionDiscovery::listHome(const QUrl &home)
 {
     m_client.send(propfind(home, 1, davrequests::propfindCollection()), this, [this, home](const DavReply &reply) {
-        if (reply.status != 207)
+        if (!reply.answered() || reply.status != 207)
             return fail(reply, QStringLiteral("cannot list your calendars"));
         const auto answer = dav::parseMultistatus(reply.body, reply.url);
         const auto *ms = std::get_if<dav::Multistatus>(&answer);
         if (!ms)
-            return finish({{}, false, QStringLiteral("%1: %2").arg(reply.url.toDisplayString(), std::get<QString>(answer)), {}, {}});
+            return finish(failed(QStringLiteral("%1: %2").arg(reply.url.toDisplayString(), std::get<QString>(answer))));
         std::vector<const dav::Response *> calendars;
         for (const dav::Response &r : ms->responses) {
             if (isCalendar(r) && takesTodos(r))
@@ -143,14 +172,12 @@ void CollectionDiscovery::listHome(const QUrl &home)
                 QStringList found;
                 for (const dav::Response *r : calendars)
                     found << QStringLiteral("%1 (%2)").arg(asFolder(r->href).toDisplayString(), nameOf(*r));
-                return finish({{}, false, {},
-                               QStringLiteral("%1 has several calendars for to-dos; give one of them with --url: %2")
-                                   .arg(home.toDisplayString(), found.join(u", ")),
-                               {}});
+                return finish(userChooses(QStringLiteral("%1 has several calendars for to-dos; give one of them with --url: %2")
+                                             .arg(home.toDisplayString(), found.join(u", "))));
             }
             calendars = {*named};
         }
-        finish({asFolder(calendars.front()->href), answersSyncCollection(*calendars.front()), {}, {}, {}});
+        finish(chosen(asFolder(calendars.front()->href), answersSyncCollection(*calendars.front())));
     });
 }
 

@@ -11,6 +11,7 @@ struct DavReply;
 // it is; otherwise the user's principal leads to the calendar home, and the one calendar there
 // that takes to-dos is used (one named "tallyleaf" when there are several). With none, a calendar
 // "Tallyleaf" for to-dos is made in the home; with several and none so named, the user chooses.
+// It goes only where the client may take the password: led to another origin, it stops there.
 class CollectionDiscovery : public QObject
 {
     Q_OBJECT
@@ -22,6 +23,9 @@ public:
         QString failure;             // the server cannot be reached, refuses or says no
         QString choice;              // the user has to name the collection (several found)
         QString note;                // what was made
+        // The address on another origin the server led to (a principal, a home, a calendar, a
+        // redirect), with failure: nothing was sent there. The user may trust its origin.
+        QUrl otherServer;
     };
 
     explicit CollectionDiscovery(DavClient &client, QObject *parent = nullptr);

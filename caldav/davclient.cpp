@@ -4,28 +4,15 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslError>
+#include <algorithm>
 
 namespace {
 
 constexpr int MaxRedirects = 5;
 
-bool sameServer(const QUrl &a, const QUrl &b)
+int defaultPort(const QUrl &url)
 {
-    return a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && a.port(a.scheme() == u"https" ? 443 : 80)
-        == b.port(b.scheme() == u"https" ? 443 : 80);
-}
-
-// Where a redirect from from to to may be followed: the same server and scheme, or the same host
-// moving up from http to https.
-QString redirectRefusal(const QUrl &from, const QUrl &to)
-{
-    if (from.scheme() == u"https" && to.scheme() != u"https")
-        return QStringLiteral("the server redirects to %1, which is not https; refused").arg(to.toDisplayString());
-    const bool upgrade = from.scheme() == u"http" && to.scheme() == u"https"
-        && from.host().compare(to.host(), Qt::CaseInsensitive) == 0;
-    if (!upgrade && (from.scheme() != to.scheme() || !sameServer(from, to)))
-        return QStringLiteral("the server redirects to another server, %1; refused").arg(to.toDisplayString());
-    return {};
+    return url.scheme() == u"https" ? 443 : url.scheme() == u"http" ? 80 : -1;
 }
 
 } // namespace
@@ -47,6 +34,28 @@ DavClient::DavClient(QNetworkAccessManager &network, const Account &account, con
 DavClient::~DavClient()
 {
     abortAll();
+}
+
+QUrl DavClient::originOf(const QUrl &url)
+{
+    QUrl origin;
+    origin.setScheme(url.scheme().toLower());
+    origin.setHost(url.host().toLower());
+    if (const int port = url.port(defaultPort(url)); port != defaultPort(url))
+        origin.setPort(port);
+    return origin;
+}
+
+void DavClient::setPasswordOrigins(const std::vector<QUrl> &origins)
+{
+    m_origins.clear();
+    for (const QUrl &url : origins)
+        m_origins.push_back(originOf(url));
+}
+
+bool DavClient::mayReach(const QUrl &url) const
+{
+    return std::find(m_origins.begin(), m_origins.end(), originOf(url)) != m_origins.end();
 }
 
 QString DavClient::refusalFor(const QUrl &url)
@@ -80,10 +89,16 @@ void DavClient::abortAll()
 void DavClient::start(const DavRequest &request, int redirects, QObject *context,
                       std::function<void(const DavReply &)> done)
 {
-    if (const QString refusal = refusalFor(request.url); !refusal.isEmpty()) {
-        DavReply refused;
-        refused.url = request.url;
-        refused.failure = refusal;
+    // The one check every request passes, a redirect's too: nothing goes where the password may not.
+    DavReply refused;
+    refused.url = request.url;
+    refused.failure = refusalFor(request.url);
+    if (refused.failure.isEmpty() && !mayReach(request.url)) {
+        refused.otherOrigin = originOf(request.url);
+        refused.failure = QStringLiteral("the password may not go to %1, where %2 is; nothing was sent there")
+                              .arg(refused.otherOrigin.toDisplayString(), request.url.toDisplayString());
+    }
+    if (!refused.failure.isEmpty()) {
         QMetaObject::invokeMethod(context, [done, refused] { done(refused); }, Qt::QueuedConnection);
         return;
     }
@@ -149,17 +164,14 @@ void DavClient::start(const DavRequest &request, int redirects, QObject *context
             && answer.status != 304;
         if (redirected) {
             const QUrl to = request.url.resolved(reply->header(QNetworkRequest::LocationHeader).toUrl());
-            QString refusal = redirectRefusal(request.url, to);
-            if (refusal.isEmpty() && (!request.followRedirects || redirects >= MaxRedirects))
-                refusal = QStringLiteral("%1 has moved to %2; use that address").arg(request.url.toDisplayString(),
-                                                                                      to.toDisplayString());
-            if (refusal.isEmpty()) {
+            if (request.followRedirects && redirects < MaxRedirects) {
                 DavRequest next = request;
                 next.url = to;
-                start(next, redirects + 1, context, done);
+                start(next, redirects + 1, context, done); // where start's check refuses it, if anywhere
                 return;
             }
-            answer.failure = refusal;
+            answer.failure = QStringLiteral("%1 has moved to %2; use that address").arg(request.url.toDisplayString(),
+                                                                                          to.toDisplayString());
         }
         done(answer);
     });

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <set>
+#include <vector>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -20,7 +21,7 @@ struct DavRequest
     int depth = -1;          // the Depth header; none when negative
     QByteArray ifMatch;      // an ETag: change only that version
     bool ifNoneMatchAny = false; // create only: fail with 412 when something is there
-    bool followRedirects = false; // within the same server; discovery asks for it
+    bool followRedirects = false; // to the origins the password may go to; discovery asks for it
 };
 
 struct DavReply
@@ -31,6 +32,7 @@ struct DavReply
     QUrl url;          // the URL that answered, after redirects
     QString failure;   // why no answer came: network, TLS, no answer in time, too large, a redirect refused
     bool tooLarge = false; // the answer was cut off at the limit
+    QUrl otherOrigin;  // not sent, for url is on this origin, which the password may not go to
 
     bool answered() const { return failure.isEmpty(); }
     bool succeeded() const { return answered() && status >= 200 && status < 300; }
@@ -39,10 +41,12 @@ struct DavReply
 };
 
 // WebDAV requests over one QNetworkAccessManager, never blocking: each request calls back when it
-// is done. The password goes only to the server named (https, or plain http to this machine);
-// certificate errors are failures, never ignored; redirects are followed only where asked and
-// only within the same server, never from https to http. A server that stops sending for the
-// timeout, or sends more than the limit, ends the request with a failure.
+// is done. The password goes only to the origins (scheme, host and port) it is given: the one of
+// the address the user named, and any the user chose to trust. A request to any other origin,
+// a redirect's included, is not sent at all, so a server cannot lead the password elsewhere; its
+// reply names the origin (otherOrigin). Only https, or plain http to this machine; certificate
+// errors are failures, never ignored; redirects are followed only where asked. A server that
+// stops sending for the timeout, or sends more than the limit, ends the request with a failure.
 class DavClient : public QObject
 {
     Q_OBJECT
@@ -67,6 +71,10 @@ public:
     // Ends every request still running; their callbacks see a failure.
     void abortAll();
 
+    // Where the password may go; until this is called, nowhere, and nothing is sent.
+    void setPasswordOrigins(const std::vector<QUrl> &origins);
+    bool mayReach(const QUrl &url) const;
+
     int requestsSent() const { return m_sent; }
     // Whether the server refused the name or the password (401) for any request so far.
     bool loginRefused() const { return m_loginRefused; }
@@ -74,6 +82,8 @@ public:
     // Why credentials may not go to url (empty when they may): plain http to another machine,
     // a name or password inside the URL, a scheme other than http and https.
     static QString refusalFor(const QUrl &url);
+    // "https://host", with the port when it is not the scheme's own.
+    static QUrl originOf(const QUrl &url);
 
 private:
     void start(const DavRequest &request, int redirects, QObject *context, std::function<void(const DavReply &)> done);
@@ -81,6 +91,7 @@ private:
     QNetworkAccessManager &m_network;
     QByteArray m_authorization;
     Limits m_limits;
+    std::vector<QUrl> m_origins;
     int m_sent = 0;
     bool m_loginRefused = false;
     std::set<QNetworkReply *> m_running;

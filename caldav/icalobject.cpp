@@ -6,19 +6,16 @@
 #include <cctype>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 
 namespace icalobject {
 
 namespace {
 
-// What is wrong with the object's BEGIN and END lines, read on the unfolded lines before libical
-// sees them: libical builds odd trees from mismatched ones without a word. Also bounds its work:
-// at most MaxNesting deep and MaxComponents in all.
-QString structureProblem(QByteArrayView ics)
+// The object's content lines with their folding undone, without line ends.
+std::vector<QByteArray> unfoldedLines(QByteArrayView ics)
 {
-    std::vector<QByteArray> open;
-    int components = 0;
-    int topLevel = 0;
+    std::vector<QByteArray> lines;
     qsizetype start = 0;
     while (start < ics.size()) {
         qsizetype end = ics.indexOf('\n', start);
@@ -37,14 +34,42 @@ QString structureProblem(QByteArrayView ics)
         start = end + 1;
         if (line.endsWith('\r'))
             line.chop(1);
-        const bool begins = qstrnicmp(line.constData(), "BEGIN:", 6) == 0;
-        const bool ends = qstrnicmp(line.constData(), "END:", 4) == 0;
-        if (!begins && !ends)
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+// A BEGIN or END line: the component it opens or closes, upper-cased.
+struct Boundary
+{
+    bool begins = false;
+    QByteArray name;
+};
+
+std::optional<Boundary> boundaryOf(const QByteArray &line)
+{
+    const bool begins = qstrnicmp(line.constData(), "BEGIN:", 6) == 0;
+    if (!begins && qstrnicmp(line.constData(), "END:", 4) != 0)
+        return std::nullopt;
+    return Boundary{begins, line.mid(begins ? 6 : 4).toUpper()};
+}
+
+// What is wrong with the object's BEGIN and END lines, read on the unfolded lines before libical
+// sees them: libical builds odd trees from mismatched ones without a word. Also bounds its work:
+// at most MaxNesting deep and MaxComponents in all.
+QString structureProblem(const std::vector<QByteArray> &lines)
+{
+    std::vector<QByteArray> open;
+    int components = 0;
+    int topLevel = 0;
+    for (const QByteArray &line : lines) {
+        const std::optional<Boundary> boundary = boundaryOf(line);
+        if (!boundary)
             continue;
-        const QByteArray name = line.mid(begins ? 6 : 4).toUpper();
+        const QByteArray &name = boundary->name;
         if (name.isEmpty() || !std::all_of(name.begin(), name.end(), [](char c) { return std::isalnum(uchar(c)) || c == '-'; }))
             return QStringLiteral("a component has no valid name");
-        if (begins) {
+        if (boundary->begins) {
             if (open.empty() && ++topLevel > 1)
                 return QStringLiteral("it holds more than one object");
             open.push_back(name);
@@ -57,6 +82,62 @@ QString structureProblem(QByteArrayView ics)
         }
     }
     return open.empty() ? QString() : QStringLiteral("it ends before its END lines");
+}
+
+// The to-do's UID as the object spells it, escapes and all; lines whose structure
+// structureProblem has passed.
+std::optional<QByteArray> spelledUid(const std::vector<QByteArray> &lines)
+{
+    std::vector<QByteArray> open;
+    for (const QByteArray &line : lines) {
+        if (const std::optional<Boundary> boundary = boundaryOf(line)) {
+            if (boundary->begins)
+                open.push_back(boundary->name);
+            else
+                open.pop_back();
+            continue;
+        }
+        if (open.empty() || open.back() != "VTODO")
+            continue;
+        qsizetype colon = -1;
+        bool quoted = false; // a parameter's value in quotes may hold a colon
+        for (qsizetype i = 0; i < line.size() && colon < 0; ++i) {
+            if (line[i] == '"')
+                quoted = !quoted;
+            else if (line[i] == ':' && !quoted)
+                colon = i;
+        }
+        if (colon > 0 && qstricmp(line.left(colon).split(';').constFirst().constData(), "UID") == 0)
+            return line.mid(colon + 1);
+    }
+    return std::nullopt;
+}
+
+// A TEXT value as iCalendar reads it: a backslash escapes a backslash, a semicolon, a comma or
+// a line break (n, N), and nothing else. libical reads any other escape as a space and drops
+// leading spaces, so a UID it reads otherwise than this names another to-do on the server.
+std::optional<QString> textValue(const QByteArray &spelled)
+{
+    QByteArray value;
+    for (qsizetype i = 0; i < spelled.size(); ++i) {
+        if (spelled[i] != '\\') {
+            value += spelled[i];
+            continue;
+        }
+        if (++i == spelled.size())
+            return std::nullopt;
+        switch (spelled[i]) {
+        case '\\': case ';': case ',':
+            value += spelled[i];
+            break;
+        case 'n': case 'N':
+            value += '\n';
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    return QString::fromUtf8(value);
 }
 
 QString firstError(icalcomponent *c)
@@ -127,7 +208,8 @@ std::variant<Parsed, Failure> parse(QByteArrayView ics)
         return Failure{false, false, QStringLiteral("it is not valid UTF-8")};
     if (ics.contains('\0'))
         return Failure{false, false, QStringLiteral("it holds a NUL character")};
-    if (const QString problem = structureProblem(ics); !problem.isEmpty())
+    const std::vector<QByteArray> lines = unfoldedLines(ics);
+    if (const QString problem = structureProblem(lines); !problem.isEmpty())
         return Failure{false, false, problem};
 
     const QByteArray terminated = ics.toByteArray(); // libical reads up to a NUL
@@ -148,6 +230,13 @@ std::variant<Parsed, Failure> parse(QByteArrayView ics)
         return Failure{false, true, QStringLiteral("it is a repeating to-do")};
     if (const QString twice = repeatedProperty(todo); !twice.isEmpty())
         return Failure{false, false, QStringLiteral("it holds %1 more than once").arg(twice)};
+    // Written back, the UID is libical's reading of it: that must be the server's. libical also
+    // finds a UID in a line without a colon, which no other reader takes for one.
+    const QString uid = text(icalcomponent_get_uid(todo));
+    const std::optional<QByteArray> spelled = spelledUid(lines);
+    if (!uid.isEmpty() && (!spelled || textValue(*spelled) != uid))
+        return Failure{false, false, QStringLiteral("its UID \"%1\" would be written back as another (an escape iCalendar "
+                                                    "does not know, a leading space, no colon)").arg(uid)};
     return Parsed{std::move(root), todo};
 }
 

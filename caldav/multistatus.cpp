@@ -106,11 +106,14 @@ const Property *Response::found(QStringView ns, QStringView name) const
 
 std::variant<Multistatus, QString> parseMultistatus(QByteArrayView xml, const QUrl &requestUrl)
 {
-    // Entities declared in a DTD are the road to exponential expansion; no server needs one.
-    if (xml.toByteArray().toUpper().contains("<!DOCTYPE"))
-        return QStringLiteral("the answer declares a document type");
     QXmlStreamReader r(xml.toByteArray());
-    if (!r.readNextStartElement() || !is(r, Namespace, u"multistatus"))
+    // Entities declared in a DTD are the road to exponential expansion; no server needs one. The
+    // reader's own token sees a declaration in any encoding the document may be in.
+    while (!r.atEnd() && r.readNext() != QXmlStreamReader::StartElement) {
+        if (r.tokenType() == QXmlStreamReader::DTD)
+            return QStringLiteral("the answer declares a document type");
+    }
+    if (!r.isStartElement() || !is(r, Namespace, u"multistatus"))
         return r.hasError() ? r.errorString() : QStringLiteral("the answer is no multistatus");
     Multistatus answer;
     while (r.readNextStartElement()) {

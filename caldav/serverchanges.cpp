@@ -76,7 +76,7 @@ void ServerChanges::report(const QString &token, bool retried)
         if (reply.answered() && !token.isEmpty() && !retried && reply.status >= 400 && reply.status < 500
             && reply.status != 401 && reply.status != 404)
             return report(QString(), true);
-        if (reply.status != 207) {
+        if (!reply.answered() || reply.status != 207) {
             m_listing.failure = failureOf(reply, QStringLiteral("cannot list the changes"));
             return emit listed(m_listing);
         }
@@ -123,7 +123,7 @@ void ServerChanges::report(const QString &token, bool retried)
 void ServerChanges::query()
 {
     m_client.send(reportRequest(m_collection, 1, davrequests::todoEtags()), this, [this](const DavReply &reply) {
-        if (reply.status != 207) {
+        if (!reply.answered() || reply.status != 207) {
             m_listing.failure = failureOf(reply, QStringLiteral("cannot list the to-dos"));
             return emit listed(m_listing);
         }
@@ -175,7 +175,7 @@ void ServerChanges::fetchBatch()
     for (const QString &href : batch)
         urls.push_back(urlOf(href));
     m_client.send(reportRequest(m_collection, 1, davrequests::multiget(urls)), this, [this, batch](const DavReply &reply) {
-        if (reply.status != 207) {
+        if (!reply.answered() || reply.status != 207) {
             // A batch too large, or answered otherwise than asked: each on its own.
             if (reply.tooLarge || (reply.answered() && reply.status >= 200 && reply.status < 300))
                 return fetchOne(batch);

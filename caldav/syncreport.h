@@ -21,6 +21,10 @@ struct SyncReport
     };
     Status status = Status::InStep;
     QString failure;
+    // Setup: the server led to this address on another origin, where the password may not go and
+    // nothing was sent. The window asks whether to trust DavClient::originOf(it); the tool wants
+    // it given as --url.
+    QUrl otherServer;
 
     QUrl collection;
     int received = 0;     // things changed here from the server

@@ -71,7 +71,7 @@ void print(const SyncReport &report)
                                            .arg(report.requests)));
 }
 
-int exitStatus(const SyncReport &report)
+int exitStatus(const SyncReport &report, const QUrl &url)
 {
     switch (report.status) {
     case SyncReport::Status::InStep:
@@ -84,6 +84,10 @@ int exitStatus(const SyncReport &report)
     case SyncReport::Status::StateFailed:
         return fail(NotWritten, report.failure);
     case SyncReport::Status::Setup:
+        if (report.otherServer.isValid())
+            return fail(BadUsage, QStringLiteral("%1 leads to %2, on another server, and the password goes only to the "
+                                                 "server you named; if you trust that server, sync with --url %2")
+                                      .arg(url.toDisplayString(), report.otherServer.toDisplayString()));
         return fail(BadUsage, report.failure);
     case SyncReport::Status::TooManyDeletions:
         return fail(Conflicts, report.failure + QStringLiteral("; if you emptied or deleted them yourself, sync again "
@@ -159,5 +163,5 @@ int syncThings(FileOps &ops, const Command &command, const QString &dayFilePath)
         if (stored.status != passwordstore::Result::Status::Found)
             note(QStringLiteral("the password is not kept (%1); you will be asked again").arg(stored.detail));
     }
-    return exitStatus(report);
+    return exitStatus(report, url);
 }

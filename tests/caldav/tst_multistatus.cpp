@@ -2,6 +2,7 @@
 // properties not found; and answers no server should send.
 #include "multistatus.h"
 
+#include <QStringEncoder>
 #include <QTest>
 
 namespace {
@@ -83,9 +84,15 @@ private slots:
         QTest::newRow("another root") << QByteArray("<propfind xmlns=\"DAV:\"/>");
         QTest::newRow("the root in no namespace") << QByteArray("<multistatus/>");
         QTest::newRow("cut short") << QByteArray("<multistatus xmlns=\"DAV:\"><response><href>a</href>");
-        QTest::newRow("entities declared")
-            << QByteArray("<?xml version=\"1.0\"?><!DOCTYPE m [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>"
-                          "<multistatus xmlns=\"DAV:\"><response><href>&b;</href></response></multistatus>");
+        // A document type is refused in whatever encoding the answer comes.
+        const QString declaring = "<?xml version=\"1.0\"?><!DOCTYPE m [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>"
+                                  "<multistatus xmlns=\"DAV:\"><response><href>&b;</href></response></multistatus>";
+        auto encoded = [&](QStringEncoder::Encoding encoding) {
+            return QByteArray(QStringEncoder(encoding, QStringEncoder::Flag::WriteBom).encode(declaring));
+        };
+        QTest::newRow("entities declared, UTF-8") << declaring.toUtf8();
+        QTest::newRow("entities declared, UTF-16 LE with a byte-order mark") << encoded(QStringEncoder::Utf16LE);
+        QTest::newRow("entities declared, UTF-16 BE with a byte-order mark") << encoded(QStringEncoder::Utf16BE);
         QTest::newRow("nested deeper than any property")
             << "<multistatus xmlns=\"DAV:\"><response><href>a</href><propstat><prop><x>" + QByteArray("<y>").repeated(40)
                    + QByteArray("</y>").repeated(40) + "</x></prop></propstat></response></multistatus>";

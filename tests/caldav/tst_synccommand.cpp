@@ -1,11 +1,13 @@
 // tallyleaf-tool sync run as a user runs it, against a real Radicale: what it remembers, and its
 // exit status for each way a sync can end.
+#include "cannedserver.h"
 #include "dayfilelock.h"
 #include "fileops.h"
 #include "filebytes.h"
 #include "radicale.h"
 #include "syncstatedatabase.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -13,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -37,8 +40,13 @@ Run runTool(const QStringList &arguments, const QString &password = QString::fro
     env.insert(QStringLiteral("TALLYLEAF_CALDAV_PASSWORD"), password);
     env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome());
     p.setProcessEnvironment(env);
+    QEventLoop loop; // the test's own servers answer meanwhile
+    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
     p.start(QStringLiteral(TALLYLEAF_TOOL), arguments);
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+    loop.exec();
+    if (p.state() != QProcess::NotRunning || p.exitStatus() != QProcess::NormalExit)
         return {};
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
@@ -151,6 +159,8 @@ private slots:
         QTest::newRow("a first sync without an address") << "" << QStringList() << right << 1 << "needs --url and --user";
         QTest::newRow("plain http to another machine") << "" << QStringList{"--url", "http://dav.example.net/dav/", "--user", "alice"} << right << 1 << "unencrypted";
         QTest::newRow("a certificate nobody signed") << "tls" << QStringList{"--url", "TLS", "--user", "alice"} << right << 6 << "certificate";
+        QTest::newRow("a server that leads to another") << "elsewhere" << QStringList{"--url", "NAMED", "--user", "alice"} << right << 1
+                                                        << "if you trust that server, sync with --url http://127.0.0.1:";
         QTest::newRow("a side that is none") << "" << (normal + QStringList{"--prefer", "mine"}) << right << 1 << "--prefer takes here or server";
         QTest::newRow("every thing emptied here") << "emptied" << normal << right << 5 << "--allow-deletions";
         QTest::newRow("... and the deletions allowed") << "emptied" << (normal + QStringList{"--allow-deletions"}) << right << 0 << "2 deleted on the server";
@@ -170,6 +180,12 @@ private slots:
         arguments.replaceInStrings("CALENDAR", calendar.toString());
 
         SelfSignedServer tls;
+        CannedServer other;
+        CannedServer named(CannedServer::http("207 Multi-Status", "<multistatus xmlns=\"DAV:\"><response><href>/</href><propstat><prop>"
+                                              "<current-user-principal><href>" + other.url("/alice/").toEncoded()
+                                              + "</href></current-user-principal></prop><status>HTTP/1.1 200 OK</status>"
+                                              "</propstat></response></multistatus>"));
+        arguments.replaceInStrings("NAMED", named.url().toString());
         FileOps ops;
         DayFileLock lock(ops, dayFile);
         if (setUp == u"conflict") {
@@ -196,6 +212,7 @@ private slots:
         QVERIFY2((run.out + run.err).contains(says), qPrintable(run.out + run.err));
         if (status != 0)
             QCOMPARE(readFile(dayFile), before); // a sync that does not finish leaves the day file alone
+        QCOMPARE(other.connections, 0);
     }
 };
 

@@ -1,7 +1,8 @@
 // The sync cut short: by a proxy that drops, fails or stalls, by another client changing a to-do
 // between the fetch and the PUT, and by a crash after any save of the state. Whatever happened,
 // the next syncs bring two day files and the other client's to-dos together: nothing lost,
-// nothing twice, conflicts shown.
+// nothing twice, conflicts shown. And a server that means harm: it gets the password nowhere else.
+#include "cannedserver.h"
 #include "faultproxy.h"
 #include "gbk.h"
 #include "radicale.h"
@@ -273,6 +274,66 @@ private slots:
         side.book.values[key(8, 1)] = {"buy milk", false}; // the odd byte taken out
         QCOMPARE(side.sync(calendar).status, SyncReport::Status::InStep);
         QCOMPARE(side.book.values.at(key(8, 1)), (ThingInput{"buy oat milk", true}));
+    }
+
+    void hostileServer_data()
+    {
+        QTest::addColumn<QByteArray>("answer"); // the named server's to every request; OTHER is a second server
+        QTest::addColumn<bool>("trusted");      // the user let the password go to the second server
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("otherServer"); // the address the report names
+        QTest::addColumn<QString>("says");
+
+        auto multistatus = [](const QByteArray &responses) {
+            return CannedServer::http("207 Multi-Status", "<multistatus xmlns=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:caldav\">"
+                                                              + responses + "</multistatus>");
+        };
+        auto response = [](const QByteArray &href, const QByteArray &prop) {
+            return "<response><href>" + href + "</href><propstat><prop>" + prop
+                + "</prop><status>HTTP/1.1 200 OK</status></propstat></response>";
+        };
+        const QByteArray principal = multistatus(response("/", "<current-user-principal><href>OTHER/alice/</href></current-user-principal>"));
+        const int setup = int(SyncReport::Status::Setup);
+        const int failed = int(SyncReport::Status::ServerFailed);
+        QTest::newRow("a principal on another server") << principal << false << setup << "OTHER/alice/" << "on another server";
+        QTest::newRow("a calendar home on another server")
+            << multistatus(response("/", "<C:calendar-home-set><href>OTHER/cal/</href></C:calendar-home-set>")) << false
+            << setup << "OTHER/cal/" << "on another server";
+        QTest::newRow("a calendar listed on another server")
+            << multistatus(response("/", "<C:calendar-home-set><href>/</href></C:calendar-home-set>")
+                           + response("OTHER/cal/", "<resourcetype><collection/><C:calendar/></resourcetype>"))
+            << false << setup << "OTHER/cal/" << "on another server";
+        QTest::newRow("a redirect to another server") << CannedServer::http("301 Moved Permanently", {}, "Location: OTHER/dav/\r\n")
+                                                      << false << setup << "OTHER/dav/" << "on another server";
+        QTest::newRow("the other server trusted: asked, with the password") << principal << true << failed << "" << "cannot read your principal";
+        QTest::newRow("an answer over the limit, said in words")
+            << multistatus("<!--" + QByteArray(100'000, 'x') + "-->") << false << failed << "" << "larger than 10000 bytes";
+    }
+
+    void hostileServer()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, trusted);
+        QFETCH(int, status);
+        QFETCH(QString, otherServer);
+        QFETCH(QString, says);
+        CannedServer other;
+        const QString origin = other.url({}).toString();
+        CannedServer named(answer.replace("OTHER", origin.toUtf8()));
+        SyncSide side;
+        side.maxAnswerBytes = 10'000;
+        SyncOptions options;
+        if (trusted)
+            options.trustedOrigins = {other.url()};
+        const SyncReport report = side.sync(named.url(), options);
+        QCOMPARE(int(report.status), status);
+        QVERIFY2(report.failure.contains(says), qPrintable(report.failure));
+        QCOMPARE(report.otherServer.toString(), otherServer.replace("OTHER", origin));
+        if (trusted)
+            QVERIFY(other.received.contains("Authorization: Basic "));
+        else
+            QCOMPARE(other.connections, 0); // not a request, let alone the password
+        QVERIFY(named.received.contains("Authorization: Basic "));
     }
 
     // A crash after every save of the state in turn: the state on disk is the last one saved,

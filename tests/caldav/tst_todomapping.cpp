@@ -64,14 +64,15 @@ private slots:
         QTest::addColumn<int>("number");  // 0: none
         QTest::addColumn<ThingInput>("thing");
         QTest::addColumn<int>("plain"); // -1: either
+        QTest::addColumn<QString>("uid");
 
         const QDate d8(2026, 12, 8);
         const ThingInput milk{"buy milk", false};
         const QByteArray han80 = QString(80, QChar(0x6C49)).toUtf8(); // 160 GBK bytes
         const QByteArray standIn = QString::fromUcs4(std::array{gbk::standInFor(0x81)}.data(), 1).toUtf8();
         auto row = [](const char *name, const QByteArray &ics, int refused, QDate day = {}, int number = 0,
-                      ThingInput thing = {}, int plain = -1) {
-            QTest::newRow(name) << ics << refused << day << number << thing << plain;
+                      ThingInput thing = {}, int plain = -1, const QString &uid = "u1") {
+            QTest::newRow(name) << ics << refused << day << number << thing << plain << uid;
         };
         const int read = -1;
         row("as Tallyleaf writes it", todo("DUE;VALUE=DATE:20261208\r\nSUMMARY:buy milk\r\nSTATUS:NEEDS-ACTION\r\n"
@@ -111,6 +112,14 @@ private slots:
         row("END lines that do not match", todo("SUMMARY:a\r\nBEGIN:VALARM\r\nEND:O\r\n"), int(Refusal::Kind::Unreadable));
         row("a carriage return inside the UID", QByteArray(todo("SUMMARY:a\r\n")).replace("UID:u1", "UID:u\r1"), int(Refusal::Kind::Unreadable));
         row("nothing", "", int(Refusal::Kind::Unreadable));
+        // Found by fuzz_todomapping: libical reads an unknown escape as a space and drops a leading
+        // one, so the to-do was written back under another UID.
+        auto withUid = [](const QByteArray &uid) { return QByteArray(todo("SUMMARY:buy milk\r\n")).replace("UID:u1", "UID:" + uid); };
+        row("a UID with an escape iCalendar does not know: refused, never renamed", withUid("\\0u1"), int(Refusal::Kind::Unreadable));
+        row("a UID beginning with a space: refused, never renamed", withUid(" u1"), int(Refusal::Kind::Unreadable));
+        row("a UID line without a colon: refused, never renamed", QByteArray(todo("SUMMARY:buy milk\r\n")).replace("UID:u1", "UID;u1"),
+            int(Refusal::Kind::Unreadable));
+        row("a UID with escaped commas and backslashes", withUid("u\\,1\\\\x"), read, {}, 0, milk, -1, "u,1\\x");
     }
 
     void read()
@@ -133,6 +142,10 @@ private slots:
         QFETCH(int, plain);
         if (plain >= 0)
             QCOMPARE(t.plain, bool(plain));
+        QTEST(t.uid, "uid");
+        const std::optional<QByteArray> written = todomapping::updated(ics, t.thing, 1, QDateTime::currentDateTimeUtc());
+        QVERIFY(written);
+        QCOMPARE(std::get<todomapping::Todo>(todomapping::read(*written)).uid, t.uid); // the same to-do, not another
     }
 
     void writeChangesOnlyTheThing_data()
