@@ -7,6 +7,8 @@ void SyncState::forgetCollection()
     syncToken.clear();
     linked.clear();
     setAside.clear();
+    trustedOrigins.clear();
+    refusedOrigins.clear();
 }
 
 void SyncStateChange::add(const SyncStateChange &other)

@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <vector>
 
 // What the sync knows between runs: where the collection is, how far the server's changes have
 // been read, and for each to-do the version both sides last agreed on. Never the password.
@@ -49,6 +50,10 @@ struct SyncState
     // The day file the state describes, as it was when the state last agreed with it; the agreed
     // versions below are trusted only while the day file still matches it (DayFileStamp).
     DayFileStamp dayFile;
+    // Other servers the collection's address led to, which the user let the password go to, or
+    // not (asked once each; see DavClient::originOf).
+    std::vector<QUrl> trustedOrigins;
+    std::vector<QUrl> refusedOrigins;
     std::map<QString, LinkedTodo> linked;     // by href
     std::map<QString, SetAsideTodo> setAside; // by href
 

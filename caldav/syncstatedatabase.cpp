@@ -22,7 +22,8 @@ constexpr int Format = 2;
 const char *const Schema[] = {
     "CREATE TABLE IF NOT EXISTS account (id INTEGER PRIMARY KEY CHECK (id = 1), format INTEGER NOT NULL,"
     " day_file TEXT, day_device INTEGER, day_inode INTEGER, day_length INTEGER, day_changed INTEGER,"
-    " url TEXT, user TEXT, collection TEXT, sync_collection INTEGER, sync_token TEXT)",
+    " url TEXT, user TEXT, collection TEXT, sync_collection INTEGER, sync_token TEXT, trusted_origins TEXT,"
+    " refused_origins TEXT)",
     "CREATE TABLE IF NOT EXISTS linked (href TEXT PRIMARY KEY, uid TEXT NOT NULL, etag BLOB, day INTEGER NOT NULL,"
     " number INTEGER NOT NULL, base_text TEXT, base_done INTEGER, body BLOB, refetch INTEGER NOT NULL,"
     " sent_since_token INTEGER NOT NULL)",
@@ -65,11 +66,22 @@ bool bindLinked(QSqlQuery &q, const LinkedTodo &t)
     return q.exec();
 }
 
-struct Read
+// Addresses in one column, a space between them (a URL holds no space).
+QString words(const std::vector<QUrl> &urls)
 {
-    SyncState state;
-    bool hasAccount = false;
-};
+    QStringList all;
+    for (const QUrl &url : urls)
+        all << url.toString(QUrl::FullyEncoded);
+    return all.join(u' ');
+}
+
+std::vector<QUrl> urls(const QString &words)
+{
+    std::vector<QUrl> all;
+    for (const QString &word : words.split(u' ', Qt::SkipEmptyParts))
+        all.emplace_back(word, QUrl::StrictMode);
+    return all;
+}
 
 } // namespace
 
@@ -158,7 +170,8 @@ std::variant<SyncState, QString> SyncStateDatabase::read(const QString &connecti
     q.setForwardOnly(true);
     SyncState state;
     if (!q.exec(QStringLiteral("SELECT format, day_file, day_device, day_inode, day_length, day_changed, url, user,"
-                               " collection, sync_collection, sync_token FROM account WHERE id = 1")))
+                               " collection, sync_collection, sync_token, trusted_origins, refused_origins"
+                               " FROM account WHERE id = 1")))
         return failure(QStringLiteral("read"), m_path, q.lastError());
     if (!q.next())
         return state;
@@ -171,6 +184,8 @@ std::variant<SyncState, QString> SyncStateDatabase::read(const QString &connecti
     state.collection = QUrl(q.value(8).toString());
     state.syncCollection = q.value(9).toBool();
     state.syncToken = q.value(10).toString();
+    state.trustedOrigins = urls(q.value(11).toString());
+    state.refusedOrigins = urls(q.value(12).toString());
     if (!links)
         return state;
 
@@ -290,13 +305,14 @@ SyncStateDatabase::Saved SyncStateDatabase::save(const SyncState &state, const S
     };
     if (change.account) {
         q.prepare(QStringLiteral("INSERT OR REPLACE INTO account (id, format, day_file, day_device, day_inode, day_length,"
-                                 " day_changed, url, user, collection, sync_collection, sync_token)"
-                                 " VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                                 " day_changed, url, user, collection, sync_collection, sync_token, trusted_origins,"
+                                 " refused_origins) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         for (const QVariant &v : {QVariant(Format), QVariant(state.dayFile.path), QVariant(state.dayFile.device),
                                   QVariant(state.dayFile.inode), QVariant(state.dayFile.length),
                                   QVariant(state.dayFile.changedNs), QVariant(state.url.toString()),
                                   QVariant(state.user), QVariant(state.collection.toString()),
-                                  QVariant(state.syncCollection), QVariant(state.syncToken)})
+                                  QVariant(state.syncCollection), QVariant(state.syncToken),
+                                  QVariant(words(state.trustedOrigins)), QVariant(words(state.refusedOrigins))})
             q.addBindValue(v);
         if (!q.exec())
             return failed(q.lastError());
@@ -363,8 +379,9 @@ SyncStateDatabase::Saved SyncStateDatabase::save(const SyncState &state, const S
     if (change.account) {
         const auto linked = std::move(m_cache->linked);
         const auto setAside = std::move(m_cache->setAside);
-        *m_cache = SyncState{state.url, state.user, state.collection, state.syncCollection, state.syncToken,
-                             state.dayFile, std::move(linked), std::move(setAside)};
+        *m_cache = SyncState{state.url,     state.user,           state.collection,     state.syncCollection,
+                             state.syncToken, state.dayFile,      state.trustedOrigins, state.refusedOrigins,
+                             std::move(linked), std::move(setAside)};
     }
     for (const QString &href : change.linked) {
         if (const auto found = state.linked.find(href); found != state.linked.end())

@@ -24,6 +24,10 @@ QString failure(const SyncReport &report, bool loginRefused)
             what = QStringLiteral("同步状态文件无法读写，未能同步。");
             break;
         case SyncReport::Status::Setup:
+            if (report.otherServer.isValid())
+                return QStringLiteral("日历服务器把日历指向了另一台服务器 %1；你的密码不会发给它，所以没有同步。"
+                                      "如果信任它，请在“同步设置…”中直接填写这个地址。")
+                    .arg(report.otherServer.toDisplayString());
             what = QStringLiteral("这个地址不能直接用于同步，请在“同步设置…”中修改。");
             break;
         case SyncReport::Status::TooManyDeletions:
@@ -55,6 +59,13 @@ QString massDeletion(const SyncReport &report)
                           "请选“否”，两边都保持原样，先检查一下。\n\n%2")
         .arg(report.deletions)
         .arg(report.collection.toDisplayString());
+}
+
+QString otherServerQuestion(const QUrl &url, const QUrl &other)
+{
+    return QStringLiteral("日历服务器 %1 把日历指向了另一台服务器：\n%2\n\n要把你的用户名和密码也发给这台服务器吗？"
+                          "只有你信任它时才选“是”；选“否”则不同步，以后也不再问。")
+        .arg(url.host(), other.toDisplayString());
 }
 
 QString conflictsAbout(const QUrl &collection)

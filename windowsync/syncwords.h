@@ -15,6 +15,8 @@ QString failure(const SyncReport &report, bool loginRefused);
 QString leftOnServer(const std::vector<syncplanner::LeftOnServer> &left);
 // The question before a sync deletes many things at once.
 QString massDeletion(const SyncReport &report);
+// Whether the password may go to another server the address led to.
+QString otherServerQuestion(const QUrl &url, const QUrl &other);
 // Above the conflicts put to the user.
 QString conflictsAbout(const QUrl &collection);
 QString passwordQuestion(const QUrl &url, const QString &user);

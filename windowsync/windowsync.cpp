@@ -27,6 +27,7 @@ WindowSync::WindowSync(ShownDay &day, const TimeSource &time, Prompts &prompts, 
     if (const SyncState *known = std::get_if<SyncState>(&state)) {
         m_url = known->url;
         m_user = known->user;
+        m_trustedOrigins = known->trustedOrigins;
     } else {
         // Set up, but the state cannot be read: every sync says so, and the menu does too.
         m_url = QUrl(QStringLiteral("unreadable:"));
@@ -99,6 +100,7 @@ bool WindowSync::setUp(const QUrl &url, const QString &user, const QString &pass
     m_putOff.clear();
     m_settle.clear();
     m_allowDeletions = 0;
+    m_trustedOrigins = state.trustedOrigins;
     if (!isSetUp()) {
         m_soon.stop();
         setState(State::Off, QString());
@@ -202,6 +204,7 @@ void WindowSync::run(bool byHand)
     options.url = m_url;
     options.user = m_user;
     options.settled = m_settle;
+    options.trustedOrigins = m_trustedOrigins;
     options.allowDeletions = std::exchange(m_allowDeletions, 0);
     m_job = std::make_unique<CalDavSync>(*m_client, m_things, m_stateStore, m_time, options);
     connect(m_job.get(), &CalDavSync::finished, this, [this, byHand](const SyncReport &report) {
@@ -251,6 +254,9 @@ void WindowSync::finished(const SyncReport &report, bool loginRefused, bool byHa
         setState(report.ok() ? State::InStep : State::Conflicts, syncwords::lastSync(report, when), details);
         if (!report.conflicts.empty() && !quiet)
             settleConflicts(report, byHand);
+    } else if (report.status == SyncReport::Status::Setup && report.otherServer.isValid() && !quiet
+               && trustOtherServer(report)) {
+        m_again = true;
     } else if (report.status == SyncReport::Status::TooManyDeletions && !quiet) {
         setState(State::Failed, syncwords::lastSync(report, when), syncwords::failure(report, false));
         if (allowDeletions(report))
@@ -296,6 +302,26 @@ void WindowSync::settleConflicts(const SyncReport &report, bool byHand)
         m_putOff.erase(key);
         m_settle[key] = {*choice, asked[i]}; // for these versions only: a newer one is asked again
     }
+}
+
+// Asked once for each other server, the answer kept with the account's state.
+bool WindowSync::trustOtherServer(const SyncReport &report)
+{
+    const QUrl origin = DavClient::originOf(report.otherServer);
+    auto loaded = m_stateStore.load();
+    SyncState *state = std::get_if<SyncState>(&loaded);
+    if (!state || std::count(state->refusedOrigins.begin(), state->refusedOrigins.end(), origin))
+        return false;
+    const bool trusted = m_prompts.confirm(syncwords::otherServerQuestion(m_url, report.otherServer));
+    (trusted ? state->trustedOrigins : state->refusedOrigins).push_back(origin);
+    SyncStateChange account;
+    account.account = true;
+    if (const SyncStateStore::Saved saved = m_stateStore.save(*state, account); !saved.ok) {
+        m_prompts.inform(QStringLiteral("同步设置未能保存。\n\n（%1）").arg(saved.detail));
+        return false;
+    }
+    m_trustedOrigins = state->trustedOrigins;
+    return trusted;
 }
 
 bool WindowSync::allowDeletions(const SyncReport &report)

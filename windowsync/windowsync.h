@@ -88,6 +88,8 @@ private:
     void settleConflicts(const SyncReport &report, bool byHand);
     // The user's word on deleting many things at once; true when the sync goes on.
     bool allowDeletions(const SyncReport &report);
+    // The user's word on another server the address led to; true when the sync goes on.
+    bool trustOtherServer(const SyncReport &report);
     void setState(State state, const QString &status, const QString &details = QString());
 
     ShownDay &m_day;
@@ -119,6 +121,7 @@ private:
     std::set<ThingKey> m_putOff; // conflicts the user put off: asked again only by hand
     std::map<ThingKey, syncplanner::SettledConflict> m_settle; // the user's choices, for the next sync
     int m_allowDeletions = 0; // deletions at once the user agreed to, for the next sync
+    std::vector<QUrl> m_trustedOrigins; // other servers the password may go to
 
     State m_state = State::Off;
     QString m_status;
