@@ -147,7 +147,8 @@ int main(int argc, char *argv[])
         return *status;
     const Command &command = std::get<Command>(parsed);
     FileOps ops; // the real file system, passed down to everything that reads or writes
-    const QString dayFilePath = command.dayFile.isEmpty() ? defaultDayFilePath(ops) : command.dayFile;
+    const DayFileSetting setting; // where the window keeps the day file, when the user chose
+    const QString dayFilePath = defaultDayFilePath(ops, command.dayFile, setting);
     switch (command.kind) {
     case Command::Kind::Export:
         return exportThings(ops, command, dayFilePath);
