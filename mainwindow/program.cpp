@@ -96,6 +96,7 @@ int runTallyleaf()
     frm_main window(dayFile, ops, time, prompts);
     mainWindow = &window;
     window.attachSync(passwords, network);
+    window.setDayFileHome(DayFileHome::forThisProgram(namedDayFile->isEmpty() ? &setting : nullptr));
     prompts.setParentWindow(&window);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
         window.showNormal();
