@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
 #include <cstdio>
 
@@ -98,7 +99,7 @@ int importThings(FileOps &ops, const Command &command, const QString &dayFilePat
     if (!checked.problems.isEmpty())
         return fail(Unreadable, QStringLiteral("nothing imported: %1 has %2 faulty row(s)")
                                                .arg(input)
-                                               .arg(checked.problems.size()));
+                                               .arg(QLocale(QLocale::English).toString(checked.faultyRows)));
 
     DayFile dayFile(ops, dayFilePath);
     if (const std::optional<int> status = openForWriting(dayFile, QStringLiteral("import"), QStringLiteral("imported")))
