@@ -1,6 +1,7 @@
 #include "dayfilemove.h"
 
 #include "fileops.h"
+#include "rollbackjournal.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -233,15 +234,19 @@ MoveReport moveDayFile(FileOps &ops, const QString &dayFilePath, const QString &
     }
     plan.from = filesBelongingTo(dayFilePath);
     plan.from << dayFilePath;
-    for (const QString &from : plan.from) {
+    for (const QString &from : plan.from)
         plan.to << sameNameIn(plan.targetDirectory, from);
-        if (exists(ops, plan.to.back())) {
+    report.newPath = plan.to.back();
+    // Another day file's journal or sync state there would be taken for this one's, even where
+    // this one has none to bring.
+    const QStringList taken = plan.to + QStringList{rollbackjournal::pathFor(report.newPath), report.newPath + QStringLiteral(".caldav")};
+    for (const QString &to : taken) {
+        if (exists(ops, to)) {
             report.status = MoveReport::Status::TargetTaken;
-            report.obstacle = plan.to.back();
+            report.obstacle = to;
             return report;
         }
     }
-    report.newPath = plan.to.back();
 
     if (source.st_dev == target.st_dev) {
         switch (renameAll(ops, plan, report)) {

@@ -15,7 +15,7 @@ struct [[nodiscard]] MoveReport
         Missing,     // there is no day file to move; nothing was touched
         SameFolder,  // the folder is the one the day file is in already
         NotAFolder,  // the target is missing or no folder
-        TargetTaken, // a file of the same name is in the way (see obstacle); nothing was touched
+        TargetTaken, // a file of a day file's names is there already (see obstacle); nothing was touched
         IsALink,     // the day file is a symbolic link: moving the link would break or keep it
         Failed,      // a step failed (see problem); everything is where it was
     };

@@ -131,6 +131,8 @@ private slots:
         using S = MoveReport::Status;
         QTest::newRow("a day file in the target") << "things.dat" << "synced" << int(S::TargetTaken);
         QTest::newRow("a sync state in the target") << "things.dat.caldav" << "synced" << int(S::TargetTaken);
+        QTest::newRow("a journal in the target, though this day file brings none")
+            << "things.dat.journal" << "synced" << int(S::TargetTaken);
         QTest::newRow("the same folder by another name") << "" << "old/../old/." << int(S::SameFolder);
         QTest::newRow("no such folder") << "" << "gone" << int(S::NotAFolder);
         QTest::newRow("a file, not a folder") << "" << "old/things.dat.journal" << int(S::NotAFolder);
@@ -147,6 +149,8 @@ private slots:
         const QString old = root.filePath("old"), synced = root.filePath("synced");
         QVERIFY(QDir().mkpath(old) && QDir().mkpath(synced));
         const std::map<QString, QByteArray> files = fillOldFolder(old);
+        if (inTarget == "things.dat.journal") // one this day file does not have
+            QVERIFY(QFile::remove(old + "/things.dat.journal"));
         if (inTarget == "link" || inTarget == "missing")
             QVERIFY(QFile::rename(old + "/things.dat", old + "/real.dat"));
         if (inTarget == "link")
@@ -162,7 +166,7 @@ private slots:
             QCOMPARE(report.obstacle, synced + "/" + inTarget);
         QCOMPARE(namesIn(old), before);
         QCOMPARE(namesIn(synced), targetBefore);
-        QCOMPARE(readFile(old + "/things.dat.journal"), files.at("things.dat.journal"));
+        QCOMPARE(readFile(old + "/things.dat.caldav"), files.at("things.dat.caldav"));
     }
 };
 
