@@ -86,9 +86,10 @@ void frm_main::moveDayFileTo(const QString &folder)
                                                "请先用“手动保存”保存成功，再移动。")
                                     .arg(native(from)));
 
-    // Recorded first: a move cut off after its last rename is then still found (see dayfilelocation.h).
+    // Recorded first, with the folder the day file is in now: a move cut off anywhere is then still
+    // found (see dayfilelocation.h).
     const ChosenFolder before = m_home.setting ? m_home.setting->read() : ChosenFolder{};
-    if (m_home.setting && !m_home.setting->write({before.folder, folder}))
+    if (m_home.setting && !m_home.setting->write({QFileInfo(from).absolutePath(), folder}))
         return m_prompts.inform(QStringLiteral("无法保存设置，日程文件没有移动。"));
     const MoveReport report = moveDayFile(m_ops, from, folder);
     const QString newPath = QDir(folder).filePath(QFileInfo(from).fileName());
