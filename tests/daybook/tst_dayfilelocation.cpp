@@ -32,8 +32,6 @@ private slots:
             << QStringList{"program"} << "named/x.dat" << "chosen" << "" << "named/x.dat";
         QTest::newRow("a move cut off after its last rename: the new folder")
             << QStringList{"chosen", "new"} << "" << "chosen" << "new" << "new";
-        QTest::newRow("a move from beside the program cut off after its last rename")
-            << QStringList{"new"} << "" << "" << "new" << "new";
         QTest::newRow("a move cut off before its last rename: the old folder")
             << QStringList{"chosen"} << "" << "chosen" << "new" << "chosen";
     }

@@ -130,12 +130,10 @@ private slots:
         QTest::addColumn<int>("status");
         using S = MoveReport::Status;
         QTest::newRow("a day file in the target") << "things.dat" << "synced" << int(S::TargetTaken);
-        QTest::newRow("a sync state in the target") << "things.dat.caldav" << "synced" << int(S::TargetTaken);
         QTest::newRow("a journal in the target, though this day file brings none")
             << "things.dat.journal" << "synced" << int(S::TargetTaken);
         QTest::newRow("the same folder by another name") << "" << "old/../old/." << int(S::SameFolder);
         QTest::newRow("no such folder") << "" << "gone" << int(S::NotAFolder);
-        QTest::newRow("a file, not a folder") << "" << "old/things.dat.journal" << int(S::NotAFolder);
         QTest::newRow("the day file is a link") << "link" << "synced" << int(S::IsALink);
         QTest::newRow("no day file") << "missing" << "synced" << int(S::Missing);
     }
