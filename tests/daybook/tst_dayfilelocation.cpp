@@ -25,7 +25,7 @@ private slots:
             << QStringList{} << "" << "" << "" << "data";
         QTest::newRow("a day file beside the program: a portable copy, or one an older version made")
             << QStringList{"program", "chosen"} << "" << "chosen" << "" << "program";
-        QTest::newRow("the chosen folder") << QStringList{"data"} << "" << "chosen" << "" << "chosen";
+        QTest::newRow("the chosen folder") << QStringList{} << "" << "chosen" << "" << "chosen";
         QTest::newRow("the chosen folder, missing: not made, not the data folder instead")
             << QStringList{} << "" << "gone" << "" << "gone";
         QTest::newRow("the command line over everything")
