@@ -239,7 +239,8 @@ MoveReport moveDayFile(FileOps &ops, const QString &dayFilePath, const QString &
     report.newPath = plan.to.back();
     // Another day file's journal or sync state there would be taken for this one's, even where
     // this one has none to bring.
-    const QStringList taken = plan.to + QStringList{rollbackjournal::pathFor(report.newPath), report.newPath + QStringLiteral(".caldav")};
+    const QStringList taken =
+        plan.to + QStringList{rollbackjournal::pathFor(report.newPath), report.newPath + QStringLiteral(".caldav")};
     for (const QString &to : taken) {
         if (exists(ops, to)) {
             report.status = MoveReport::Status::TargetTaken;

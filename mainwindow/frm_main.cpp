@@ -46,8 +46,8 @@ QPushButton *pushButton(QWidget *parent, const QString &caption, const char *nam
 
 frm_main::frm_main(DayFile &dayFile, FileOps &ops, const TimeSource &time, Prompts &prompts, MailOpener openMail,
                    QWidget *parent)
-    : QMainWindow(parent), m_time(time), m_prompts(prompts), m_ops(ops), m_day(dayFile, ops, time, prompts, *this), m_devTools(ops, time),
-      m_about(std::make_unique<AboutBox>(std::move(openMail)))
+    : QMainWindow(parent), m_time(time), m_prompts(prompts), m_ops(ops), m_day(dayFile, ops, time, prompts, *this),
+      m_devTools(ops, time), m_about(std::make_unique<AboutBox>(std::move(openMail)))
 {
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(Title);

@@ -40,9 +40,10 @@ public:
                 QStringList named;
                 for (size_t k = 1; k < rows.size() && k <= Named; ++k)
                     named << QString::number(rows[k]);
+                const size_t more = rows.size() - 1;
                 line += QStringLiteral("; likewise %1 more row%2: %3%4")
-                            .arg(english.toString(qint64(rows.size() - 1)), rows.size() > 2 ? QStringLiteral("s") : QString(),
-                                 named.join(QStringLiteral(", ")), rows.size() - 1 > Named ? QStringLiteral(", …") : QString());
+                            .arg(english.toString(qint64(more)), more > 1 ? QStringLiteral("s") : QString(),
+                                 named.join(QStringLiteral(", ")), more > Named ? QStringLiteral(", …") : QString());
             }
             lines << line;
         }
@@ -123,7 +124,8 @@ ImportRows checkRows(const std::vector<csv::Record> &records)
                                     .arg(doneField));
         const std::optional<QByteArray> bytes = gbk::encode(text);
         if (!bytes || gbk::holdsStandIn(text)) // a stand-in would write a raw byte, not a character
-            problem(Kind::NoGbkForm, QStringLiteral("the text has characters without a GBK form, which the day file cannot hold"));
+            problem(Kind::NoGbkForm,
+                    QStringLiteral("the text has characters without a GBK form, which the day file cannot hold"));
         else if (text.contains(u'\n') || text.contains(u'\r'))
             problem(Kind::LineBreak, QStringLiteral("the text has a line break; a thing is one line"));
         if (faulty)
@@ -131,7 +133,8 @@ ImportRows checkRows(const std::vector<csv::Record> &records)
 
         const auto [at, fresh] = seen.emplace(std::pair{day.toJulianDay(), number}, record.row);
         if (!fresh) {
-            problem(Kind::Twice, QStringLiteral("thing %1 of %2 is also on row %3").arg(number).arg(dateField).arg(at->second));
+            problem(Kind::Twice,
+                    QStringLiteral("thing %1 of %2 is also on row %3").arg(number).arg(dateField).arg(at->second));
             continue;
         }
         if (DayTable::storedText(*bytes).size() < recordimage::trimSpaces(*bytes).size())
