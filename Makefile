@@ -16,7 +16,14 @@ build: deps-run
 	cmake --preset run
 	cmake --build --preset run -j $(JOBS)
 
+# The diary goes to the user's data folder (~/.local/share/Tallyleaf), or the folder chosen in
+# 编辑 → 日程文件位置…, never into build/, which clean removes. One an older version made beside
+# the program is still used: the menu moves it out.
 run: build
+	@if [ -e build/run/mainwindow/things.dat ]; then \
+	  echo "Note: build/run/mainwindow/things.dat is a diary an earlier version kept beside the program, where"; \
+	  echo "'make clean' would delete it; move it with 编辑 → 日程文件位置… in the window."; \
+	fi
 	./build/run/mainwindow/tallyleaf
 
 # The program with every test.
@@ -58,5 +65,13 @@ bench: deps-test
 	cmake --build --preset release -j $(JOBS)
 	scripts/run-benchmarks build/release
 
+# A diary an older version kept beside a program in build/ stops the clean: nothing deletes it.
 clean:
+	@diaries=$$(find build -path '*/mainwindow/things.dat' 2>/dev/null); \
+	if [ -n "$$diaries" ]; then \
+	  echo "make clean: these are diaries an earlier version kept beside the program; nothing was removed:"; \
+	  echo "$$diaries"; \
+	  echo "Move each with 编辑 → 日程文件位置… in the window (or elsewhere by hand), then clean again."; \
+	  exit 1; \
+	fi
 	rm -rf build

@@ -4,47 +4,72 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
+#include <QSettings>
 #include <QStandardPaths>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-const QString FileName = QStringLiteral("things.dat");
+const QString FolderKey = QStringLiteral("dayFile/folder");
+const QString MovingToKey = QStringLiteral("dayFile/movingTo");
 
-bool writableDirectory(FileOps &ops, const QString &dir)
+bool dayFileIsIn(FileOps &ops, const QString &directory)
 {
-    // QFileInfo::isWritable reads permission bits, which say nothing for root or read-only mounts.
-    return ops.access(dir, W_OK) == 0;
-}
-
-// An installed program is shared by every user; a day file there would be one user's (often
-// root's, after a start with sudo) and lock the others out.
-bool systemFolder(const QString &dir)
-{
-    const QString path = QFileInfo(dir).canonicalFilePath();
-    for (const char *prefix : {"/usr", "/bin", "/sbin", "/opt", "/snap"}) {
-        const QString p = QString::fromLatin1(prefix);
-        if (path == p || path.startsWith(p + QLatin1Char('/')))
-            return true;
-    }
-    return false;
+    struct stat st;
+    return !directory.isEmpty() && ops.stat(dayFileIn(directory), &st) == 0;
 }
 } // namespace
 
-QString dayFilePathFor(FileOps &ops, const QString &programDirectory, const QString &userDataDirectory)
+QString dayFileIn(const QString &directory) { return QDir(directory).filePath(QStringLiteral("things.dat")); }
+
+QString dayFilePathFor(FileOps &ops, const DayFilePlaces &places)
 {
-    const QString beside = QDir(programDirectory).filePath(FileName);
-    struct stat st;
-    if (ops.stat(beside, &st) == 0 || (writableDirectory(ops, programDirectory) && !systemFolder(programDirectory)))
-        return beside;
+    if (!places.commandLine.isEmpty())
+        return places.commandLine;
+    if (dayFileIsIn(ops, places.chosen.movingTo))
+        return dayFileIn(places.chosen.movingTo);
+    if (dayFileIsIn(ops, places.programDirectory))
+        return dayFileIn(places.programDirectory);
+    if (!places.chosen.folder.isEmpty())
+        return dayFileIn(places.chosen.folder);
     // A folder that cannot be made shows as a day file that cannot be opened, named in full.
-    ops.makePath(userDataDirectory);
-    return QDir(userDataDirectory).filePath(FileName);
+    ops.makePath(places.userDataDirectory);
+    return dayFileIn(places.userDataDirectory);
 }
 
-QString defaultDayFilePath(FileOps &ops)
+// Named explicitly: the program sets no organisation (it would change the data folder's name),
+// and QSettings cannot write without one.
+DayFileSetting::DayFileSetting()
+    : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tallyleaf"),
+                                             QStringLiteral("Tallyleaf")))
 {
-    return dayFilePathFor(ops, QCoreApplication::applicationDirPath(),
-                          QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+}
+
+DayFileSetting::DayFileSetting(const QString &iniFile)
+    : m_settings(std::make_unique<QSettings>(iniFile, QSettings::IniFormat))
+{
+}
+
+DayFileSetting::~DayFileSetting() = default;
+
+ChosenFolder DayFileSetting::read() const
+{
+    return {m_settings->value(FolderKey).toString(), m_settings->value(MovingToKey).toString()};
+}
+
+bool DayFileSetting::write(const ChosenFolder &chosen)
+{
+    for (const auto &[key, value] : {std::pair{FolderKey, chosen.folder}, std::pair{MovingToKey, chosen.movingTo}}) {
+        if (value.isEmpty())
+            m_settings->remove(key);
+        else
+            m_settings->setValue(key, value);
+    }
+    m_settings->sync(); // written whole to a new file, then renamed over the old one
+    return m_settings->status() == QSettings::NoError;
+}
+
+QString defaultDayFilePath(FileOps &ops, const QString &commandLine, const DayFileSetting &setting)
+{
+    return dayFilePathFor(ops, {commandLine, QCoreApplication::applicationDirPath(), setting.read(),
+                                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)});
 }

@@ -150,7 +150,8 @@ void frm_main::showMainWindow()
 
 void frm_main::closeEvent(QCloseEvent *event)
 {
-    if (!m_day.mayClose()) {
+    // After a move the old path holds no day file: a save there would make a second one.
+    if (!m_movedAway && !m_day.mayClose()) {
         event->ignore();
         return;
     }

@@ -46,8 +46,8 @@ QPushButton *pushButton(QWidget *parent, const QString &caption, const char *nam
 
 frm_main::frm_main(DayFile &dayFile, FileOps &ops, const TimeSource &time, Prompts &prompts, MailOpener openMail,
                    QWidget *parent)
-    : QMainWindow(parent), m_time(time), m_prompts(prompts), m_day(dayFile, ops, time, prompts, *this), m_devTools(ops, time),
-      m_about(std::make_unique<AboutBox>(std::move(openMail)))
+    : QMainWindow(parent), m_time(time), m_prompts(prompts), m_ops(ops), m_day(dayFile, ops, time, prompts, *this),
+      m_devTools(ops, time), m_about(std::make_unique<AboutBox>(std::move(openMail)))
 {
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(Title);
@@ -172,6 +172,9 @@ void frm_main::buildMenus()
     menu_undo = menu_edit->addAction(QStringLiteral("撤销"));
     menu_undo->setObjectName(QStringLiteral("menu_undo"));
     menu_undo->setShortcut(QKeySequence::Undo);
+    menu_edit->addSeparator();
+    menu_dayfilelocation = menu_edit->addAction(QStringLiteral("日程文件位置…"));
+    menu_dayfilelocation->setObjectName(QStringLiteral("menu_dayfilelocation"));
     connect(menu_edit, &QMenu::aboutToShow, this, &frm_main::refreshCommands);
 
     // Entries kept in the menu for later features; never shown, no command.
@@ -204,6 +207,7 @@ void frm_main::connectHandlers()
     connect(menu_save, &QAction::triggered, this, [this] { m_day.saveByHand(); });
     connect(menu_find, &QAction::triggered, this, &frm_main::showSearch);
     connect(menu_undo, &QAction::triggered, this, &frm_main::menu_undo_Click);
+    connect(menu_dayfilelocation, &QAction::triggered, this, &frm_main::menu_dayfilelocation_Click);
     connect(menu_about, &QAction::triggered, this, &frm_main::menu_about_Click);
     connect(cmd_edit, &QPushButton::clicked, this, &frm_main::cmd_edit_Click);
     connect(Command3, &QPushButton::clicked, this, &frm_main::Command3_Click);

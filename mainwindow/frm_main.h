@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dayfilehome.h"
 #include "dayview.h"
 #include "dayviewhost.h"
 #include "devtools.h"
@@ -49,6 +50,9 @@ public:
     void attachSync(PasswordKeeper &passwords, QNetworkAccessManager &network, const QString &stateFolder);
     WindowSync *sync() const { return m_sync.get(); }
 
+    // Where the day file is kept and how it moves; without it, a move changes no setting.
+    void setDayFileHome(DayFileHome home) { m_home = std::move(home); }
+
     // Start-up: frames, today and the day file, then the window with the caret in box 1, then
     // what start-up found told.
     void Form_Load();
@@ -76,6 +80,11 @@ public:
     const LoadReport &lastLoad() const { return m_day.lastLoad(); }
     const ShownDay &shownDay() const { return m_day; }
     DevTools &devTools() { return m_devTools; }
+
+signals:
+    // The day file and what belongs to it moved (编辑 → 日程文件位置…); the program starts again on
+    // the new path right after. For what is kept by the day file's path elsewhere.
+    void dayFileMoved(const QString &oldPath, const QString &newPath);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -120,9 +129,16 @@ private:
     void menu_syncsettings_Click();
     void menu_syncnow_Click();
     void showSyncState();
+    void menu_dayfilelocation_Click();
+    void moveDayFileTo(const QString &folder);
+    // The day file is at newPath now: this program writes nothing more and hands over to a new start.
+    void leaveForMovedDayFile(const QString &newPath, const QStringList &leftBehind);
 
     const TimeSource &m_time;
     Prompts &m_prompts;
+    FileOps &m_ops;
+    DayFileHome m_home = DayFileHome::forThisProgram(nullptr);
+    bool m_movedAway = false; // the day file moved: closing writes nothing
     ShownDay m_day;
     DevTools m_devTools;
     std::unique_ptr<AboutBox> m_about;
@@ -161,6 +177,7 @@ private:
     QAction *menu_about = nullptr;
     QAction *menu_find = nullptr;
     QAction *menu_undo = nullptr;
+    QAction *menu_dayfilelocation = nullptr;
     QAction *menu_syncsettings = nullptr;
     QAction *menu_syncnow = nullptr;
 

@@ -7,6 +7,7 @@
 #include "frm_main.h"
 #include "messageboxprompts.h"
 #include "passwordkeeper.h"
+#include "programarguments.h"
 #include "qttranslations.h"
 #include "singleinstance.h"
 #include "syncstatedatabase.h"
@@ -45,7 +46,11 @@ int runTallyleaf()
     exitSignals.start();
 
     FileOps ops; // the real file system, for everything the program reads and writes
-    const QString dayFilePath = defaultDayFilePath(ops);
+    const std::optional<QString> namedDayFile = dayFileNamedOn(QCoreApplication::arguments());
+    if (!namedDayFile)
+        return 1; // said on standard error
+    DayFileSetting setting;
+    const QString dayFilePath = defaultDayFilePath(ops, *namedDayFile, setting);
     MessageBoxPrompts prompts;
     DayFile dayFile(ops, dayFilePath);
 
@@ -92,6 +97,7 @@ int runTallyleaf()
     frm_main window(dayFile, ops, time, prompts);
     mainWindow = &window;
     window.attachSync(passwords, network, SyncStateDatabase::defaultFolder());
+    window.setDayFileHome(DayFileHome::forThisProgram(namedDayFile->isEmpty() ? &setting : nullptr));
     prompts.setParentWindow(&window);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
         window.showNormal();

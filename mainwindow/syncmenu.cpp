@@ -20,6 +20,9 @@ void frm_main::attachSync(PasswordKeeper &passwords, QNetworkAccessManager &netw
     connect(menu_syncsettings, &QAction::triggered, this, &frm_main::menu_syncsettings_Click);
     connect(menu_syncnow, &QAction::triggered, this, &frm_main::menu_syncnow_Click);
     connect(m_sync.get(), &WindowSync::stateChanged, this, &frm_main::showSyncState);
+    // The sync's state is kept by the day file's path: it follows the file.
+    connect(this, &frm_main::dayFileMoved, m_sync.get(),
+            [this](const QString &, const QString &newPath) { m_sync->dayFileMoved(newPath); });
     showSyncState();
 }
 

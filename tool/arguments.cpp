@@ -20,7 +20,8 @@ const char *const Description = R"(Takes the things of a Tallyleaf day book to a
 
   tallyleaf-tool import --format csv [--encoding utf-8|gbk|utf-16] FILE
       Reads FILE with the columns date,number,done,text (as export writes them: date as
-      2026-12-08, number 1 to 5, done yes or no). Each row sets that thing of that day; the
+      2026-12-08, number 1 to 5; done as yes/no, 是/否, √ or empty, true/false, 1/0 or
+      已完成/未完成, in any case). Each row sets that thing of that day; the
       day's other things stay. A text is kept to the day file's 160 bytes (GBK) as the window
       keeps it; a character without a GBK form (U+FFFD among them) is refused. Nothing is
       written unless every row is valid. Close Tallyleaf first.

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
 #include <cstdio>
 
@@ -98,7 +99,7 @@ int importThings(FileOps &ops, const Command &command, const QString &dayFilePat
     if (!checked.problems.isEmpty())
         return fail(Unreadable, QStringLiteral("nothing imported: %1 has %2 faulty row(s)")
                                                .arg(input)
-                                               .arg(checked.problems.size()));
+                                               .arg(QLocale(QLocale::English).toString(checked.faultyRows)));
 
     DayFile dayFile(ops, dayFilePath);
     if (const std::optional<int> status = openForWriting(dayFile, QStringLiteral("import"), QStringLiteral("imported")))
@@ -147,7 +148,8 @@ int main(int argc, char *argv[])
         return *status;
     const Command &command = std::get<Command>(parsed);
     FileOps ops; // the real file system, passed down to everything that reads or writes
-    const QString dayFilePath = command.dayFile.isEmpty() ? defaultDayFilePath(ops) : command.dayFile;
+    const DayFileSetting setting; // where the window keeps the day file, when the user chose
+    const QString dayFilePath = defaultDayFilePath(ops, command.dayFile, setting);
     switch (command.kind) {
     case Command::Kind::Export:
         return exportThings(ops, command, dayFilePath);

@@ -125,6 +125,15 @@ void WindowSync::stop()
         m_job->cancel();
 }
 
+void WindowSync::dayFileMoved(const QString &newPath)
+{
+    stop();
+    if (const SyncStateStore::Saved moved = m_stateStore.moveTo(newPath); !moved.ok)
+        m_prompts.inform(QStringLiteral("同步状态未能跟着日程文件移动，请在“同步设置…”中重新填写服务器地址；"
+                                        "重新同步时每件事都会重新比较，不会丢失。\n\n（%1）")
+                             .arg(moved.detail));
+}
+
 void WindowSync::trigger(bool byHand)
 {
     if (m_stopped || !isSetUp())

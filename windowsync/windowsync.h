@@ -70,6 +70,9 @@ public:
     void syncNow();
     // The window closes: a sync still running ends where it is (the next one goes on from there).
     void stop();
+    // The day file was moved to newPath: the sync stops, and its state goes with the file (the
+    // next sync compares anew what the day file at its new place may not agree with).
+    void dayFileMoved(const QString &newPath);
 
     State state() const { return m_state; }
     // For the menu item: a few words on the last sync, and its details for a tooltip.

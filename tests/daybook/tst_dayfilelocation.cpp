@@ -1,6 +1,7 @@
 #include "dayfilelocation.h"
 #include "fileops.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -10,31 +11,53 @@ class tst_DayFileLocation : public QObject
     Q_OBJECT
 
 private slots:
-    void followsTheProgramOrTheUser()
+    // Folders are names inside a fresh temporary folder: "program" holds the executable, "data" is
+    // the user's data folder; dayFilesIn names the folders that hold a things.dat.
+    void firstPlaceThatAppliesWins_data()
     {
+        QTest::addColumn<QStringList>("dayFilesIn");
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("movingTo");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("first start: the data folder, though the program's folder is writable (make run)")
+            << QStringList{} << "" << "" << "" << "data";
+        QTest::newRow("a day file beside the program: a portable copy, or one an older version made")
+            << QStringList{"program", "chosen"} << "" << "chosen" << "" << "program";
+        QTest::newRow("the chosen folder") << QStringList{} << "" << "chosen" << "" << "chosen";
+        QTest::newRow("the chosen folder, missing: not made, not the data folder instead")
+            << QStringList{} << "" << "gone" << "" << "gone";
+        QTest::newRow("the command line over everything")
+            << QStringList{"program"} << "named/x.dat" << "chosen" << "" << "named/x.dat";
+        QTest::newRow("a move cut off after its last rename: the new folder")
+            << QStringList{"chosen", "new"} << "" << "chosen" << "new" << "new";
+        QTest::newRow("a move cut off before its last rename: the old folder")
+            << QStringList{"chosen"} << "" << "chosen" << "new" << "chosen";
+    }
+
+    void firstPlaceThatAppliesWins()
+    {
+        QFETCH(QStringList, dayFilesIn);
+        QFETCH(QString, commandLine);
+        QFETCH(QString, chosen);
+        QFETCH(QString, movingTo);
+        QFETCH(QString, expected);
+        QTemporaryDir root;
+        const auto at = [&](const QString &name) { return name.isEmpty() ? QString() : root.filePath(name); };
+        for (const char *folder : {"program", "chosen", "new"})
+            QVERIFY(QDir().mkpath(at(folder)));
+        for (const QString &folder : dayFilesIn) {
+            QFile f(at(folder) + "/things.dat");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+
         FileOps ops;
-        QTemporaryDir home;
-        const QString user = home.filePath(QStringLiteral("data/Tallyleaf"));
-        const QString userFile = user + QStringLiteral("/things.dat");
-
-        QTemporaryDir portable; // a writable folder of the user's own: a portable copy
-        QCOMPARE(dayFilePathFor(ops, portable.path(), user), portable.filePath(QStringLiteral("things.dat")));
-
-        // Installed: never write beside the program, even when this user could (root).
-        QCOMPARE(dayFilePathFor(ops, QStringLiteral("/usr/bin"), user), userFile);
-        QVERIFY(QFileInfo(user).isDir()); // made ready for the first save
-
-        // A folder that cannot be written, such as a missing one, sends the file home too.
-        QCOMPARE(dayFilePathFor(ops, home.filePath(QStringLiteral("gone")), user), userFile);
-
-        // A day file already beside the program is used wherever the program is.
-        QTemporaryDir existing;
-        QFile f(existing.filePath(QStringLiteral("things.dat")));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.close();
-        QVERIFY(QFile::setPermissions(existing.path(), QFile::ReadOwner | QFile::ExeOwner));
-        QCOMPARE(dayFilePathFor(ops, existing.path(), user), existing.filePath(QStringLiteral("things.dat")));
-        QFile::setPermissions(existing.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString path =
+            dayFilePathFor(ops, {at(commandLine), at("program"), {at(chosen), at(movingTo)}, at("data")});
+        QCOMPARE(path, expected.endsWith(".dat") ? at(expected) : at(expected) + "/things.dat");
+        QCOMPARE(QFileInfo::exists(at("data")), expected == "data"); // made ready for the first save
+        QVERIFY(!QFileInfo::exists(at("gone")));
     }
 };
 

@@ -42,7 +42,8 @@ void tst_DayCommands::menuBarShowsEditAndAbout()
     }
     QCOMPARE(shown, (QStringList{"编辑", "关于"}));
     QCOMPARE(all, (QStringList{"编辑", "分享", "看看别人", "帮助", "更多功能", "关于"}));
-    // The items the menu always had, in their order, then search, undo and the sync; shortcuts shown.
+    // The items the menu always had, in their order, then search, undo, the day file's place and the
+    // sync; shortcuts shown.
     class NoKeychain final : public PasswordKeeper
     {
         void read(const QString &, QObject *, std::function<void(const passwordstore::Result &)>) override {}
@@ -56,7 +57,7 @@ void tst_DayCommands::menuBarShowsEditAndAbout()
             items << a->text() + (a->shortcut().isEmpty() ? QString() : QLatin1Char('\t') + a->shortcut().toString());
     }
     QCOMPARE(items, (QStringList{"复制到次日", "清空全天", "手动保存（退出时会自动保存）\tCtrl+S", "查找\tCtrl+F",
-                                 "撤销\tCtrl+Z", "同步设置…", "立即同步"}));
+                                 "撤销\tCtrl+Z", "日程文件位置…", "同步设置…", "立即同步"}));
 }
 
 // The menu's day commands are the shown day's; the window shows what comes of them.

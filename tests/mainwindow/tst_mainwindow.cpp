@@ -1,9 +1,11 @@
 #include "mainwindowfixture.h"
 
+#include "dayfilelocation.h"
 #include "filebytes.h"
 #include "gbk.h"
 #include "rollbackjournal.h"
 
+#include <QSignalSpy>
 #include <sys/stat.h>
 
 using namespace slotimage;
@@ -25,6 +27,8 @@ private slots:
     void refusedSaveKeepsTheCalendarAway_data();
     void refusedSaveKeepsTheCalendarAway();
     void closingOverARefusedDayKeepsTheWindow();
+    void movingTheDayFile_data();
+    void movingTheDayFile();
 };
 
 void tst_MainWindow::firstStartCreatesAnEmptyFileAndShowsToday()
@@ -165,6 +169,54 @@ void tst_MainWindow::closingOverARefusedDayKeepsTheWindow()
     QCOMPARE(unread.texts()[0], QStringLiteral("写下一件重要的事"));
     unread.window.close();
     QVERIFY(unread.prompts.retryTexts.isEmpty());
+}
+
+void tst_MainWindow::movingTheDayFile_data()
+{
+    QTest::addColumn<bool>("targetTaken");
+    QTest::newRow("into an empty folder: moved, and the program starts again there") << false;
+    QTest::newRow("into a folder with a day file: refused, the window goes on as before") << true;
+}
+
+void tst_MainWindow::movingTheDayFile()
+{
+    QFETCH(bool, targetTaken);
+    MainWindowFixture f;
+    QTemporaryDir synced, config;
+    const QString newPath = synced.filePath(QStringLiteral("things.dat"));
+    if (targetTaken)
+        QVERIFY(writeFile(newPath, "theirs"));
+    DayFileSetting setting(config.filePath(QStringLiteral("Tallyleaf.conf")));
+    QStringList restarts;
+    f.window.setDayFileHome({&setting, [&](const QString &) { return synced.path(); },
+                             [&](const QString &path) { restarts << path; return true; }});
+    QSignalSpy moved(&f.window, &frm_main::dayFileMoved);
+    typeText(f.box(0), QStringLiteral("买菜")); // not saved yet
+
+    f.window.findChild<QAction *>(QStringLiteral("menu_dayfilelocation"))->trigger();
+    QVERIFY(f.prompts.asked.value(0).contains(f.path)); // shows where the diary is
+    const QByteArray edit = *gbk::encode(QStringLiteral("买菜"));
+    QVERIFY(readFile(targetTaken ? f.path : newPath).contains(edit)); // the shown day went first
+    if (targetTaken) {
+        QVERIFY(f.prompts.informed.value(0).contains(QStringLiteral("已经有一个同名的文件")));
+        QCOMPARE(readFile(newPath), QByteArray("theirs"));
+        QVERIFY(restarts.isEmpty() && moved.isEmpty());
+        QCOMPARE(setting.read().folder, QString());
+        QVERIFY(setting.read().movingTo.isEmpty());
+        QVERIFY(f.window.isVisible());
+        return;
+    }
+    QCOMPARE(restarts, QStringList{newPath});
+    QCOMPARE(moved.value(0), (QVariantList{f.path, newPath}));
+    QCOMPARE(setting.read().folder, synced.path());
+    QVERIFY(setting.read().movingTo.isEmpty());
+    QVERIFY(QFile::exists(rollbackjournal::pathFor(newPath)));
+    QVERIFY(!f.window.isVisible());
+    // Nothing is written at the old place any more, however the program ends.
+    f.window.close();
+    f.window.endSession();
+    QVERIFY(!QFile::exists(f.path));
+    QVERIFY(!QFile::exists(rollbackjournal::pathFor(f.path)));
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -214,7 +214,14 @@ private slots:
         QTest::newRow("number 0") << good + "2026-12-09,0,no,x\r\n" << "row 3: the number \"0\"";
         QTest::newRow("no such day") << good + "2026-02-30,1,no,x\r\n" << "row 3: the date \"2026-02-30\" is not a day";
         QTest::newRow("before the first day") << good + "0099-12-31,1,no,x\r\n" << "row 3: the date";
-        QTest::newRow("not yes or no") << good + "2026-12-09,1,TRUE,x\r\n" << "row 3: done is \"TRUE\"";
+        QTest::newRow("no way of writing done") << good + "2026-12-09,1,maybe,x\r\n"
+                                                << "row 3: done is \"maybe\", which is no way of writing done (yes/no, 是/否";
+        QByteArray throughout = good;
+        for (int day = 10; day < 18; ++day)
+            throughout += "2026-12-" + QByteArray::number(day) + ",1,ja,x\r\n";
+        QTest::newRow("a fault throughout the file: one line, the first rows named")
+            << throughout << "row 3: done is \"ja\", which is no way of writing done (yes/no, 是/否, √ or empty, true/false, "
+                             "1/0, 已完成/未完成); likewise 7 more rows: 4, 5, 6, 7, 8, …\n";
         QTest::newRow("same thing twice") << good + "\r\n2026-12-08,1,yes,again\r\n"
                                           << "row 4: thing 1 of 2026-12-08 is also on row 2";
         QTest::newRow("three fields") << good + "2026-12-09,1,no\r\n" << "row 3: 3 fields instead of 4";
@@ -264,6 +271,15 @@ private slots:
                                                       << "read as UTF-8 (byte-order mark)";
         QTest::newRow("GBK named") << QByteArray(QStringEncoder("GBK").encode(sheet)) << QStringList{"--encoding", "gbk"}
                                    << "read as GBK";
+        // Done as spreadsheets and people write it.
+        const auto doneAs = [&](const char *no, const char *yes) {
+            return QString(sheet).replace(",no,", QString(",%1,").arg(no)).replace(",yes,", QString(",%1,").arg(yes)).toUtf8();
+        };
+        QTest::newRow("是 and 否") << doneAs("否", "是") << QStringList{} << "read as UTF-8";
+        QTest::newRow("TRUE and false, any case, spaces around") << doneAs(" false ", "TRUE") << QStringList{} << "read as UTF-8";
+        QTest::newRow("1 and 0") << doneAs("0", "1") << QStringList{} << "read as UTF-8";
+        QTest::newRow("已完成 and 未完成") << doneAs("未完成", "已完成") << QStringList{} << "read as UTF-8";
+        QTest::newRow("√ and empty, as the search window marks done") << doneAs("", "√") << QStringList{} << "read as UTF-8";
     }
 
     void importReadsWhatSpreadsheetsSave()
