@@ -82,6 +82,8 @@ private slots:
     void everyCrashLeavesWholeDays();
     void syncsPerSave_data();
     void syncsPerSave();
+    void theDoneMarkReachesTheDisk_data();
+    void theDoneMarkReachesTheDisk();
 };
 
 void tst_PowerCut::everyCrashLeavesWholeDays_data()
@@ -219,6 +221,37 @@ void tst_PowerCut::syncsPerSave()
     QTEST(ops.writes, "writes");
     if (ops.writes == 0)
         QCOMPARE(ops.bytesWritten, 0);
+}
+
+void tst_PowerCut::theDoneMarkReachesTheDisk_data()
+{
+    QTest::addColumn<bool>("killed");
+    QTest::newRow("P5: closed") << false;
+    QTest::newRow("P5: killed, then loaded again") << true;
+}
+
+// The done mark a save leaves unsynced reaches the disk when the file is closed or, after a
+// killed program, with the next load: a power cut after either finds the journal marked done.
+void tst_PowerCut::theDoneMarkReachesTheDisk()
+{
+    QFETCH(bool, killed);
+    PageCacheOps ops;
+    ops.put(Path, days(4, LaterDay));
+    {
+        DayFile file(ops, Path);
+        QVERIFY(file.load().ok());
+        QVERIFY(file.saveDay(dayOf(LaterDay + 1), thingsOf(QStringLiteral("new "))).allOnDisk());
+        if (killed)
+            ops.crashAfter = ops.calls; // nothing more reaches even the page cache, closing included
+    }
+    if (killed) {
+        ops.kill();
+        DayFile again(ops, Path);
+        QVERIFY(again.load().ok());
+    }
+    QRandomGenerator unused(1); // Everything is lost: nothing is drawn
+    ops.powerCut(PageCacheOps::Loss::Everything, unused);
+    QCOMPARE(ops.bytes(Journal).left(rollbackjournal::HeaderLength), QByteArray(rollbackjournal::HeaderLength, 0));
 }
 
 QTEST_GUILESS_MAIN(tst_PowerCut)
