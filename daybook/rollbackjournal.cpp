@@ -312,7 +312,8 @@ IoResult prepare(FileOps &ops, const QString &dayFilePath)
     if (fd < 0 && errno == EEXIST) {
         // A program that was killed left its last done mark in the page cache only (P5).
         fd = ops.open(journalPath, O_RDWR | O_NOFOLLOW);
-        if (fd >= 0 && ops.fsync(fd) != 0) {
+        const bool markOnDisk = fd < 0 || ops.fsync(fd) == 0;
+        if (!markOnDisk) {
             ops.close(fd);
             return IoResult::failed(IoResult::Step::Sync, journalPath);
         }
