@@ -28,7 +28,10 @@ std::vector<std::pair<qint32, qint32>> runsOf(const std::set<qint32> &slotNumber
 
 } // namespace
 
-DayFile::DayFile(FileOps &ops, QString path) : m_ops(ops), m_path(std::move(path)), m_lock(ops, m_path) {}
+DayFile::DayFile(FileOps &ops, QString path)
+    : m_ops(ops), m_path(std::move(path)), m_realPath(m_path), m_lock(ops, m_path)
+{
+}
 
 DayFile::~DayFile() { close(); }
 
@@ -36,7 +39,7 @@ DayFileLock::Status DayFile::lock() { return m_lock.acquire(); }
 
 void DayFile::close()
 {
-    if (m_state == State::Finished && rollbackjournal::markDone(m_ops, m_path, true).ok())
+    if (m_state == State::Finished && rollbackjournal::markDone(m_ops, m_realPath, true).ok())
         m_state = State::Clean;
     m_lock.release();
 }
@@ -45,7 +48,9 @@ LoadReport DayFile::load()
 {
     LoadReport report;
     m_check.forget();
-    const rollbackjournal::Recovery recovery = rollbackjournal::recover(m_ops, m_path);
+    // D7: the journal lies beside the file the path leads to now, where the next start finds it.
+    m_realPath = realLocation(m_ops, m_path);
+    const rollbackjournal::Recovery recovery = rollbackjournal::recover(m_ops, m_realPath);
     report.recovery = recovery.outcome;
     report.recoveryProblem = recovery.problem;
     report.keptAsideJournal = recovery.keptAside;
@@ -75,7 +80,7 @@ LoadReport DayFile::load()
         report.lockProblem = m_lock.problem();
     }
     // So that no save has to sync the folder (P4); when this fails, the first save does.
-    const bool nameDurable = report.readOnly == LoadReport::ReadOnly::No && rollbackjournal::prepare(m_ops, m_path).ok();
+    const bool nameDurable = report.readOnly == LoadReport::ReadOnly::No && rollbackjournal::prepare(m_ops, m_realPath).ok();
 
     // A journal that could not be applied still says what the file held before the unfinished
     // save: read the file through it. Reading stops at the length the file has now, so that a
@@ -250,6 +255,7 @@ bool DayFile::mayWrite(SaveReport &report)
         if (made >= 0) {
             m_check.loaded(m_ops, made, 0);
             m_ops.close(made);
+            m_realPath = m_path; // made at the name, never through a link: its journal lies beside it
         }
         m_writableLimit = std::numeric_limits<qint32>::max();
         for (qint32 slot = 1; slot <= m_table.DayCount(); ++slot)
@@ -272,9 +278,9 @@ bool DayFile::mayWrite(SaveReport &report)
 
 IoResult DayFile::settle()
 {
-    const rollbackjournal::Recovery earlier = rollbackjournal::recover(m_ops, m_path);
+    const rollbackjournal::Recovery earlier = rollbackjournal::recover(m_ops, m_realPath);
     if (!earlier.settled)
-        return earlier.problem.ok() ? IoResult::failed(IoResult::Step::SetAside, rollbackjournal::pathFor(m_path))
+        return earlier.problem.ok() ? IoResult::failed(IoResult::Step::SetAside, rollbackjournal::pathFor(m_realPath))
                                     : earlier.problem;
     m_state = State::NameNotDurable; // whether the journal's name reached the disk is not known
     return IoResult::done();
@@ -333,7 +339,7 @@ IoResult DayFile::writeSlots(const std::set<qint32> &slotNumbers)
     m_state = State::Writing;
     bool nameDurable = false;
     int journalFd = -1;
-    if (const IoResult stored = rollbackjournal::store(m_ops, m_path, journal, syncFolder, &nameDurable, &journalFd);
+    if (const IoResult stored = rollbackjournal::store(m_ops, m_realPath, journal, syncFolder, &nameDurable, &journalFd);
         !stored.ok()) {
         m_ops.close(fd);
         m_state = State::Unsettled;
@@ -354,7 +360,7 @@ IoResult DayFile::writeSlots(const std::set<qint32> &slotNumbers)
     m_ops.close(fd); // after fsync, a failing close loses nothing
     // The save is done; a journal that cannot be marked is held against the file again before
     // the next save overwrites it.
-    m_state = rollbackjournal::markDone(m_ops, m_path, journalFd).ok() ? State::Finished : State::Unsettled;
+    m_state = rollbackjournal::markDone(m_ops, m_realPath, journalFd).ok() ? State::Finished : State::Unsettled;
     return IoResult::done();
 }
 

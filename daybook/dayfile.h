@@ -103,6 +103,9 @@ struct [[nodiscard]] SaveReport
 //       a file deleted behind the engine's back is written back whole, as a new file.
 //   D5. Without the lock, where locking does not work, the engine writes nothing.
 //   D6. A slot that could not be written stays owed and goes out with the next save.
+//   D7. The journal and the lock lie beside the file the path leads to, a link the user made
+//       followed (realPath, found anew by each load and each lock()), so that two paths to one
+//       file share them and exclude each other.
 //
 // States, and the function that makes each transition:
 //
@@ -136,6 +139,10 @@ public:
     DayFile &operator=(const DayFile &) = delete;
 
     const QString &path() const { return m_path; }
+    // Where the file lies, every link of path followed (D7), as the last load found it; path itself
+    // before a load, or while it leads to no regular file (none yet, a device). The journal, the
+    // lock and a sync tool's conflict copies lie beside it.
+    const QString &realPath() const { return m_realPath; }
     const DayTable &table() const { return m_table; }
     State state() const { return m_state; }
 
@@ -196,6 +203,7 @@ private:
 
     FileOps &m_ops;
     QString m_path;
+    QString m_realPath;
     DayTable m_table;
     DayFileLock m_lock;
     DayFileCheck m_check;

@@ -28,7 +28,10 @@ QByteArray holderLines()
 
 } // namespace
 
-DayFileLock::DayFileLock(FileOps &ops, const QString &dayFilePath) : m_ops(ops), m_lockPath(pathFor(dayFilePath)) {}
+DayFileLock::DayFileLock(FileOps &ops, const QString &dayFilePath)
+    : m_ops(ops), m_dayFilePath(dayFilePath), m_lockPath(pathFor(dayFilePath))
+{
+}
 
 DayFileLock::~DayFileLock() { release(); }
 
@@ -44,6 +47,8 @@ DayFileLock::Status DayFileLock::acquire()
 {
     if (isLocked())
         return finish(Status::Locked);
+    // A link and the file it leads to, or two links, must not both get a lock of their own.
+    m_lockPath = pathFor(realLocation(m_ops, m_dayFilePath));
     m_reason.clear();
     m_problem = IoResult::done();
     m_holderPid = 0;

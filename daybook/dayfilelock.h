@@ -7,7 +7,8 @@
 class FileOps;
 
 // The one-writer lock of a day file: a lock file beside it ("things.dat.lock"), taken at
-// start-up and held until the program ends. Two programs writing the same day file would both
+// start-up and held until the program ends. Beside the file itself: where the day file's path is
+// a link, the lock lies beside the file it leads to, so that every path to one file finds it. Two programs writing the same day file would both
 // append at the same slot numbers and overwrite each other's days.
 //
 // The lock is the operating system's lock on that file (FileOps::lockExclusive: flock, or where
@@ -59,6 +60,7 @@ private:
     Status blocked(const QString &why);
 
     FileOps &m_ops;
+    QString m_dayFilePath;
     QString m_lockPath;
     int m_fd = -1;
     Status m_status = Status::Unlocked;

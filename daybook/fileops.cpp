@@ -4,6 +4,7 @@
 #include <QFile>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -104,6 +105,16 @@ int FileOps::access(const QString &path, int mode)
     return ::access(QFile::encodeName(path).constData(), mode);
 }
 
+QString FileOps::realPath(const QString &path)
+{
+    char *resolved = ::realpath(QFile::encodeName(path).constData(), nullptr);
+    if (!resolved)
+        return QString();
+    const QString real = QFile::decodeName(resolved);
+    std::free(resolved);
+    return real;
+}
+
 int FileOps::makePath(const QString &path)
 {
     errno = 0;
@@ -192,6 +203,15 @@ int openOrCreate(FileOps &ops, const QString &path, bool *readOnly)
     }
     errno = ELOOP;
     return -1;
+}
+
+QString realLocation(FileOps &ops, const QString &path)
+{
+    struct stat st;
+    if (ops.stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+        return path;
+    const QString real = ops.realPath(path);
+    return real.isEmpty() ? path : real;
 }
 
 bool writeAll(FileOps &ops, int fd, const char *buffer, size_t count, off_t offset)

@@ -32,6 +32,9 @@ public:
     virtual int stat(const QString &path, struct stat *st);
     virtual int lstat(const QString &path, struct stat *st);
     virtual int access(const QString &path, int mode);
+    // The absolute path with every link and "." or ".." resolved, as realpath does; empty when
+    // it leads nowhere (errno says why).
+    virtual QString realPath(const QString &path);
     // Makes the folder and the folders above it that are missing.
     virtual int makePath(const QString &path);
     virtual int remove(const QString &path);
@@ -58,6 +61,11 @@ public:
 // (readOnly is then set), following a link the user made; a missing file is created, but never
 // through a dangling link (that fails with ELOOP).
 int openOrCreate(FileOps &ops, const QString &path, bool *readOnly = nullptr);
+
+// Where a regular file at path really lies: every link followed (FileOps::realPath). Anything
+// else (nothing there yet, a dangling link, a device) is taken as it stands, so that nothing is
+// ever made beside a device.
+QString realLocation(FileOps &ops, const QString &path);
 
 // Writes all of buffer at offset, going on after short writes; false on the first error.
 bool writeAll(FileOps &ops, int fd, const char *buffer, size_t count, off_t offset);

@@ -1,5 +1,6 @@
 #include "rollbackjournal.h"
 
+#include "dayrecord.h"
 #include "fileops.h"
 
 #include <QFileInfo>
@@ -24,7 +25,7 @@ QString directoryOf(const QString &path) { return QFileInfo(path).absolutePath()
 // How the day file stands to a journal.
 enum class Fit {
     Old,     // every range holds its old bytes, at the old length
-    New,     // every range holds its new bytes, at the new length
+    New,     // every range holds its new bytes: the save finished (R3)
     Mixed,   // some of each: the save was cut short
     Foreign, // the file is not the one the journal was written for
     ReadError,
@@ -33,13 +34,23 @@ enum class Fit {
 // Reads count bytes at offset of the day file, fewer where the file ends; nothing on error.
 using Reader = std::function<std::optional<QByteArray>(qint64 offset, qint64 count)>;
 
+// Whether the covered bytes past a file of this length are only the padding of its last slot,
+// which earlier writers leave off the end of a file. A crash cannot leave a file so: what it
+// cuts off ends at a sector, which never falls 22 bytes short of a slot's end.
+bool onlyPaddingMissing(qint64 length, qint64 coveredEnd)
+{
+    constexpr qint64 Padding = recordimage::SlotLength - recordimage::ImageLength;
+    return length % recordimage::SlotLength == recordimage::ImageLength && coveredEnd <= length + Padding;
+}
+
 Fit fitOf(const Journal &journal, qint64 length, const Reader &read)
 {
-    if (length < journal.oldLength || length > journal.newLength)
-        return Fit::Foreign;
     bool allOld = length == journal.oldLength;
-    bool allNew = length == journal.newLength;
+    bool allNew = true;    // every covered byte the file holds is new
+    bool neither = false;  // a covered byte is neither old nor new
+    qint64 coveredEnd = 0;
     for (const Range &range : journal.ranges) {
+        coveredEnd = std::max<qint64>(coveredEnd, range.offset + range.newBytes.size());
         const qint64 count = std::min<qint64>(range.newBytes.size(), length - range.offset);
         if (count <= 0)
             continue;
@@ -52,13 +63,18 @@ Fit fitOf(const Journal &journal, qint64 length, const Reader &read)
             // Past the old length, a sector whose data did not reach the disk before a power cut
             // reads as zeros.
             const bool isOld = i < range.oldBytes.size() ? c == range.oldBytes.at(i) : c == 0;
-            if (!isOld && !isNew)
-                return Fit::Foreign;
+            neither = neither || (!isOld && !isNew);
             allOld = allOld && isOld;
             allNew = allNew && isNew;
         }
     }
-    return allNew ? Fit::New : allOld ? Fit::Old : Fit::Mixed;
+    // A finished save whose done mark a power cut took back is known by its content, whatever
+    // another writer did to the file's length since (R3).
+    if (allNew && (coveredEnd <= length || onlyPaddingMissing(length, coveredEnd)))
+        return Fit::New;
+    if (neither || length < journal.oldLength || length > journal.newLength)
+        return Fit::Foreign;
+    return allOld ? Fit::Old : Fit::Mixed;
 }
 
 struct JournalFile
@@ -292,11 +308,19 @@ std::optional<QByteArray> preview(FileOps &ops, const QString &dayFilePath, Reco
 IoResult prepare(FileOps &ops, const QString &dayFilePath)
 {
     const QString journalPath = pathFor(dayFilePath);
-    const int fd = ops.open(journalPath, O_RDWR | O_CREAT | O_EXCL);
-    if (fd >= 0)
-        ops.close(fd);
-    else if (errno != EEXIST)
+    int fd = ops.open(journalPath, O_RDWR | O_CREAT | O_EXCL);
+    if (fd < 0 && errno == EEXIST) {
+        // A program that was killed left its last done mark in the page cache only (P5).
+        fd = ops.open(journalPath, O_RDWR | O_NOFOLLOW);
+        const bool markOnDisk = fd < 0 || ops.fsync(fd) == 0;
+        if (!markOnDisk) {
+            ops.close(fd);
+            return IoResult::failed(IoResult::Step::Sync, journalPath);
+        }
+    }
+    if (fd < 0)
         return IoResult::failed(IoResult::Step::Create, journalPath);
+    ops.close(fd);
     // Also for a journal already there: it may have been made by a save whose folder sync never ran.
     if (ops.syncDirectory(directoryOf(dayFilePath)) != 0)
         return IoResult::failed(IoResult::Step::SyncFolder, journalPath);

@@ -26,6 +26,10 @@ class FileOps;
 // began; a mixture is put back to the old bytes and the old length. The journal is then marked
 // done and synced.
 //
+// The done mark is not synced by the save: a third sync would cost every changed save half as
+// much again. A mark that a power cut takes back costs nothing instead, because recovery knows a
+// finished save by its content (R3), whatever length another writer left the file at since.
+//
 // Invariants. Each is named by the tests that hold it (tst_atomicsave, tst_powercut, tst_dayfile)
 // and broken on purpose by scripts/check-mutations.
 //
@@ -38,14 +42,16 @@ class FileOps;
 //       syncs, and a third (the folder) only when it had to make the journal.
 //   P4. The journal's name is durable before a slot it guards is written: load makes the journal
 //       and syncs its folder, and a save that had to make it syncs the folder at sync 1.
-//   P5. A finished save's journal is marked done. The mark needs no sync of its own: until it
-//       reaches the disk (with the next save's sync 1, a load, or DayFile::close) a power cut
-//       can only bring back a journal whose save finished, which recovery recognises by R3 and
-//       marks done again. Only a change made to the day file by another program within that
-//       window and a power cut before the mark is on disk could make it look unfinished.
+//   P5. A finished save's journal is marked done. The mark needs no sync of its own: it reaches
+//       the disk with the next save's sync 1, DayFile::close, or the next load (which syncs the
+//       journal it finds, for a program that was killed). Until then a power cut can only bring
+//       back the journal of a save that finished, which recovery knows by its content (R3) and
+//       never applies. Only another program writing old bytes back into the slots that save
+//       wrote, within that window, could make it look unfinished.
 //   P6. The journal on disk stays at most the larger of 64 KiB and twice the last save's journal:
-//       a longer file is cut to the new journal before sync 1 (a longer file with a correct
-//       header is already safe, so the cut needs no sync of its own).
+//       a longer file is cut to the new journal after the new journal is written and before
+//       sync 1, so that the one sync takes both (a longer file with a correct header is already
+//       safe, so the cut needs no sync of its own).
 // Recovery
 //   R1. A journal marked done, empty, cut short or failing its checksum is never applied. A torn
 //       journal was being written when a save stopped, before the day file was touched (P1).
@@ -53,9 +59,12 @@ class FileOps;
 //       the journal's old and new length, and every byte the journal covers holds its old or its
 //       new content; past the old length a byte may also read as zero (a sector whose data never
 //       reached the disk).
-//   R3. All new bytes at the new length: finished. All old at the old length: never began.
-//       Anything else: the old bytes and the old length go back. In every case the day file is
-//       synced, then the journal is marked done and synced, before a save may overwrite it.
+//   R3. Every covered byte the file holds is new, and none is missing but the 22 padding bytes
+//       of the file's last slot (which earlier writers leave off): finished, whatever the file's
+//       length, and the file is left as it is. All old at the old length: never began. Anything
+//       else that belongs (R2): the old bytes and the old length go back. In every case the day
+//       file is synced, then the journal is marked done and synced, before a save may overwrite
+//       it.
 //   R4. A journal that does not belong (R2) is never applied and never removed: it is renamed to
 //       the first free name of "<journal>.kept", ".kept-2", ...; an earlier kept journal is never
 //       overwritten. Until it is out of the way, no save writes.
@@ -130,9 +139,9 @@ Recovery recover(FileOps &ops, const QString &dayFilePath);
 // why); a missing file reads as empty. *what says what recover() would do (keptAside stays empty).
 std::optional<QByteArray> preview(FileOps &ops, const QString &dayFilePath, Recovery *what);
 
-// Creates an empty journal when there is none and syncs the folder, so that the journal's name
-// is durable (whoever made it, and whether or not its folder was synced then) and saves need not
-// sync the folder (P4).
+// Creates an empty journal when there is none, or syncs the one there (its done mark, P5), and
+// syncs the folder, so that the journal's name is durable (whoever made it, and whether or not
+// its folder was synced then) and saves need not sync the folder (P4).
 [[nodiscard]] IoResult prepare(FileOps &ops, const QString &dayFilePath);
 
 // Writes the journal over the previous one, cuts a journal file grown too long (P6) and syncs it

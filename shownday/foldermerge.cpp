@@ -99,7 +99,7 @@ std::vector<thingdecision::Conflict> FolderMerge::decide(const QString &about,
 
 QStringList FolderMerge::newCopies()
 {
-    const QFileInfo day(m_dayFile.path());
+    const QFileInfo day(m_dayFile.realPath()); // a sync tool leaves its copies beside the real file
     QStringList copies;
     for (const QFileInfo &entry : QDir(day.absolutePath()).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name)) {
         if (copymerge::isConflictCopyName(entry.fileName(), day.fileName()) && !m_offered.contains(entry.absoluteFilePath()))
@@ -216,7 +216,7 @@ QString FolderMerge::keepHeldAside()
                                                    qint16(thing.done ? -1 : 0), oledate::fromDate(day)});
         }
     }
-    const QFileInfo file(m_dayFile.path());
+    const QFileInfo file(m_dayFile.realPath());
     const QString copy = file.dir().filePath(QStringLiteral("%1 (Tallyleaf conflicted copy %2).%3")
                                                  .arg(file.completeBaseName(),
                                                       m_time.now().toString(QStringLiteral("yyyy-MM-dd HHmmss")),

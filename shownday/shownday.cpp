@@ -112,6 +112,9 @@ void ShownDay::showDay()
 {
     DayThings things = thingsOfDay(m_dayFile.table(), m_date);
     m_merge.overlayHeld(m_date, things); // what the user has not decided yet shows this side's version
+    // The view paints as it fills, and a signal that ends the session can be taken then: a day
+    // shown empty must not be written as five empty records by the close that follows.
+    const QScopedValueRollback filling(m_filling, true);
     m_view.showThings(things);
     m_dirty = false;
 }

@@ -36,9 +36,12 @@ public:
     const DayFile &dayFile() const { return m_dayFile; }
     const LoadReport &lastLoad() const { return m_lastLoad; }
 
-    // An edit or a tick in the view. It ends what an undo could take back.
+    // An edit or a tick in the view. It ends what an undo could take back. The view filled with a
+    // day (showDay) is no edit, even where a close comes in while it fills.
     void markDirty()
     {
+        if (m_filling)
+            return;
         m_dirty = true;
         m_undo.reset();
     }
@@ -160,6 +163,7 @@ private:
 
     QDate m_date = QDate(1899, 12, 30); // ShownDate: day 0 until start-up sets today
     bool m_dirty = false;               // Dirty
+    bool m_filling = false;             // showDay is filling the view
     bool m_diskTroubleTold = false;     // a disk failure was told and no save has reached the disk since
     bool m_ending = false;
     std::optional<Undo> m_undo;

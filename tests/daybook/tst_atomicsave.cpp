@@ -213,7 +213,10 @@ void tst_AtomicSave::aJournalIsAppliedOnlyToItsOwnFile_data()
     QTest::newRow("torn: checksum missing") << 32 << halfDone << O::Discarded;
     QTest::newRow("torn: only the magic") << -2 << halfDone << O::Discarded;
     QTest::newRow("torn: one bit flipped") << -1 << halfDone << O::Discarded;
-    QTest::newRow("another file: longer") << 0 << finished + days(300, 60000) << O::SetAside;
+    // R3: a finished save is known by its content, whatever length another writer left.
+    QTest::newRow("save finished, then days appended") << 0 << finished + days(300, 60000) << O::NoJournal;
+    QTest::newRow("save finished, then the last slot's padding dropped") << 0 << finished.chopped(22) << O::NoJournal;
+    QTest::newRow("another file: longer") << 0 << halfDone + days(300, 60000) << O::SetAside;
     QTest::newRow("another file: shorter") << 0 << before.left(1000) << O::SetAside;
     QTest::newRow("another file: same length") << 0 << days(3, 70000) + "tail" << O::SetAside;
     QTest::newRow("another file: longer than the old, shorter than the new")
@@ -292,28 +295,44 @@ void tst_AtomicSave::aFinishedSaveStaysFinished_data()
     QTest::addColumn<double>("day");
     QTest::addColumn<int>("cut");       // bytes cut from the file's end after the save
     QTest::addColumn<bool>("restored"); // the file before the save put back instead
+    QTest::addColumn<bool>("markLost"); // a power cut took the done mark back (P5, R3)
 
     const QByteArray threeDays = days(3, 40000);
-    QTest::newRow("P5: first save of a new day book, 22 bytes cut") << QByteArray() << 40010.0 << 22 << false;
-    QTest::newRow("P5: an append, 22 bytes cut") << threeDays << 40010.0 << 22 << false;
-    QTest::newRow("P5: a rewrite, 22 bytes cut") << threeDays << 40001.0 << 22 << false;
-    QTest::newRow("P5: an append, a whole day cut") << threeDays << 40010.0 << 1000 << false;
-    QTest::newRow("P5: restored from the copy before the save") << threeDays << 40001.0 << 0 << true;
+    for (const bool lost : {false, true}) {
+        const char *mark = lost ? "mark lost" : "mark kept";
+        QTest::addRow("%s: first save of a new day book, 22 bytes cut", mark) << QByteArray() << 40010.0 << 22 << false << lost;
+        QTest::addRow("%s: an append, 22 bytes cut", mark) << threeDays << 40010.0 << 22 << false << lost;
+        QTest::addRow("%s: a rewrite, 22 bytes cut", mark) << threeDays << 40001.0 << 22 << false << lost;
+        QTest::addRow("%s: a rewrite of a last slot left short, cut again", mark)
+            << threeDays.chopped(22) << 40002.0 << 22 << false << lost;
+        QTest::addRow("%s: an append, a whole day cut", mark) << threeDays << 40010.0 << 1000 << false << lost;
+        QTest::addRow("%s: restored from the copy before the save", mark) << threeDays << 40001.0 << 0 << true << lost;
+    }
 }
 
 // Once a save is done, nothing later undoes it: a file shortened or restored afterwards (the
-// shape older writers leave, a backup put back) is read exactly as it is.
+// shape older writers leave, a backup put back) is read exactly as it is, even where a power cut
+// took the journal's done mark back.
 void tst_AtomicSave::aFinishedSaveStaysFinished()
 {
     QFETCH(QByteArray, before);
     QFETCH(double, day);
     QFETCH(int, cut);
     QFETCH(bool, restored);
+    QFETCH(bool, markLost);
     QVERIFY(writeFile(m_path, before));
     {
         DayFile file(m_ops, m_path);
         QVERIFY(file.load().ok());
         QVERIFY(file.saveDay(dayOf(day), thingsOf(QStringLiteral("saved "))).allOnDisk());
+    }
+    if (markLost) { // the header as the save wrote it, before the mark zeroed it (F1)
+        QByteArray journal = readFile(m_journal);
+        QVERIFY(journal.startsWith(QByteArray(rollbackjournal::HeaderLength, 0)));
+        journal.replace(0, 8, "TLJRNL02");
+        qToLittleEndian<qint64>(journal.size(), journal.data() + 8);
+        QVERIFY(rollbackjournal::decode(journal));
+        QVERIFY(writeFile(m_journal, journal));
     }
     const QByteArray changed = restored ? before : readFile(m_path).chopped(cut);
     QVERIFY(writeFile(m_path, changed));

@@ -89,6 +89,7 @@ void tst_DayFileNeighbours::oddThingsAtItsNames()
 
     DayFile file(m_ops, m_path);
     ::alarm(10); // a FIFO that blocks an open ends the test instead of hanging it
+    QCOMPARE(file.lock(), DayFileLock::Status::Locked);
     const LoadReport load = file.load();
     const SaveReport save = file.saveDay(*oledate::toDate(40001), things(QStringLiteral("new")));
     ::alarm(0);
@@ -99,6 +100,16 @@ void tst_DayFileNeighbours::oddThingsAtItsNames()
     const bool followed = !atJournal && kind == "live link";
     QCOMPARE(save.allOnDisk(), followed);
     if (followed) {
+        // D7: the journal and the lock lie beside the file itself, where every path to it, the
+        // file's own name or another link, finds them.
+        QVERIFY(QFile::exists(rollbackjournal::pathFor(m_elsewhere)) && QFile::exists(DayFileLock::pathFor(m_elsewhere)));
+        QVERIFY(!QFile::exists(m_journal) && !QFile::exists(DayFileLock::pathFor(m_path)));
+        const QString secondLink = m_folder.file(QStringLiteral("second link"));
+        QVERIFY(QFile::link(m_elsewhere, secondLink));
+        for (const QString &other : {m_elsewhere, secondLink}) {
+            DayFile rival(m_ops, other);
+            QCOMPARE(rival.lock(), DayFileLock::Status::HeldByOther);
+        }
         DayFile again(m_ops, m_elsewhere);
         QVERIFY(again.load().ok());
         QCOMPARE(again.table().text(6), QByteArrayView("new1"));

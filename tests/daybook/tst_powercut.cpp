@@ -17,6 +17,7 @@ struct Setup
     double earlier = 0; // a day saved whole first, so that its journal is overwritten
     double day = 0;
     bool journalGone = false; // the journal disappears after the load
+    int earlierDays = 1;      // how many days from earlier on that first save rewrites at once
 };
 
 // How one crash ends: the process dies (the page cache survives) or the power goes.
@@ -49,7 +50,10 @@ SaveReport loadAndSave(PageCacheOps &ops, const Setup &s, int crashAfter)
     DayFile file(ops, Path);
     if (!file.load().ok())
         qFatal("the first load failed");
-    if (s.earlier != 0 && !file.saveDay(dayOf(s.earlier), thingsOf(QStringLiteral("earlier "))).allOnDisk())
+    std::vector<std::pair<QDate, DayThings>> earlier;
+    for (int d = 0; s.earlier != 0 && d < s.earlierDays; ++d)
+        earlier.emplace_back(dayOf(s.earlier + d), thingsOf(QStringLiteral("earlier ")));
+    if (!earlier.empty() && !file.saveDays(earlier).allOnDisk())
         qFatal("the earlier save failed");
     if (s.journalGone)
         ops.forget(Journal);
@@ -82,6 +86,8 @@ private slots:
     void everyCrashLeavesWholeDays();
     void syncsPerSave_data();
     void syncsPerSave();
+    void theDoneMarkReachesTheDisk_data();
+    void theDoneMarkReachesTheDisk();
 };
 
 void tst_PowerCut::everyCrashLeavesWholeDays_data()
@@ -95,6 +101,9 @@ void tst_PowerCut::everyCrashLeavesWholeDays_data()
     QTest::newRow("rewrite after an earlier save") << Setup{fourDays, LaterDay + 2, LaterDay + 1};
     QTest::newRow("append after an earlier append") << Setup{fourDays, 41001, 41000};
     QTest::newRow("journal made by the save") << Setup{fourDays, 0, LaterDay + 3, true};
+    // P6: the large save's journal (34 days, just over 64 KiB) is cut to the small one's, whose
+    // day spans three sectors.
+    QTest::newRow("a small save after a large one") << Setup{days(34, LaterDay), LaterDay, LaterDay + 1, false, 34};
 }
 
 // A save cut short at every one of its calls, by a killed process or a power cut that keeps any
@@ -219,6 +228,37 @@ void tst_PowerCut::syncsPerSave()
     QTEST(ops.writes, "writes");
     if (ops.writes == 0)
         QCOMPARE(ops.bytesWritten, 0);
+}
+
+void tst_PowerCut::theDoneMarkReachesTheDisk_data()
+{
+    QTest::addColumn<bool>("killed");
+    QTest::newRow("P5: closed") << false;
+    QTest::newRow("P5: killed, then loaded again") << true;
+}
+
+// The done mark a save leaves unsynced reaches the disk when the file is closed or, after a
+// killed program, with the next load: a power cut after either finds the journal marked done.
+void tst_PowerCut::theDoneMarkReachesTheDisk()
+{
+    QFETCH(bool, killed);
+    PageCacheOps ops;
+    ops.put(Path, days(4, LaterDay));
+    {
+        DayFile file(ops, Path);
+        QVERIFY(file.load().ok());
+        QVERIFY(file.saveDay(dayOf(LaterDay + 1), thingsOf(QStringLiteral("new "))).allOnDisk());
+        if (killed)
+            ops.crashAfter = ops.calls; // nothing more reaches even the page cache, closing included
+    }
+    if (killed) {
+        ops.kill();
+        DayFile again(ops, Path);
+        QVERIFY(again.load().ok());
+    }
+    QRandomGenerator unused(1); // Everything is lost: nothing is drawn
+    ops.powerCut(PageCacheOps::Loss::Everything, unused);
+    QCOMPARE(ops.bytes(Journal).left(rollbackjournal::HeaderLength), QByteArray(rollbackjournal::HeaderLength, 0));
 }
 
 QTEST_GUILESS_MAIN(tst_PowerCut)

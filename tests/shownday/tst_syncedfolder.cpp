@@ -174,17 +174,27 @@ void tst_SyncedFolder::theirDaysAppearWhileIdle()
 void tst_SyncedFolder::conflictCopiesAreMergedAndKept_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::newRow("Syncthing") << "things.sync-conflict-20130517-093000-ABCDEFG.dat";
-    QTest::newRow("Nextcloud") << "things (conflicted copy 2013-05-17 093000).dat";
-    QTest::newRow("Dropbox") << "things (Laptop's conflicted copy 2013-05-17).dat";
+    QTest::addColumn<bool>("throughLink"); // the day file's path is a link into the synced folder
+    QTest::newRow("Syncthing") << "things.sync-conflict-20130517-093000-ABCDEFG.dat" << false;
+    QTest::newRow("Nextcloud") << "things (conflicted copy 2013-05-17 093000).dat" << false;
+    QTest::newRow("Dropbox") << "things (Laptop's conflicted copy 2013-05-17).dat" << false;
+    QTest::newRow("Syncthing, beside the file a link leads to") << "things.sync-conflict-20130517-093000-ABCDEFG.dat"
+                                                                << true;
 }
 
 void tst_SyncedFolder::conflictCopiesAreMergedAndKept()
 {
     QFETCH(QString, name);
+    QFETCH(bool, throughLink);
     ShownDayFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 30)), ourFile());
+    DayFolder synced;
+    if (throughLink) {
+        QVERIFY(QFile::rename(f.folder.path, synced.path));
+        QVERIFY(QFile::link(synced.path, f.folder.path));
+        f.day.reload();
+    }
     // The copy wrote thing 3 (empty here) and changed thing 1 (a conflict, kept as the copy has it).
-    const QString copy = f.folder.file(name);
+    const QString copy = (throughLink ? synced : f.folder).file(name);
     QVERIFY(writeFile(copy, withThing(withThing(ourFile(), 3, slot(0, 3, "call mum", true, Day41411)), 1,
                                       slot(0, 1, "review their way", false, Day41411))));
     f.prompts.choices = {thingdecision::Choice::Theirs};
