@@ -40,7 +40,7 @@ using Reader = std::function<std::optional<QByteArray>(qint64 offset, qint64 cou
 bool onlyPaddingMissing(qint64 length, qint64 coveredEnd)
 {
     constexpr qint64 Padding = recordimage::SlotLength - recordimage::ImageLength;
-    return length % recordimage::SlotLength == recordimage::ImageLength && coveredEnd <= length + Padding;
+    return length % recordimage::SlotLength == recordimage::ImageLength && coveredEnd == length + Padding;
 }
 
 Fit fitOf(const Journal &journal, qint64 length, const Reader &read)

@@ -197,7 +197,7 @@ rollbackjournal::Outcome expectedRecovery(const Undo &u, QByteArray &file)
     }
     // A finished save: every new byte is there, whatever length another writer left, short of
     // nothing but the last slot's 22 bytes of padding.
-    const bool paddingOnly = length % 200 == 178 && coveredEnd <= length + 22;
+    const bool paddingOnly = length % 200 == 178 && coveredEnd == length + 22;
     if (allNew && (coveredEnd <= length || paddingOnly))
         return rollbackjournal::Outcome::NoJournal;
     if (neither || length < u.oldLength || length > u.newLength)
@@ -210,8 +210,9 @@ rollbackjournal::Outcome expectedRecovery(const Undo &u, QByteArray &file)
     return rollbackjournal::Outcome::RolledBack;
 }
 
-// A save of before described by recipe, and the day file as a crash during it left it.
-QByteArray journalOfASave(QByteArrayView recipe, QByteArray &file)
+// A save of before described by recipe, and the day file as a crash during it left it, or (cut)
+// as another writer cut it short afterwards.
+QByteArray journalOfASave(QByteArrayView recipe, QByteArray &file, bool *cut)
 {
     const quint32 howFar = take(recipe, 1);
     const QByteArray before = file;
@@ -247,6 +248,7 @@ QByteArray journalOfASave(QByteArrayView recipe, QByteArray &file)
     }
     case 3:
         file.truncate(before.size() / 2);
+        *cut = true;
         break;
     }
     return writeUndo(u);
@@ -314,6 +316,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     QByteArray journalBytes;
     QByteArrayView recipe;
+    bool cutByAnother = false;
     if (flags & 1) {
         recipe = in.first(std::min<qsizetype>(take(in, 2), in.size()));
         in = in.sliced(recipe.size());
@@ -321,7 +324,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray file = in.toByteArray();
     const QByteArray before = file;
     if (flags & 1) {
-        journalBytes = flags & 2 ? recipe.toByteArray() : journalOfASave(recipe, file);
+        journalBytes = flags & 2 ? recipe.toByteArray() : journalOfASave(recipe, file, &cutByAnother);
         writeFile(journalPath, journalBytes);
     }
     writeFile(path, file);
@@ -334,7 +337,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         outcome = undo ? expectedRecovery(*undo, expected) : rollbackjournal::Outcome::Discarded;
     }
     // A journal of a save of this very file leaves it as before the save or as after it.
-    if ((flags & 3) == 1 && outcome != rollbackjournal::Outcome::SetAside) {
+    if ((flags & 3) == 1 && !cutByAnother && outcome != rollbackjournal::Outcome::SetAside) {
         const std::optional<Undo> undo = readUndo(journalBytes);
         // After it may be short of nothing but its last slot's padding: every record is whole.
         const QByteArray after = undo ? saved(before, *undo) : QByteArray();
