@@ -32,11 +32,11 @@ void CalDavSync::start()
 {
     // A book read in part looks emptied where it was not read: it is not held against the server.
     if (const QString why = m_local.whyNotSyncable(); !why.isEmpty())
-        return fail(SyncReport::Status::LocalFailed, why);
+        return fail(SyncReport::Status::LocalFailed, why, problem(SyncProblem::Kind::BookNotWhole));
     if (const QString why = m_keeper.load(); !why.isEmpty())
-        return fail(SyncReport::Status::StateFailed, why);
+        return fail(SyncReport::Status::StateFailed, why, problem(SyncProblem::Kind::StateUnusable, 0, why));
     if (const QString refusal = DavClient::refusalFor(m_options.url); !refusal.isEmpty())
-        return fail(SyncReport::Status::Setup, refusal);
+        return fail(SyncReport::Status::Setup, refusal, DavClient::addressProblem(m_options.url));
     std::vector<QUrl> origins = m_options.trustedOrigins;
     origins.push_back(m_options.url);
     m_client.setPasswordOrigins(origins);
@@ -68,9 +68,9 @@ void CalDavSync::start()
         if (found.otherServer.isValid())
             return leadsElsewhere(found.otherServer);
         if (!found.failure.isEmpty())
-            return fail(SyncReport::Status::ServerFailed, found.failure);
+            return fail(SyncReport::Status::ServerFailed, found.failure, found.problem);
         if (!found.choice.isEmpty())
-            return fail(SyncReport::Status::Setup, found.choice);
+            return fail(SyncReport::Status::Setup, found.choice, found.problem);
         discovered(found.collection, found.syncCollection, found.note);
     });
     m_discovery->start(m_options.url);
@@ -83,6 +83,7 @@ void CalDavSync::cancel()
     m_failed = true;
     m_report.status = SyncReport::Status::ServerFailed;
     m_report.failure = QStringLiteral("the sync was stopped");
+    m_report.problem = problem(SyncProblem::Kind::Stopped);
     finish(); // the answers of the requests still running no longer count
     m_client.abortAll();
 }
@@ -108,7 +109,7 @@ void CalDavSync::listChanges()
         if (m_finished)
             return;
         if (!failure.isEmpty())
-            return fail(SyncReport::Status::ServerFailed, failure);
+            return fail(SyncReport::Status::ServerFailed, failure, m_changes->fetchProblem());
         syncplanner::ServerChanges changes = fetched;
         for (const QString &href : m_gone)
             changes.try_emplace(href, std::nullopt);
@@ -119,7 +120,7 @@ void CalDavSync::listChanges()
         if (m_finished)
             return;
         if (!listing.failure.isEmpty())
-            return fail(SyncReport::Status::ServerFailed, listing.failure);
+            return fail(SyncReport::Status::ServerFailed, listing.failure, listing.problem);
         m_newToken = listing.token;
         const bool tokenListing = m_tokenMode && !listing.complete;
         changelisting::Reading reading = changelisting::read(listing, m_keeper.state(), tokenListing);
@@ -174,7 +175,8 @@ void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey
         if (changed) {
             if (++m_plansThisRound >= MaxRounds)
                 return fail(SyncReport::Status::LocalFailed,
-                            QStringLiteral("the day book kept changing while the sync decided; sync again"));
+                            QStringLiteral("the day book kept changing while the sync decided; sync again"),
+                            problem(SyncProblem::Kind::BookKeptChanging));
             return planRound();
         }
     }
@@ -187,7 +189,8 @@ void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey
         m_report.deletions = deletions;
         return fail(SyncReport::Status::TooManyDeletions,
                     QStringLiteral("this sync would delete %1 to-do(s) or thing(s) at once; nothing was changed")
-                        .arg(deletions));
+                        .arg(deletions),
+                    problem(SyncProblem::Kind::TooManyDeletions, deletions));
     }
 
     // What comes in reaches the day file before the state says it was agreed: a crash between
@@ -195,8 +198,11 @@ void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey
     // agreeing. The other order would make the old thing look like a change made here.
     if (!plan.setHere.empty()) {
         const ApplyResult applied = m_local.apply(plan.setHere);
-        if (!applied.saved())
-            return fail(SyncReport::Status::LocalFailed, applied.detail);
+        if (!applied.saved()) {
+            SyncProblem notWritten = problem(SyncProblem::Kind::DayFileNotWritten);
+            notWritten.detail = applied.detail;
+            return fail(SyncReport::Status::LocalFailed, applied.detail, notWritten);
+        }
         for (const auto &[key, thing] : plan.setHere) {
             ++m_report.received;
             if (thing.isEmpty())
@@ -231,7 +237,7 @@ void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey
             m_again.insert(op.href); // changed or deleted meanwhile
             return;
         case TodoSender::Outcome::Kind::Failed:
-            return fail(SyncReport::Status::ServerFailed, outcome.failure);
+            return fail(SyncReport::Status::ServerFailed, outcome.failure, outcome.problem);
         }
     });
 }
@@ -278,7 +284,8 @@ void CalDavSync::roundDone()
     if (++m_round >= MaxRounds)
         return fail(SyncReport::Status::ServerFailed,
                     QStringLiteral("%1 to-do(s) kept changing on the server while they were synced; sync again")
-                        .arg(m_again.size()));
+                        .arg(m_again.size()),
+                    problem(SyncProblem::Kind::ServerKeptChanging, qint64(m_again.size())));
     const std::vector<QString> again(m_again.begin(), m_again.end());
     m_again.clear();
     m_changes->fetch(again);
@@ -288,16 +295,25 @@ bool CalDavSync::saveState(bool paced)
 {
     const SyncStateStore::Saved saved = m_keeper.save(paced);
     if (!saved.ok)
-        fail(SyncReport::Status::StateFailed, saved.detail);
+        fail(SyncReport::Status::StateFailed, saved.detail, problem(SyncProblem::Kind::StateUnusable, 0, saved.detail));
     return saved.ok;
 }
 
-void CalDavSync::fail(SyncReport::Status status, const QString &failure)
+SyncProblem CalDavSync::problem(SyncProblem::Kind kind, qint64 count, const QString &systemWords)
+{
+    SyncProblem problem(kind);
+    problem.count = count;
+    problem.systemWords = systemWords;
+    return problem;
+}
+
+void CalDavSync::fail(SyncReport::Status status, const QString &failure, const SyncProblem &problem)
 {
     if (!m_failed) {
         m_failed = true;
         m_report.status = status;
         m_report.failure = failure;
+        m_report.problem = problem;
     }
     if (m_sender)
         m_sender->stop(); // it says done() once nothing it sent is in flight
@@ -308,9 +324,13 @@ void CalDavSync::fail(SyncReport::Status status, const QString &failure)
 void CalDavSync::leadsElsewhere(const QUrl &address)
 {
     m_report.otherServer = address;
+    SyncProblem elsewhere = problem(SyncProblem::Kind::OtherServer);
+    elsewhere.url = m_options.url;
+    elsewhere.other = address;
     fail(SyncReport::Status::Setup,
          QStringLiteral("%1 leads to %2, on another server; the password goes there only if you trust it")
-             .arg(m_options.url.toDisplayString(), address.toDisplayString()));
+             .arg(m_options.url.toDisplayString(), address.toDisplayString()),
+         elsewhere);
 }
 
 void CalDavSync::finish()

@@ -80,7 +80,8 @@ private:
     void sent(const syncplanner::ServerOp &op, const QByteArray &etag);
     void roundDone();
     bool saveState(bool paced = false);
-    void fail(SyncReport::Status status, const QString &failure);
+    void fail(SyncReport::Status status, const QString &failure, const SyncProblem &problem);
+    static SyncProblem problem(SyncProblem::Kind kind, qint64 count = 0, const QString &systemWords = QString());
     void leadsElsewhere(const QUrl &address);
     void finish();
 

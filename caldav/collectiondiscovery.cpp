@@ -63,17 +63,27 @@ CollectionDiscovery::Result chosen(const QUrl &collection, bool syncCollection)
     return result;
 }
 
-CollectionDiscovery::Result failed(const QString &why)
+SyncProblem problem(SyncProblem::Kind kind, const QUrl &url, const QString &systemWords = QString())
+{
+    SyncProblem problem(kind);
+    problem.url = url;
+    problem.systemWords = systemWords;
+    return problem;
+}
+
+CollectionDiscovery::Result failed(const QString &why, const SyncProblem &problem)
 {
     CollectionDiscovery::Result result;
     result.failure = why;
+    result.problem = problem;
     return result;
 }
 
-CollectionDiscovery::Result userChooses(const QString &why)
+CollectionDiscovery::Result userChooses(const QString &why, const SyncProblem &problem)
 {
     CollectionDiscovery::Result result;
     result.choice = why;
+    result.problem = problem;
     return result;
 }
 
@@ -88,10 +98,11 @@ void CollectionDiscovery::start(const QUrl &url)
     examine(url);
 }
 
-void CollectionDiscovery::fail(const DavReply &reply, const QString &what)
+void CollectionDiscovery::fail(const DavReply &reply, SyncProblem::Step step, const QString &what)
 {
     Result result;
     result.otherServer = reply.otherOrigin.isEmpty() ? QUrl() : reply.url;
+    result.problem = reply.problemAt(step);
     if (reply.answered() && reply.status == 401)
         result.failure = QStringLiteral("%1 refused the name or the password").arg(reply.url.host());
     else
@@ -105,6 +116,8 @@ void CollectionDiscovery::finish(Result result)
     if (result.collection.isValid() && !m_client.mayReach(result.collection)) {
         result.otherServer = result.collection;
         result.failure = QStringLiteral("the calendar %1 is on another server").arg(result.collection.toDisplayString());
+        result.problem = problem(SyncProblem::Kind::OtherServer, result.collection);
+        result.problem.other = result.collection;
         result.collection.clear();
     }
     result.note = m_note;
@@ -115,22 +128,25 @@ void CollectionDiscovery::examine(const QUrl &url)
 {
     m_client.send(propfind(url, 0, davrequests::propfindCollection()), this, [this](const DavReply &reply) {
         if (!reply.answered() || reply.status != 207)
-            return fail(reply, QStringLiteral("cannot read the collection"));
+            return fail(reply, SyncProblem::Step::ReadCollection, QStringLiteral("cannot read the collection"));
         const auto answer = dav::parseMultistatus(reply.body, reply.url);
         const auto *ms = std::get_if<dav::Multistatus>(&answer);
         if (!ms || ms->responses.empty())
-            return finish(failed(QStringLiteral("%1: %2").arg(reply.url.toDisplayString(), ms ? QStringLiteral("no answer") : std::get<QString>(answer))));
+            return finish(failed(QStringLiteral("%1: %2").arg(reply.url.toDisplayString(), ms ? QStringLiteral("no answer") : std::get<QString>(answer)),
+                                 problem(SyncProblem::Kind::UnreadableAnswer, reply.url, ms ? QString() : std::get<QString>(answer))));
         const dav::Response &r = ms->responses.front();
         if (isCalendar(r)) {
             if (!takesTodos(r))
-                return finish(userChooses(QStringLiteral("%1 is a calendar that takes no to-dos").arg(reply.url.toDisplayString())));
+                return finish(userChooses(QStringLiteral("%1 is a calendar that takes no to-dos").arg(reply.url.toDisplayString()),
+                                          problem(SyncProblem::Kind::NotForTodos, reply.url)));
             return finish(chosen(asFolder(reply.url), answersSyncCollection(r)));
         }
         if (const QUrl home = firstHref(r, C, u"calendar-home-set"); home.isValid())
             return listHome(home);
         if (const QUrl principal = firstHref(r, D, u"current-user-principal"); principal.isValid())
             return findHome(principal);
-        finish(userChooses(QStringLiteral("%1 is no calendar and names none of yours").arg(reply.url.toDisplayString())));
+        finish(userChooses(QStringLiteral("%1 is no calendar and names none of yours").arg(reply.url.toDisplayString()),
+                           problem(SyncProblem::Kind::NoCalendar, reply.url)));
     });
 }
 
@@ -138,12 +154,13 @@ void CollectionDiscovery::findHome(const QUrl &principal)
 {
     m_client.send(propfind(principal, 0, davrequests::propfindPrincipal()), this, [this](const DavReply &reply) {
         if (!reply.answered() || reply.status != 207)
-            return fail(reply, QStringLiteral("cannot read your principal"));
+            return fail(reply, SyncProblem::Step::ReadPrincipal, QStringLiteral("cannot read your principal"));
         const auto answer = dav::parseMultistatus(reply.body, reply.url);
         const auto *ms = std::get_if<dav::Multistatus>(&answer);
         const QUrl home = ms && !ms->responses.empty() ? firstHref(ms->responses.front(), C, u"calendar-home-set") : QUrl();
         if (!home.isValid())
-            return finish(failed(QStringLiteral("%1 names no calendar home").arg(reply.url.toDisplayString())));
+            return finish(failed(QStringLiteral("%1 names no calendar home").arg(reply.url.toDisplayString()),
+                                 problem(SyncProblem::Kind::NoCalendarHome, reply.url)));
         listHome(home);
     });
 }
@@ -152,11 +169,12 @@ void CollectionDiscovery::listHome(const QUrl &home)
 {
     m_client.send(propfind(home, 1, davrequests::propfindCollection()), this, [this, home](const DavReply &reply) {
         if (!reply.answered() || reply.status != 207)
-            return fail(reply, QStringLiteral("cannot list your calendars"));
+            return fail(reply, SyncProblem::Step::ListCalendars, QStringLiteral("cannot list your calendars"));
         const auto answer = dav::parseMultistatus(reply.body, reply.url);
         const auto *ms = std::get_if<dav::Multistatus>(&answer);
         if (!ms)
-            return finish(failed(QStringLiteral("%1: %2").arg(reply.url.toDisplayString(), std::get<QString>(answer))));
+            return finish(failed(QStringLiteral("%1: %2").arg(reply.url.toDisplayString(), std::get<QString>(answer)),
+                                 problem(SyncProblem::Kind::UnreadableAnswer, reply.url, std::get<QString>(answer))));
         std::vector<const dav::Response *> calendars;
         for (const dav::Response &r : ms->responses) {
             if (isCalendar(r) && takesTodos(r))
@@ -170,10 +188,14 @@ void CollectionDiscovery::listHome(const QUrl &home)
             });
             if (named == calendars.end()) {
                 QStringList found;
-                for (const dav::Response *r : calendars)
+                SyncProblem several = problem(SyncProblem::Kind::SeveralCalendars, home);
+                for (const dav::Response *r : calendars) {
                     found << QStringLiteral("%1 (%2)").arg(asFolder(r->href).toDisplayString(), nameOf(*r));
+                    several.names << asFolder(r->href).toDisplayString();
+                }
                 return finish(userChooses(QStringLiteral("%1 has several calendars for to-dos; give one of them with --url: %2")
-                                             .arg(home.toDisplayString(), found.join(u", "))));
+                                             .arg(home.toDisplayString(), found.join(u", ")),
+                                          several));
             }
             calendars = {*named};
         }
@@ -188,7 +210,7 @@ void CollectionDiscovery::make(const QUrl &home)
                              "application/xml; charset=utf-8", -1, {}, false, false};
     m_client.send(request, this, [this, calendar](const DavReply &reply) {
         if (!reply.succeeded())
-            return fail(reply, QStringLiteral("found no calendar for to-dos and cannot make one"));
+            return fail(reply, SyncProblem::Step::MakeCalendar, QStringLiteral("found no calendar for to-dos and cannot make one"));
         m_note = QStringLiteral("made the calendar %1 for your things").arg(calendar.toDisplayString());
         examine(calendar);
     });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "syncproblem.h"
+
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -26,6 +28,7 @@ public:
         // The address on another origin the server led to (a principal, a home, a calendar, a
         // redirect), with failure: nothing was sent there. The user may trust its origin.
         QUrl otherServer;
+        SyncProblem problem; // with failure or choice, as data
     };
 
     explicit CollectionDiscovery(DavClient &client, QObject *parent = nullptr);
@@ -39,7 +42,7 @@ private:
     void findHome(const QUrl &principal);
     void listHome(const QUrl &home);
     void make(const QUrl &home);
-    void fail(const DavReply &reply, const QString &what);
+    void fail(const DavReply &reply, SyncProblem::Step step, const QString &what);
     void finish(Result result);
 
     DavClient &m_client;

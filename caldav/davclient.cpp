@@ -24,6 +24,18 @@ QString DavReply::describe() const
     return QStringLiteral("the server answered %1 for %2").arg(status).arg(url.toDisplayString());
 }
 
+SyncProblem DavReply::problemAt(SyncProblem::Step step) const
+{
+    SyncProblem at = problem;
+    if (answered()) {
+        at.kind = status == 401 ? SyncProblem::Kind::LoginRefused : SyncProblem::Kind::Status;
+        at.url = url;
+        at.status = status;
+    }
+    at.step = step;
+    return at;
+}
+
 DavClient::DavClient(QNetworkAccessManager &network, const Account &account, const Limits &limits)
     : m_network(network), m_limits(limits)
 {
@@ -58,20 +70,37 @@ bool DavClient::mayReach(const QUrl &url) const
     return std::find(m_origins.begin(), m_origins.end(), originOf(url)) != m_origins.end();
 }
 
+SyncProblem DavClient::addressProblem(const QUrl &url)
+{
+    using Kind = SyncProblem::Kind;
+    SyncProblem problem;
+    problem.url = url;
+    if (!url.isValid() || url.host().isEmpty())
+        problem.kind = Kind::NotAnAddress;
+    else if (!url.userInfo().isEmpty())
+        problem.kind = Kind::NameInAddress;
+    else if (url.scheme() != u"https" && url.scheme() != u"http")
+        problem.kind = Kind::NotHttp;
+    else if (url.scheme() == u"http" && url.host().compare(u"localhost", Qt::CaseInsensitive) != 0
+             && !QHostAddress(url.host()).isLoopback())
+        problem.kind = Kind::PlainHttp;
+    return problem;
+}
+
 QString DavClient::refusalFor(const QUrl &url)
 {
-    if (!url.isValid() || url.host().isEmpty())
+    switch (addressProblem(url).kind) {
+    case SyncProblem::Kind::NotAnAddress:
         return QStringLiteral("%1 is not a server's address").arg(url.toDisplayString());
-    if (!url.userInfo().isEmpty())
+    case SyncProblem::Kind::NameInAddress:
         return QStringLiteral("the address holds a name or password; give the name with --user");
-    if (url.scheme() == u"https")
-        return {};
-    if (url.scheme() != u"http")
+    case SyncProblem::Kind::NotHttp:
         return QStringLiteral("%1 is neither https nor http").arg(url.toDisplayString());
-    const QHostAddress address(url.host());
-    if (url.host().compare(u"localhost", Qt::CaseInsensitive) == 0 || address.isLoopback())
+    case SyncProblem::Kind::PlainHttp:
+        return QStringLiteral("the password would travel unencrypted to %1; use https").arg(url.host());
+    default:
         return {};
-    return QStringLiteral("the password would travel unencrypted to %1; use https").arg(url.host());
+    }
 }
 
 void DavClient::send(const DavRequest &request, QObject *context, std::function<void(const DavReply &)> done)
@@ -93,10 +122,13 @@ void DavClient::start(const DavRequest &request, int redirects, QObject *context
     DavReply refused;
     refused.url = request.url;
     refused.failure = refusalFor(request.url);
+    refused.problem = addressProblem(request.url);
     if (refused.failure.isEmpty() && !mayReach(request.url)) {
         refused.otherOrigin = originOf(request.url);
         refused.failure = QStringLiteral("the password may not go to %1, where %2 is; nothing was sent there")
                               .arg(refused.otherOrigin.toDisplayString(), request.url.toDisplayString());
+        refused.problem = SyncProblem(SyncProblem::Kind::OtherServer);
+        refused.problem.url = refused.problem.other = request.url;
     }
     if (!refused.failure.isEmpty()) {
         QMetaObject::invokeMethod(context, [done, refused] { done(refused); }, Qt::QueuedConnection);
@@ -144,12 +176,17 @@ void DavClient::start(const DavRequest &request, int redirects, QObject *context
         m_loginRefused = m_loginRefused || answer.status == 401;
         answer.etag = reply->rawHeader("ETag");
         answer.tooLarge = *tooLarge;
+        answer.problem.url = request.url;
         if (*tooLarge) {
             answer.failure = QStringLiteral("the answer from %1 is larger than %2 bytes")
                                  .arg(request.url.toDisplayString())
                                  .arg(m_limits.maxAnswerBytes);
+            answer.problem.kind = SyncProblem::Kind::TooLarge;
+            answer.problem.count = m_limits.maxAnswerBytes;
         } else if (!sslErrors->isEmpty()) {
             answer.failure = QStringLiteral("the server's certificate is not trusted (%1)").arg(sslErrors->join(u"; "));
+            answer.problem.kind = SyncProblem::Kind::Certificate;
+            answer.problem.systemWords = sslErrors->join(u"; ");
         } else if (answer.status == 0) {
             const bool timedOut = reply->error() == QNetworkReply::OperationCanceledError
                 || reply->error() == QNetworkReply::TimeoutError;
@@ -157,6 +194,10 @@ void DavClient::start(const DavRequest &request, int redirects, QObject *context
                                             .arg(request.url.host())
                                             .arg(double(m_limits.timeout.count()) / 1000)
                                       : QStringLiteral("%1: %2").arg(request.url.host(), reply->errorString());
+            answer.problem.kind = timedOut ? SyncProblem::Kind::TimedOut : SyncProblem::Kind::NoAnswer;
+            answer.problem.count = qint64(m_limits.timeout.count());
+            answer.problem.networkError = int(reply->error());
+            answer.problem.systemWords = timedOut ? QString() : reply->errorString();
         } else {
             answer.body = reply->readAll();
         }
@@ -172,6 +213,8 @@ void DavClient::start(const DavRequest &request, int redirects, QObject *context
             }
             answer.failure = QStringLiteral("%1 has moved to %2; use that address").arg(request.url.toDisplayString(),
                                                                                           to.toDisplayString());
+            answer.problem.kind = SyncProblem::Kind::Moved;
+            answer.problem.other = to;
         }
         done(answer);
     });

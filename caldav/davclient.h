@@ -1,5 +1,7 @@
 #pragma once
 
+#include "syncproblem.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -33,11 +35,14 @@ struct DavReply
     QString failure;   // why no answer came: network, TLS, no answer in time, too large, a redirect refused
     bool tooLarge = false; // the answer was cut off at the limit
     QUrl otherOrigin;  // not sent, for url is on this origin, which the password may not go to
+    SyncProblem problem; // the failure as data, for the window's words
 
     bool answered() const { return failure.isEmpty(); }
     bool succeeded() const { return answered() && status >= 200 && status < 300; }
     // For messages: the failure, or the status.
     QString describe() const;
+    // The failure, or the status, as data, for a request made at step.
+    SyncProblem problemAt(SyncProblem::Step step) const;
 };
 
 // WebDAV requests over one QNetworkAccessManager, never blocking: each request calls back when it
@@ -82,6 +87,8 @@ public:
     // Why credentials may not go to url (empty when they may): plain http to another machine,
     // a name or password inside the URL, a scheme other than http and https.
     static QString refusalFor(const QUrl &url);
+    // The same as data; Kind::None when they may.
+    static SyncProblem addressProblem(const QUrl &url);
     // "https://host", with the port when it is not the scheme's own.
     static QUrl originOf(const QUrl &url);
 

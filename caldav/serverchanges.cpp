@@ -14,6 +14,14 @@ DavRequest reportRequest(const QUrl &url, int depth, const QByteArray &body)
     return {"REPORT", url, body, "application/xml; charset=utf-8", depth, {}, false, false};
 }
 
+SyncProblem unreadable(const QUrl &url, const QString &why)
+{
+    SyncProblem problem(SyncProblem::Kind::UnreadableAnswer, SyncProblem::Step::ListChanges);
+    problem.url = url;
+    problem.systemWords = why;
+    return problem;
+}
+
 } // namespace
 
 ServerChanges::ServerChanges(DavClient &client, const QUrl &collection, QObject *parent)
@@ -26,6 +34,12 @@ QString ServerChanges::failureOf(const DavReply &reply, const QString &what)
     if (reply.answered() && reply.status == 401)
         return QStringLiteral("%1 refused the name or the password").arg(reply.url.host());
     return QStringLiteral("%1: %2").arg(what, reply.describe());
+}
+
+void ServerChanges::failFetch(const DavReply &reply, const QString &what)
+{
+    m_fetchProblem = reply.problemAt(SyncProblem::Step::FetchTodos);
+    emit fetched(m_fetched, failureOf(reply, what));
 }
 
 // Members of the collection only: a server cannot make us read or write anywhere else.
@@ -78,11 +92,13 @@ void ServerChanges::report(const QString &token, bool retried)
             return report(QString(), true);
         if (!reply.answered() || reply.status != 207) {
             m_listing.failure = failureOf(reply, QStringLiteral("cannot list the changes"));
+            m_listing.problem = reply.problemAt(SyncProblem::Step::ListChanges);
             return emit listed(m_listing);
         }
         const auto answer = dav::parseMultistatus(reply.body, reply.url);
         if (const QString *why = std::get_if<QString>(&answer)) {
             m_listing.failure = QStringLiteral("cannot read the list of changes: %1").arg(*why);
+            m_listing.problem = unreadable(reply.url, *why);
             return emit listed(m_listing);
         }
         const auto &ms = std::get<dav::Multistatus>(answer);
@@ -112,6 +128,8 @@ void ServerChanges::report(const QString &token, bool retried)
         if (truncated) {
             if (ms.syncToken.isEmpty() || ms.syncToken == token || ++m_followUps > MaxFollowUps) {
                 m_listing.failure = QStringLiteral("the server cut the list of changes short and gave no way to the rest");
+                m_listing.problem = SyncProblem(SyncProblem::Kind::CutShort, SyncProblem::Step::ListChanges);
+                m_listing.problem.url = m_collection;
                 return emit listed(m_listing);
             }
             return report(ms.syncToken, true); // the rest, from where this part ended
@@ -125,11 +143,13 @@ void ServerChanges::query()
     m_client.send(reportRequest(m_collection, 1, davrequests::todoEtags()), this, [this](const DavReply &reply) {
         if (!reply.answered() || reply.status != 207) {
             m_listing.failure = failureOf(reply, QStringLiteral("cannot list the to-dos"));
+            m_listing.problem = reply.problemAt(SyncProblem::Step::ListChanges);
             return emit listed(m_listing);
         }
         const auto answer = dav::parseMultistatus(reply.body, reply.url);
         if (const QString *why = std::get_if<QString>(&answer)) {
             m_listing.failure = QStringLiteral("cannot read the list of to-dos: %1").arg(*why);
+            m_listing.problem = unreadable(reply.url, *why);
             return emit listed(m_listing);
         }
         m_listing.complete = true;
@@ -137,6 +157,8 @@ void ServerChanges::query()
             if (isCollection(r.href)) {
                 if (r.status == 507) {
                     m_listing.failure = QStringLiteral("the server cut the list of to-dos short");
+                    m_listing.problem = SyncProblem(SyncProblem::Kind::CutShort, SyncProblem::Step::ListChanges);
+                    m_listing.problem.url = m_collection;
                     return emit listed(m_listing);
                 }
                 continue;
@@ -179,7 +201,7 @@ void ServerChanges::fetchBatch()
             // A batch too large, or answered otherwise than asked: each on its own.
             if (reply.tooLarge || (reply.answered() && reply.status >= 200 && reply.status < 300))
                 return fetchOne(batch);
-            return emit fetched(m_fetched, failureOf(reply, QStringLiteral("cannot fetch the changed to-dos")));
+            return failFetch(reply, QStringLiteral("cannot fetch the changed to-dos"));
         }
         const auto answer = dav::parseMultistatus(reply.body, reply.url);
         if (!std::holds_alternative<dav::Multistatus>(answer))
@@ -220,11 +242,11 @@ void ServerChanges::fetchOne(std::vector<QString> hrefs)
             m_fetched[href] = std::nullopt;
         else if (reply.tooLarge) // set aside as it is, until it changes
             m_fetched[href] = syncplanner::ServerVersion{
-                reply.etag, {}, todomapping::Refusal{todomapping::Refusal::Kind::Unreadable, reply.failure, {}, {}, {}}};
+                reply.etag, {}, todomapping::Refusal{todomapping::Refusal::Kind::Unreadable, reply.failure, {}, {}, {}, {}, 0}};
         else if (reply.succeeded())
             m_fetched[href] = syncplanner::ServerVersion{reply.etag, reply.body, todomapping::read(reply.body)};
         else
-            return emit fetched(m_fetched, failureOf(reply, QStringLiteral("cannot fetch %1").arg(href)));
+            return failFetch(reply, QStringLiteral("cannot fetch %1").arg(href));
         fetchOne(hrefs);
     });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "syncplanner.h"
+#include "syncproblem.h"
 
 #include <QObject>
 #include <QUrl>
@@ -27,6 +28,7 @@ public:
         bool complete = false; // present names every to-do: one not named is gone (an empty ETag: unknown)
         QString token;         // to ask from next time
         QString failure;
+        SyncProblem problem; // with failure, as data
     };
 
     static constexpr int BatchSize = 200;
@@ -36,6 +38,8 @@ public:
 
     void list(bool useSyncCollection, const QString &token);
     void fetch(const std::vector<QString> &hrefs);
+    // The last failure fetched() told, as data.
+    const SyncProblem &fetchProblem() const { return m_fetchProblem; }
 
 signals:
     void listed(const ServerChanges::Listing &listing);
@@ -50,6 +54,7 @@ private:
     bool isCollection(const QUrl &url) const;
     QUrl urlOf(const QString &href) const;
     static QString failureOf(const DavReply &reply, const QString &what);
+    void failFetch(const DavReply &reply, const QString &what);
 
     DavClient &m_client;
     QUrl m_collection;
@@ -58,4 +63,5 @@ private:
     std::vector<QString> m_toFetch;
     size_t m_nextBatch = 0;
     syncplanner::ServerChanges m_fetched;
+    SyncProblem m_fetchProblem;
 };

@@ -92,12 +92,12 @@ private:
 
     // Told once for each version of the to-do.
     void setAside(const QString &href, const QByteArray &etag, const QString &uid, const QString &summary,
-                  const QString &why)
+                  const QString &why, const LeftReason &reason)
     {
         const auto known = m_in.state.setAside.find(href);
         const bool told = known != m_in.state.setAside.end() && known->second.why == why && known->second.etag == etag;
         if (!why.isEmpty() && !told)
-            m_plan.left.push_back({href, uid, summary, why, std::nullopt});
+            m_plan.left.push_back({href, uid, summary, why, std::nullopt, reason});
         if (!told)
             m_plan.setAside[href] = SetAsideTodo{href, etag, why};
     }
@@ -111,12 +111,14 @@ private:
         }
         if (const auto *refusal = std::get_if<Refusal>(&change->reading)) {
             const bool quiet = refusal->kind == Refusal::Kind::NotATodo;
-            setAside(href, change->etag, refusal->uid, refusal->summary, quiet ? QString() : refusal->why);
+            setAside(href, change->etag, refusal->uid, refusal->summary, quiet ? QString() : refusal->why,
+                     LeftReason::of(*refusal));
             return;
         }
         const Todo &todo = std::get<Todo>(change->reading);
         if (!todo.day) {
-            setAside(href, change->etag, todo.uid, todo.thing.text, QStringLiteral("it has no due or start date"));
+            setAside(href, change->etag, todo.uid, todo.thing.text, QStringLiteral("it has no due or start date"),
+                     LeftReason{LeftReason::Kind::NoDate, {}, {}, 0});
             return;
         }
         fresh.push_back({href, &*change, &todo});
@@ -144,7 +146,8 @@ private:
             }
             if (!key) {
                 setAside(n.href, n.version->etag, n.todo->uid, n.todo->thing.text,
-                         QStringLiteral("its day, %1, has no free thing").arg(day.toString(Qt::ISODate)));
+                         QStringLiteral("its day, %1, has no free thing").arg(day.toString(Qt::ISODate)),
+                         LeftReason{LeftReason::Kind::DayFull, day, {}, 0});
                 continue;
             }
             m_claimed.insert(*key);
@@ -187,7 +190,7 @@ private:
     {
         ++m_plan.unshowable;
         if (version.etag.isEmpty() || version.etag != link.etag)
-            m_plan.left.push_back({link.href, refusal.uid, refusal.summary, refusal.why, link.key});
+            m_plan.left.push_back({link.href, refusal.uid, refusal.summary, refusal.why, link.key, LeftReason::of(refusal)});
         LinkedTodo told = link;
         told.etag = version.etag;
         keep(told, true);
@@ -299,6 +302,33 @@ private:
 };
 
 } // namespace
+
+LeftReason LeftReason::of(const todomapping::Refusal &refusal)
+{
+    using Refused = todomapping::Refusal::Kind;
+    LeftReason reason;
+    switch (refusal.kind) {
+    case Refused::NotATodo:
+    case Refused::Unreadable:
+        reason.kind = Kind::Unreadable;
+        break;
+    case Refused::Repeating:
+        reason.kind = Kind::Repeating;
+        break;
+    case Refused::NoGbkForm:
+        reason.kind = Kind::NoGbkForm;
+        break;
+    case Refused::TooLong:
+        reason.kind = Kind::TooLong;
+        break;
+    case Refused::LineBreak:
+        reason.kind = Kind::LineBreak;
+        break;
+    }
+    reason.characters = refusal.characters;
+    reason.bytes = refusal.bytes;
+    return reason;
+}
 
 int Plan::deletions() const
 {

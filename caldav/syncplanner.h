@@ -26,6 +26,18 @@ struct ServerVersion
 // By href; nothing when the to-do is gone from the server.
 using ServerChanges = std::map<QString, std::optional<ServerVersion>>;
 
+// Why a to-do stays on the server, as data for the window's words (LeftOnServer::why is the tool's).
+struct LeftReason
+{
+    enum class Kind { Unreadable, Repeating, NoGbkForm, TooLong, LineBreak, NoDate, DayFull };
+    Kind kind = Kind::Unreadable;
+    QDate day;          // DayFull
+    QString characters; // NoGbkForm: those without a GBK form
+    int bytes = 0;      // TooLong: the summary's length in GBK
+
+    static LeftReason of(const todomapping::Refusal &refusal);
+};
+
 // A to-do no thing shows, or a thing's to-do whose new version cannot be shown here.
 struct LeftOnServer
 {
@@ -34,6 +46,7 @@ struct LeftOnServer
     QString summary;
     QString why;
     std::optional<ThingKey> key;
+    LeftReason reason;
 };
 
 struct ServerOp

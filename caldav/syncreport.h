@@ -1,6 +1,7 @@
 #pragma once
 
 #include "syncplanner.h"
+#include "syncproblem.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,7 +21,8 @@ struct SyncReport
         TooManyDeletions, // nothing done: the plan deletes more at once than the user agreed to (see deletions)
     };
     Status status = Status::InStep;
-    QString failure;
+    QString failure;     // in English, for the tool
+    SyncProblem problem; // the same as data, for the window's words
     // Setup: the server led to this address on another origin, where the password may not go and
     // nothing was sent. The window asks whether to trust DavClient::originOf(it); the tool wants
     // it given as --url.

@@ -42,16 +42,25 @@ std::optional<int> numberOf(icalcomponent *todo)
     return ok && number >= 1 && number <= 5 ? std::optional<int>(number) : std::nullopt;
 }
 
-// The characters of text that have no GBK form, for the user: "😀 (U+1F600)".
-QString withoutGbkForm(const QString &text)
+// The characters of text that have no GBK form, each once, the first five.
+QString charactersWithoutGbkForm(const QString &text)
 {
-    QStringList found;
+    QString found;
     std::set<char32_t> seen;
     for (char32_t c : text.toUcs4()) {
         const QString one = QString::fromUcs4(&c, 1);
-        if ((!gbk::canEncode(one) || gbk::holdsStandIn(one)) && seen.insert(c).second && found.size() < 5)
-            found << QStringLiteral("%1 (U+%2)").arg(one).arg(quint32(c), 4, 16, QLatin1Char('0')).toUpper();
+        if ((!gbk::canEncode(one) || gbk::holdsStandIn(one)) && seen.insert(c).second && seen.size() <= 5)
+            found += one;
     }
+    return found;
+}
+
+// The same for the user: "😀 (U+1F600)".
+QString withoutGbkForm(const QString &text)
+{
+    QStringList found;
+    for (char32_t c : charactersWithoutGbkForm(text).toUcs4())
+        found << QStringLiteral("%1 (U+%2)").arg(QString::fromUcs4(&c, 1)).arg(quint32(c), 4, 16, QLatin1Char('0')).toUpper();
     return found.join(QStringLiteral(", "));
 }
 
@@ -115,15 +124,21 @@ Reading read(QByteArrayView ics)
 
     if (hasControlCharacter(summary))
         return refuse(Refusal::Kind::LineBreak, QStringLiteral("its summary has line breaks or control characters"));
-    if (!gbk::canEncode(summary) || gbk::holdsStandIn(summary))
-        return refuse(Refusal::Kind::NoGbkForm,
-                      QStringLiteral("its summary has characters without a GBK form: %1").arg(withoutGbkForm(summary)));
+    if (!gbk::canEncode(summary) || gbk::holdsStandIn(summary)) {
+        Refusal refusal = refuse(Refusal::Kind::NoGbkForm, QStringLiteral("its summary has characters without a GBK form: %1")
+                                                                .arg(withoutGbkForm(summary)));
+        refusal.characters = charactersWithoutGbkForm(summary);
+        return refusal;
+    }
     const std::optional<ThingInput> stored = thingmerge::storedThing({summary, todofields::isDone(todo)});
-    if (!stored || stored->text != summary) // the day file would have cut it
-        return refuse(Refusal::Kind::TooLong,
-                      QStringLiteral("its summary is longer than a thing's %1 GBK bytes (%2)")
-                          .arg(recordimage::ThingTextBytes)
-                          .arg(gbk::encode(summary).value_or(QByteArray()).size()));
+    if (!stored || stored->text != summary) { // the day file would have cut it
+        const int bytes = int(gbk::encode(summary).value_or(QByteArray()).size());
+        Refusal refusal = refuse(Refusal::Kind::TooLong, QStringLiteral("its summary is longer than a thing's %1 GBK bytes (%2)")
+                                                             .arg(recordimage::ThingTextBytes)
+                                                             .arg(bytes));
+        refusal.bytes = bytes;
+        return refusal;
+    }
     read.thing = *stored;
     read.day = dateOf(todo, ICAL_DUE_PROPERTY);
     if (!read.day)

@@ -45,6 +45,8 @@ struct Refusal
     // With NoGbkForm, TooLong and LineBreak: the thing the to-do holds, which the day file cannot
     // hold as it is. Another version of a linked thing, put to the user beside this side's.
     std::optional<ThingInput> thing;
+    QString characters; // with NoGbkForm: those without a GBK form, each once, the first five
+    int bytes = 0;      // with TooLong: the summary's length in GBK
 };
 
 using Reading = std::variant<Todo, Refusal>;

@@ -46,13 +46,16 @@ TodoSender::Outcome TodoSender::outcomeOf(const syncplanner::ServerOp &op, const
     using Kind = syncplanner::ServerOp::Kind;
     const bool gone = reply.answered() && (reply.status == 404 || reply.status == 410);
     if (reply.answered() && (reply.status == 412 || (gone && op.kind == Kind::Update)))
-        return {Outcome::Kind::Again, {}, {}};
+        return {Outcome::Kind::Again, {}, {}, {}};
     if (reply.succeeded() || (gone && op.kind == Kind::Delete))
-        return {Outcome::Kind::Done, reply.etag, {}};
+        return {Outcome::Kind::Done, reply.etag, {}, {}};
     const QString what = op.kind == Kind::Delete ? QStringLiteral("cannot delete the to-do of %1")
                                                  : QStringLiteral("cannot send %1");
     const QString failure = reply.answered() && reply.status == 401
         ? QStringLiteral("%1 refused the name or the password").arg(reply.url.host())
         : QStringLiteral("%1: %2").arg(what.arg(op.key.toString()), reply.describe());
-    return {Outcome::Kind::Failed, {}, failure};
+    SyncProblem problem = reply.problemAt(op.kind == Kind::Delete ? SyncProblem::Step::DeleteThing
+                                                                  : SyncProblem::Step::SendThing);
+    problem.thing = op.key;
+    return {Outcome::Kind::Failed, {}, failure, problem};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "syncplanner.h"
+#include "syncproblem.h"
 
 #include <QObject>
 #include <QUrl>
@@ -27,6 +28,7 @@ public:
         Kind kind = Kind::Done;
         QByteArray etag;
         QString failure;
+        SyncProblem problem; // with Failed, as data
     };
 
     TodoSender(DavClient &client, const QUrl &collection, int requestsAtOnce, QObject *parent = nullptr);

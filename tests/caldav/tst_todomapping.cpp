@@ -132,6 +132,9 @@ private slots:
             QVERIFY2(refusal, "read although it must be refused");
             QCOMPARE(int(refusal->kind), refused);
             QVERIFY(!refusal->why.isEmpty());
+            // What the window words it with: the characters at fault, the length (one row: 161 bytes).
+            QCOMPARE(refusal->characters.isEmpty(), refused != int(Refusal::Kind::NoGbkForm));
+            QCOMPARE(refusal->bytes, refused == int(Refusal::Kind::TooLong) ? 161 : 0);
             return;
         }
         QVERIFY2(std::holds_alternative<todomapping::Todo>(reading), qPrintable(why(reading)));
