@@ -1,5 +1,7 @@
 #include "passwordstore.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <qt6keychain/keychain.h>
 
 namespace passwordstore {
@@ -18,6 +20,10 @@ Result resultOf(QKeychain::Job *job)
     case QKeychain::NoBackendAvailable:
     case QKeychain::NotImplemented:
         return {Result::Status::NoKeychain, {}, job->errorString()};
+    case QKeychain::OtherError:
+        if (!hasKeychain())
+            return {Result::Status::NoKeychain, {}, job->errorString()};
+        return {Result::Status::Failed, {}, job->errorString()};
     default:
         return {Result::Status::Failed, {}, job->errorString()};
     }
@@ -34,6 +40,23 @@ JobType *newJob(const QString &key)
 }
 
 } // namespace
+
+bool hasKeychain()
+{
+    // The services QtKeychain's backends talk to: the Secret Service (GNOME Keyring, KeePassXC,
+    // ...), and KWallet.
+    static const QStringList services = {QStringLiteral("org.freedesktop.secrets"), QStringLiteral("org.kde.kwalletd6"),
+                                         QStringLiteral("org.kde.kwalletd5"), QStringLiteral("org.kde.kwalletd")};
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusConnectionInterface *daemon = bus.isConnected() ? bus.interface() : nullptr;
+    if (!daemon)
+        return false;
+    const QStringList running = daemon->registeredServiceNames().value();
+    const QStringList startable = daemon->activatableServiceNames().value();
+    return std::any_of(services.begin(), services.end(), [&](const QString &service) {
+        return running.contains(service) || startable.contains(service);
+    });
+}
 
 QString keyFor(const QUrl &url, const QString &user)
 {

@@ -12,11 +12,15 @@ namespace passwordstore {
 
 struct Result
 {
-    enum class Status { Found, NotFound, NoKeychain, Failed };
+    enum class Status { Found, NotFound, NoKeychain, Failed }; // Failed: a keychain runs, but said no
     Status status = Status::Failed;
     QString password; // with Found
     QString detail;   // the keychain's words
 };
+
+// Whether a keychain service runs, or can be started, on the session bus. QtKeychain answers
+// "unknown error" where none does, as on many desktops and every Xvfb.
+bool hasKeychain();
 
 // The keychain entry of an account: the server and the name, not the path.
 QString keyFor(const QUrl &url, const QString &user);

@@ -28,7 +28,7 @@ void frm_main::attachSync(PasswordKeeper &passwords, QNetworkAccessManager &netw
 
 void frm_main::menu_syncsettings_Click()
 {
-    SyncSettingsDialog dialog(m_sync->url(), m_sync->user(), this);
+    SyncSettingsDialog dialog(m_sync->url(), m_sync->user(), m_sync->keepsPasswords(), this);
     while (dialog.exec() == QDialog::Accepted) {
         if (m_sync->setUp(dialog.url(), dialog.user(), dialog.password()))
             return;

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-SyncSettingsDialog::SyncSettingsDialog(const QUrl &url, const QString &user, QWidget *parent)
+SyncSettingsDialog::SyncSettingsDialog(const QUrl &url, const QString &user, bool keepsPasswords, QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("dlg_syncsettings"));
@@ -29,14 +29,19 @@ SyncSettingsDialog::SyncSettingsDialog(const QUrl &url, const QString &user, QWi
     txt_password = new QLineEdit(this);
     txt_password->setObjectName(QStringLiteral("txt_password"));
     txt_password->setEchoMode(QLineEdit::Password);
-    txt_password->setPlaceholderText(url.isEmpty() ? QString() : QStringLiteral("留空则用已保存的密码"));
+    if (!url.isEmpty())
+        txt_password->setPlaceholderText(keepsPasswords ? QStringLiteral("留空则用已保存的密码") : QStringLiteral("留空则不改密码"));
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("服务器地址："), txt_url);
     form->addRow(QStringLiteral("用户名："), txt_user);
     form->addRow(QStringLiteral("密码："), txt_password);
 
-    auto *hint = new QLabel(QStringLiteral("地址留空即停止同步。密码保存在系统的钥匙串中，不写入任何文件。"), this);
+    auto *hint = new QLabel(keepsPasswords ? QStringLiteral("地址留空即停止同步。密码保存在系统的钥匙串中，不写入任何文件。")
+                                           : QStringLiteral("地址留空即停止同步。这台电脑上没有可用的钥匙串：密码只保留到程序关闭，"
+                                                            "下次启动时会再问；不写入任何文件。"),
+                            this);
+    hint->setObjectName(QStringLiteral("lbl_passwordhint"));
     hint->setWordWrap(true);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

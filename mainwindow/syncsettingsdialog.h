@@ -6,12 +6,13 @@
 class QLineEdit;
 
 // "同步设置": the calendar server's address, the name on it and the password. An empty address
-// turns the sync off; an empty password keeps the one in the keychain.
+// turns the sync off; an empty password keeps the one in the keychain, or this session's. Where no
+// keychain runs (keepsPasswords false) it says the password is kept only until the program closes.
 class SyncSettingsDialog : public QDialog
 {
     Q_OBJECT
 public:
-    SyncSettingsDialog(const QUrl &url, const QString &user, QWidget *parent = nullptr);
+    SyncSettingsDialog(const QUrl &url, const QString &user, bool keepsPasswords, QWidget *parent = nullptr);
 
     QUrl url() const;
     QString user() const;

@@ -8,6 +8,8 @@ class PasswordKeeper
 {
 public:
     virtual ~PasswordKeeper() = default;
+    // Whether passwords outlast the program: false where no keychain runs.
+    virtual bool runs() const = 0;
     virtual void read(const QString &key, QObject *context, std::function<void(const passwordstore::Result &)> done) = 0;
     virtual void write(const QString &key, const QString &password, QObject *context,
                        std::function<void(const passwordstore::Result &)> done) = 0;
@@ -16,6 +18,7 @@ public:
 class KeychainPasswords final : public PasswordKeeper
 {
 public:
+    bool runs() const override { return passwordstore::hasKeychain(); }
     void read(const QString &key, QObject *context, std::function<void(const passwordstore::Result &)> done) override
     {
         passwordstore::read(key, context, std::move(done));

@@ -1,12 +1,13 @@
 #include "shownbookthings.h"
 
 #include "daybookthings.h"
+#include "messages.h"
+#include "problemwords.h"
 #include "shownday.h"
 #include "daytable.h"
 #include "oledate.h"
 #include "thingmerge.h"
 
-#include <QLocale>
 
 std::map<ThingKey, ThingInput> ShownBookThings::things() const
 {
@@ -40,15 +41,13 @@ DayFileStamp ShownBookThings::stamp() const
 ApplyResult ShownBookThings::apply(const std::map<ThingKey, ThingInput> &changes)
 {
     if (m_day.isAsking() || m_day.isEnding() || m_day.isReadOnly())
-        return {ApplyResult::Status::Failed, QStringLiteral("the day book cannot take changes now")};
+        return {ApplyResult::Status::Failed, QStringLiteral("日程现在不能接收改动（正在询问、正在关闭或只能读取）")};
     std::vector<ShownDay::ThingChange> list;
     for (const auto &[key, thing] : changes) {
         // Two versions already wait for the user's choice: a third is not laid over them.
         if (m_day.holds(key.day, key.number))
             return {ApplyResult::Status::Failed,
-                    QStringLiteral("%1 的第 %2 件事两边都改过，还在等你选择保留哪一份")
-                        .arg(QLocale().toString(key.day, QLocale::ShortFormat))
-                        .arg(key.number)};
+                    QStringLiteral("%1两边都改过，还在等你选择保留哪一份").arg(problemwords::thing(key))};
         list.push_back({key.day, key.number, thing});
     }
     m_applying = true;
@@ -57,5 +56,13 @@ ApplyResult ShownBookThings::apply(const std::map<ThingKey, ThingInput> &changes
     if (report.allOnDisk())
         return {};
     // Whatever the day book took is written by a later save; the sync decides again next time.
-    return {ApplyResult::Status::Failed, report.describe(m_day.dayFile().path())};
+    switch (report.status) {
+    case SaveReport::Status::TableFull:
+        return {ApplyResult::Status::Failed, QStringLiteral("日记本已满（最多 %1 条记录）").arg(DayTable::DayCapacity)};
+    case SaveReport::Status::NoGbkForm:
+        return {ApplyResult::Status::Failed, QStringLiteral("%1 有 GBK 无法表示的字符")
+                                                 .arg(problemwords::thing({report.refusedDay, report.refusedThing}))};
+    default:
+        return {ApplyResult::Status::Failed, messages::whyNotSaved(report)};
+    }
 }

@@ -5,12 +5,15 @@
 #include <QDateTime>
 #include <QString>
 
-// What the window says about its sync with a calendar server, in the program's language. The
-// sync's own detail (the server's or the system's words) follows in parentheses.
+// What the window says about its sync with a calendar server, in the program's language. What
+// the sync reports as data (SyncProblem, LeftReason) is put in Chinese here; the system's own
+// words go only to the details of the menu item's tooltip.
 namespace syncwords {
 
 // Why a sync did not finish, for a message told once until a sync succeeds again.
 QString failure(const SyncReport &report, bool loginRefused);
+// The same with the system's own words after it, for the tooltip.
+QString failureDetails(const SyncReport &report, bool loginRefused);
 // The to-dos a sync left on the server because no thing can show them, each told once.
 QString leftOnServer(const std::vector<syncplanner::LeftOnServer> &left);
 // The question before a sync deletes many things at once.
@@ -19,7 +22,19 @@ QString massDeletion(const SyncReport &report);
 QString otherServerQuestion(const QUrl &url, const QUrl &other);
 // Above the conflicts put to the user.
 QString conflictsAbout(const QUrl &collection);
-QString passwordQuestion(const QUrl &url, const QString &user);
+
+struct PasswordAsk
+{
+    bool noKeychain = false; // kept only until the program closes
+    bool refused = false;    // the server refused the last one
+};
+QString passwordQuestion(const QUrl &url, const QString &user, PasswordAsk ask = {});
+// An address the user gave that cannot be used.
+QString addressRefused(const QUrl &url);
+// The sync's state file could not be written when the account changed.
+QString settingsNotSaved(const QString &statePath);
+// The sync's state file could not follow the day file to its new place.
+QString stateNotMoved(const QString &statePath);
 // After the sync in the menu item's text: the time of the last sync and how it ended.
 QString lastSync(const SyncReport &report, const QDateTime &when);
 

@@ -67,11 +67,9 @@ void WindowSync::start()
 
 bool WindowSync::setUp(const QUrl &url, const QString &user, const QString &password)
 {
-    if (!url.isEmpty()) {
-        if (const QString refusal = DavClient::refusalFor(url); !refusal.isEmpty()) {
-            m_prompts.inform(QStringLiteral("这个地址不能用于同步：\n%1\n\n（%2）").arg(url.toDisplayString(), refusal));
-            return false;
-        }
+    if (!url.isEmpty() && !DavClient::refusalFor(url).isEmpty()) {
+        m_prompts.inform(syncwords::addressRefused(url));
+        return false;
     }
     // Stopped before the new account is written: a sync stopped saves its state, which names the old one.
     if (m_job) {
@@ -88,14 +86,19 @@ bool WindowSync::setUp(const QUrl &url, const QString &user, const QString &pass
         SyncStateChange all;
         all.account = all.everything = true;
         if (const SyncStateStore::Saved saved = m_stateStore.save(state, all); !saved.ok) {
-            m_prompts.inform(QStringLiteral("同步设置未能保存。\n\n（%1）").arg(saved.detail));
+            tellStateTrouble(syncwords::settingsNotSaved(m_stateStore.path()), saved.detail);
             return false;
         }
     }
+    // The same account without a new password keeps this session's: without a keychain it is
+    // the only one there is.
+    const bool sameAccount = url == m_url && user == m_user;
+    if (!password.isEmpty() || !sameAccount) {
+        m_password = password.isEmpty() ? std::nullopt : std::optional<QString>(password);
+        m_passwordTyped = !password.isEmpty();
+    }
     m_url = url;
     m_user = user;
-    m_password = password.isEmpty() ? std::nullopt : std::optional<QString>(password);
-    m_passwordTyped = !password.isEmpty();
     m_keychainAsked = m_passwordAsked = m_failureTold = false;
     m_putOff.clear();
     m_settle.clear();
@@ -129,9 +132,7 @@ void WindowSync::dayFileMoved(const QString &newPath)
 {
     stop();
     if (const SyncStateStore::Saved moved = m_stateStore.moveTo(newPath); !moved.ok)
-        m_prompts.inform(QStringLiteral("同步状态未能跟着日程文件移动，请在“同步设置…”中重新填写服务器地址；"
-                                        "重新同步时每件事都会重新比较，不会丢失。\n\n（%1）")
-                             .arg(moved.detail));
+        tellStateTrouble(syncwords::stateNotMoved(m_stateStore.path()), moved.detail);
 }
 
 void WindowSync::trigger(bool byHand)
@@ -163,6 +164,7 @@ void WindowSync::trigger(bool byHand)
         return;
     }
     m_running = true;
+    m_askedAfterRefusal = false;
     withPassword(byHand);
 }
 
@@ -179,6 +181,7 @@ void WindowSync::withPassword(bool byHand)
             m_running = false;
             return;
         }
+        noteKeychain(kept);
         if (kept.status == passwordstore::Result::Status::Found) {
             m_password = kept.password;
             return run(byHand);
@@ -190,18 +193,44 @@ void WindowSync::withPassword(bool byHand)
 void WindowSync::askPassword(bool byHand)
 {
     // Asked once a session by a sync of its own; every time the user asks for a sync.
-    if (m_stopped || (m_passwordAsked && !byHand)) {
-        m_running = false;
-        setState(State::Failed, QStringLiteral("未同步"), QStringLiteral("没有密码：请选“立即同步”输入密码。"));
-        return;
-    }
-    m_passwordAsked = true;
-    m_password = m_prompts.askPassword(syncwords::passwordQuestion(m_url, m_user));
-    m_passwordTyped = m_password.has_value();
-    if (m_password && !m_stopped)
+    if (m_stopped || (m_passwordAsked && !byHand))
+        return noPassword();
+    if (askUser(false))
         return run(byHand);
+    noPassword();
+}
+
+bool WindowSync::askUser(bool refused)
+{
+    m_passwordAsked = true;
+    m_password = m_prompts.askPassword(syncwords::passwordQuestion(m_url, m_user, {!keepsPasswords(), refused}));
+    m_passwordTyped = m_password.has_value();
+    return m_password && !m_stopped;
+}
+
+void WindowSync::noPassword()
+{
     m_running = false;
     setState(State::Failed, QStringLiteral("未同步"), QStringLiteral("没有密码：请选“立即同步”输入密码。"));
+}
+
+bool WindowSync::keepsPasswords() const
+{
+    return !m_keychainMissing && m_passwords.runs();
+}
+
+void WindowSync::noteKeychain(const passwordstore::Result &answer)
+{
+    if (answer.status == passwordstore::Result::Status::NoKeychain)
+        m_keychainMissing = true;
+    else if (answer.status != passwordstore::Result::Status::Failed)
+        m_keychainMissing = false;
+}
+
+void WindowSync::tellStateTrouble(const QString &message, const QString &systemWords)
+{
+    m_prompts.inform(message);
+    setState(m_state, m_status, QStringLiteral("%1\n\n系统的说明：%2").arg(message, systemWords));
 }
 
 void WindowSync::run(bool byHand)
@@ -245,7 +274,8 @@ void WindowSync::finished(const SyncReport &report, bool loginRefused, bool byHa
         m_failureTold = false;
         if (m_passwordTyped) { // the server took it: kept for the next sessions, where a keychain runs
             m_passwordTyped = false;
-            m_passwords.write(passwordstore::keyFor(m_url, m_user), *m_password, this, [](const passwordstore::Result &) {});
+            m_passwords.write(passwordstore::keyFor(m_url, m_user), *m_password, this,
+                              [this](const passwordstore::Result &stored) { noteKeychain(stored); });
         }
         // What stays on the server is said in the details, once for each version of each to-do,
         // never in a message of its own at every sync.
@@ -267,18 +297,25 @@ void WindowSync::finished(const SyncReport &report, bool loginRefused, bool byHa
                && trustOtherServer(report)) {
         m_again = true;
     } else if (report.status == SyncReport::Status::TooManyDeletions && !quiet) {
-        setState(State::Failed, syncwords::lastSync(report, when), syncwords::failure(report, false));
+        setState(State::Failed, syncwords::lastSync(report, when), syncwords::failureDetails(report, false));
         if (allowDeletions(report))
             m_again = true;
+    } else if (loginRefused && !quiet && !m_askedAfterRefusal && !m_stopped
+               && (byHand || m_passwordTyped || !m_passwordAsked)) {
+        // Asked again at once, while the user is there (a password just typed, a sync asked
+        // for), or where this session has not asked yet; once, so that a wrong name ends it.
+        m_askedAfterRefusal = true;
+        if (askUser(true))
+            return run(byHand);
+        return noPassword();
     } else {
         if (loginRefused) { // asked again when the user syncs by hand
             m_password.reset();
             m_passwordTyped = false;
         }
-        const QString failure = syncwords::failure(report, loginRefused);
-        setState(State::Failed, syncwords::lastSync(report, when), failure);
+        setState(State::Failed, syncwords::lastSync(report, when), syncwords::failureDetails(report, loginRefused));
         if (!quiet && (!m_failureTold || byHand)) {
-            m_prompts.inform(failure);
+            m_prompts.inform(syncwords::failure(report, loginRefused));
             m_failureTold = true;
         }
     }
@@ -326,7 +363,7 @@ bool WindowSync::trustOtherServer(const SyncReport &report)
     SyncStateChange account;
     account.account = true;
     if (const SyncStateStore::Saved saved = m_stateStore.save(*state, account); !saved.ok) {
-        m_prompts.inform(QStringLiteral("同步设置未能保存。\n\n（%1）").arg(saved.detail));
+        tellStateTrouble(syncwords::settingsNotSaved(m_stateStore.path()), saved.detail);
         return false;
     }
     m_trustedOrigins = state->trustedOrigins;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "passwordstore.h"
 #include "shownbookthings.h"
 #include "syncreport.h"
 #include "syncplanner.h"
@@ -34,8 +35,10 @@ class TimeSource;
 // choices, and a choice is carried out by the next sync, which follows at once, for the versions
 // the user saw. A sync that would delete many things at once asks first. A day book that did not
 // load whole, or is only read, is not synced. The password comes from the keychain, or is asked
-// once a session and kept in memory, and in the keychain once the server took it. The sync's
-// state lives in this computer's state folder (SyncStateDatabase).
+// once a session and kept in memory, and in the keychain once the server took it; where no
+// keychain runs, the question says it is kept only until the program closes. A password the
+// server refuses is asked again once, at once. The sync's state lives in this computer's state
+// folder (SyncStateDatabase).
 class WindowSync : public QObject
 {
     Q_OBJECT
@@ -78,6 +81,8 @@ public:
     // For the menu item: a few words on the last sync, and its details for a tooltip.
     QString status() const { return m_status; }
     QString details() const { return m_details; }
+    // Whether the password outlasts the program: false where no keychain runs.
+    bool keepsPasswords() const;
 
 signals:
     void stateChanged();
@@ -86,6 +91,12 @@ private:
     void trigger(bool byHand);
     void withPassword(bool byHand);
     void askPassword(bool byHand);
+    // The user's answer, kept for this session; false when they gave none.
+    bool askUser(bool refused);
+    void noPassword();
+    void noteKeychain(const passwordstore::Result &answer);
+    // The state file could not be written or moved: told, its system's words in the details.
+    void tellStateTrouble(const QString &message, const QString &systemWords);
     void run(bool byHand);
     void finished(const SyncReport &report, bool loginRefused, bool byHand);
     void settleConflicts(const SyncReport &report, bool byHand);
@@ -110,6 +121,8 @@ private:
     bool m_keychainAsked = false;      // this session
     bool m_passwordAsked = false;      // this session: syncs of their own do not ask again
     bool m_passwordTyped = false;      // kept in the keychain once the server took it
+    bool m_askedAfterRefusal = false;  // this run: a refused password is asked again once
+    bool m_keychainMissing = false;    // the keychain answered that none runs
 
     QTimer m_soon; // after start-up, and after a change
     QTimer m_every;

@@ -30,10 +30,16 @@ public:
     }
     void inform(const QString &text) override { informed << text; }
 
-    std::optional<QString> password; // the answer to every password question
+    std::optional<QString> password; // the answer to every password question after passwordsInTurn
+    std::vector<std::optional<QString>> passwordsInTurn; // the first answers, one a question
     std::optional<QString> askPassword(const QString &text) override
     {
         asked << text;
+        if (!passwordsInTurn.empty()) {
+            const std::optional<QString> answer = passwordsInTurn.front();
+            passwordsInTurn.erase(passwordsInTurn.begin());
+            return answer;
+        }
         return password;
     }
 

@@ -46,6 +46,7 @@ void tst_DayCommands::menuBarShowsEditAndAbout()
     // sync; shortcuts shown.
     class NoKeychain final : public PasswordKeeper
     {
+        bool runs() const override { return false; }
         void read(const QString &, QObject *, std::function<void(const passwordstore::Result &)>) override {}
         void write(const QString &, const QString &, QObject *, std::function<void(const passwordstore::Result &)>) override {}
     } keeper;

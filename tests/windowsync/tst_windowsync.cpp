@@ -2,6 +2,7 @@
 // server and the server's changes come into the view without touching what is being typed; a
 // change is sent a moment after it is saved; a failure is told once; conflicts get the
 // synced-folder merge's choices; the password is asked once a session.
+#include "englishwords.h"
 #include "faultproxy.h"
 #include "passwordkeeper.h"
 #include "radicale.h"
@@ -27,6 +28,7 @@ public:
     bool running = true;
     std::map<QString, QString> kept;
 
+    bool runs() const override { return running; }
     void read(const QString &key, QObject *, std::function<void(const passwordstore::Result &)> done) override
     {
         const auto found = kept.find(key);
@@ -125,6 +127,10 @@ private slots:
         }
         QCOMPARE(w.f.prompts.informed.size(), 1);
         QVERIFY(w.f.prompts.informed.front().startsWith(QStringLiteral("无法与日历服务器同步")));
+        // Once "cannot list the changes: 127.0.0.1: Connection refused"; the system's words are in the details.
+        QVERIFY2(w.f.prompts.informed.front().contains(QStringLiteral("127.0.0.1 拒绝了连接")), qPrintable(w.f.prompts.informed.front()));
+        QCOMPARE(englishWords(w.f.prompts.informed.front()), QStringList());
+        QVERIFY(w.sync.details().contains(QStringLiteral("系统的说明：")));
         w.sync.syncNow(); // asked for: told again
         QVERIFY(w.settled(WindowSync::State::Failed));
         QCOMPARE(w.f.prompts.informed.size(), 2);
@@ -204,10 +210,19 @@ private slots:
         QCOMPARE(w.f.prompts.conflictsAsked.size(), size_t(1));
     }
 
+    // Asked once a session by syncs of their own, each time by hand; a refused password again at
+    // once, once. Without a keychain every question says the password lasts until the program closes.
+    void thePasswordIsAskedOnceASession_data()
+    {
+        QTest::addColumn<bool>("keychain");
+        QTest::newRow("with a keychain") << true;
+        QTest::newRow("without a keychain") << false;
+    }
     void thePasswordIsAskedOnceASession()
     {
-        Window w(m_server.newCalendar(QStringLiteral("password")), QString());
-        w.keeper.running = false;
+        QFETCH(bool, keychain);
+        Window w(m_server.newCalendar(QStringLiteral("password-%1").arg(keychain)), QString());
+        w.keeper.running = keychain;
         QVERIFY(w.setUp()); // declined
         QVERIFY(w.settled(WindowSync::State::Failed));
         QCOMPARE(w.f.prompts.asked.size(), 1);
@@ -216,19 +231,31 @@ private slots:
         QTest::qWait(200); // a sync of its own asks nothing
         QCOMPARE(w.f.prompts.asked.size(), 1);
 
+        // Refused: asked again at once, and refused again, told (not sent to the settings).
         w.f.prompts.password = QStringLiteral("wrong");
         w.sync.syncNow();
         QVERIFY(w.settled(WindowSync::State::Failed));
-        QCOMPARE(w.f.prompts.asked.size(), 2);
+        QCOMPARE(w.f.prompts.asked.size(), 3);
+        QVERIFY(w.f.prompts.asked[2].startsWith(QStringLiteral("127.0.0.1 拒绝了刚才的密码")));
+        QCOMPARE(w.f.prompts.informed.size(), 1);
         QVERIFY(w.f.prompts.informed.back().contains(QStringLiteral("拒绝了用户名或密码")));
 
-        w.keeper.running = true;
+        // A slip, then the right one: synced without a word.
+        w.f.prompts.passwordsInTurn = {QStringLiteral("wrong")};
         w.f.prompts.password = QString::fromLatin1(Radicale::Password);
         w.sync.syncNow();
         QVERIFY(w.settled());
-        QCOMPARE(w.f.prompts.asked.size(), 3);
-        QCOMPARE(w.keeper.kept.size(), size_t(1)); // kept once the server took it
-        QCOMPARE(w.keeper.kept.begin()->second, QString::fromLatin1(Radicale::Password));
+        QCOMPARE(w.f.prompts.asked.size(), 5);
+        QCOMPARE(w.f.prompts.informed.size(), 1);
+        QCOMPARE(w.keeper.kept.size(), size_t(keychain)); // kept once the server took it, where it can be
+        // The account given again without a password keeps this session's.
+        QVERIFY(w.setUp());
+        QVERIFY(w.settled());
+        QCOMPARE(w.f.prompts.asked.size(), 5);
+        for (const QString &question : std::as_const(w.f.prompts.asked)) {
+            QCOMPARE(question.contains(QStringLiteral("密码只保留到程序关闭")), !keychain);
+            QCOMPARE(englishWords(QString(question).remove(QString::fromLatin1(Radicale::User))), QStringList());
+        }
     }
 
     // Turned off while a sync is sending (one request stalls, the others were answered): the
