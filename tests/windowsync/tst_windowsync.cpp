@@ -258,6 +258,21 @@ private slots:
         }
     }
 
+    // Without a session bus no keychain runs: QtKeychain's "unknown error" is told as none, so
+    // the window says the password lasts until the program closes.
+    void theSystemKeychainWithoutASessionBus()
+    {
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        qunsetenv("DISPLAY"); // nor one started for the display
+        KeychainPasswords keychain;
+        QVERIFY(!keychain.runs());
+        std::optional<passwordstore::Result> answer;
+        QObject context;
+        keychain.read(QStringLiteral("nobody@https://127.0.0.1"), &context, [&](const passwordstore::Result &r) { answer = r; });
+        QVERIFY(QTest::qWaitFor([&] { return answer.has_value(); }, 15000));
+        QCOMPARE(int(answer->status), int(passwordstore::Result::Status::NoKeychain));
+    }
+
     // Turned off while a sync is sending (one request stalls, the others were answered): the
     // stopped sync's own state does not bring the old address back, and nothing is told.
     void turnedOffWhileSending()
