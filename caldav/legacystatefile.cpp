@@ -1,5 +1,7 @@
 #include "legacystatefile.h"
 
+#include "syncstatelocation.h"
+
 #include <QCborArray>
 #include <QCborMap>
 #include <QFile>
@@ -60,7 +62,7 @@ std::variant<SyncState, QString> fromBytes(const QByteArray &bytes)
 
 QString pathFor(const QString &dayFilePath)
 {
-    return dayFilePath + QStringLiteral(".caldav");
+    return syncstatelocation::legacyFor(dayFilePath);
 }
 
 std::variant<SyncState, QString> read(const QString &path)

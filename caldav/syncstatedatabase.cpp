@@ -1,8 +1,8 @@
 #include "syncstatedatabase.h"
 
 #include "legacystatefile.h"
+#include "syncstatelocation.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -98,19 +98,17 @@ SyncStateDatabase::~SyncStateDatabase()
 
 QString SyncStateDatabase::defaultFolder()
 {
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/state");
-    return base + QStringLiteral("/Tallyleaf");
+    return syncstatelocation::defaultFolder();
 }
 
 QString SyncStateDatabase::pathFor(const QString &folder, const QString &dayFilePath)
 {
-    const QFileInfo file(dayFilePath);
-    const QString canonical = file.canonicalFilePath();
-    const QString name = canonical.isEmpty() ? file.absoluteFilePath() : canonical;
-    const QByteArray hash = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
-    return folder + QStringLiteral("/sync-%1.sqlite").arg(QString::fromLatin1(hash));
+    return syncstatelocation::databaseFor(folder, dayFilePath);
+}
+
+bool SyncStateDatabase::isTurnedOff() const
+{
+    return QFileInfo::exists(syncstatelocation::offMarkFor(m_path));
 }
 
 QString SyncStateDatabase::open()
@@ -258,7 +256,8 @@ std::variant<SyncState, QString> SyncStateDatabase::load()
         return *why;
     SyncState &known = std::get<SyncState>(state);
     const QString legacy = legacystatefile::pathFor(m_dayFilePath);
-    if (known.url.isEmpty() && known.linked.empty() && QFileInfo::exists(legacy)) {
+    // Not once the user turned the sync off: the earlier version's account would come back.
+    if (known.url.isEmpty() && known.linked.empty() && QFileInfo::exists(legacy) && !isTurnedOff()) {
         // Taken over once: from now on the account row says this computer has its own state.
         auto taken = legacystatefile::read(legacy);
         if (SyncState *old = std::get_if<SyncState>(&taken)) {
@@ -283,7 +282,7 @@ std::variant<SyncState, QString> SyncStateDatabase::loadAccount()
         return why;
     auto account = read(m_connection, false);
     const SyncState *known = std::get_if<SyncState>(&account);
-    if (known && known->url.isEmpty() && QFileInfo::exists(legacystatefile::pathFor(m_dayFilePath)))
+    if (known && known->url.isEmpty() && QFileInfo::exists(legacystatefile::pathFor(m_dayFilePath)) && !isTurnedOff())
         return load();
     return account;
 }
@@ -294,6 +293,11 @@ SyncStateDatabase::Saved SyncStateDatabase::save(const SyncState &state, const S
         return {};
     if (const QString why = open(); !why.isEmpty())
         return {false, why};
+    // An account set up is no longer marked off before it is saved: a mark left over would have
+    // the window take it for off.
+    const bool turnedOff = change.account && state.url.isEmpty();
+    if (change.account && !turnedOff && !syncstatelocation::markOff(m_path, false))
+        return {false, QStringLiteral("cannot remove %1").arg(syncstatelocation::offMarkFor(m_path))};
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction())
         return {false, failure(QStringLiteral("write"), m_path, db.lastError())};
@@ -368,6 +372,9 @@ SyncStateDatabase::Saved SyncStateDatabase::save(const SyncState &state, const S
     }
     if (!db.commit())
         return failed(db.lastError());
+    // Without the mark the window only loads the sync to find it off: nothing to fail the save for.
+    if (turnedOff)
+        (void)syncstatelocation::markOff(m_path, true);
 
     // The cache follows what reached the disk; without one, the next load reads it.
     if (change.everything) {
@@ -408,10 +415,12 @@ SyncStateDatabase::Saved SyncStateDatabase::moveTo(const QString &newDayFilePath
         QFile::remove(to);
         QFile::remove(to + QStringLiteral("-wal"));
         QFile::remove(to + QStringLiteral("-shm"));
+        QFile::remove(syncstatelocation::offMarkFor(to));
         if (!QFile::rename(m_path, to))
             return {false, QStringLiteral("cannot move %1 to %2").arg(m_path, to)};
         QFile::rename(m_path + QStringLiteral("-wal"), to + QStringLiteral("-wal"));
         QFile::remove(m_path + QStringLiteral("-shm"));
+        QFile::rename(syncstatelocation::offMarkFor(m_path), syncstatelocation::offMarkFor(to));
         syncFolder(m_folder);
     }
     m_dayFilePath = newDayFilePath;

@@ -16,7 +16,8 @@
 // thread of its own.
 //
 // A state that earlier versions kept beside the day file ("things.dat.caldav") is taken over once,
-// untrusted (see legacystatefile.h), and left as it is.
+// untrusted (see legacystatefile.h), and left as it is. An account turned off (an empty address)
+// is marked so beside the database (syncstatelocation), and the window does not load the sync.
 class SyncStateDatabase final : public SyncStateStore
 {
 public:
@@ -48,6 +49,8 @@ private:
     std::variant<SyncState, QString> read(const QString &connection, bool links) const;
     [[nodiscard]] QString open();
     void close();
+    // The user turned the sync off (syncstatelocation's mark).
+    bool isTurnedOff() const;
 
     QString m_folder;
     QString m_dayFilePath;

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <array>
+#include <functional>
 #include <memory>
 
 class AboutBox;
@@ -19,9 +20,7 @@ class DayFile;
 class DaySurface;
 class FileOps;
 class MarkImage;
-class PasswordKeeper;
 class Prompts;
-class QNetworkAccessManager;
 class QAction;
 class QLabel;
 class QMenu;
@@ -45,9 +44,10 @@ public:
     ~frm_main() override;
 
     // The sync with a calendar server, in the edit menu, before Form_Load: it starts when the
-    // window has started.
-    // stateFolder: where the sync keeps its state, this computer's own (SyncStateDatabase).
-    void attachSync(PasswordKeeper &passwords, QNetworkAccessManager &network, const QString &stateFolder);
+    // window has started. make loads it (nothing when it cannot, the user told): at once when a
+    // sync is set up for the day file, otherwise when the user opens its settings.
+    using SyncMaker = std::function<std::unique_ptr<WindowSync>(ShownDay &, const TimeSource &, Prompts &)>;
+    void attachSync(SyncMaker make, bool setUp);
     WindowSync *sync() const { return m_sync.get(); }
 
     // Where the day file is kept and how it moves; without it, a move changes no setting.
@@ -129,6 +129,7 @@ private:
     void menu_syncsettings_Click();
     void menu_syncnow_Click();
     void showSyncState();
+    bool loadSync();
     void menu_dayfilelocation_Click();
     void moveDayFileTo(const QString &folder);
     // The day file is at newPath now: this program writes nothing more and hands over to a new start.
@@ -144,6 +145,7 @@ private:
     std::unique_ptr<AboutBox> m_about;
     QPointer<frm_clock> m_clock;
     QPointer<frm_search> m_search;
+    SyncMaker m_makeSync;
     std::unique_ptr<WindowSync> m_sync;
 
     static inline const QString DesignHint = QStringLiteral("写下一件重要的事"); // box 1 before any day is shown

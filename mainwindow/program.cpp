@@ -6,18 +6,18 @@
 #include "fileops.h"
 #include "frm_main.h"
 #include "messageboxprompts.h"
-#include "passwordkeeper.h"
 #include "programarguments.h"
 #include "qttranslations.h"
 #include "singleinstance.h"
-#include "syncstatedatabase.h"
+#include "syncloader.h"
+#include "syncstatelocation.h"
 #include "timesource.h"
+#include "windowsync.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocale>
-#include <QNetworkAccessManager>
 #include <QPointer>
 #include <QThread>
 
@@ -92,11 +92,13 @@ int runTallyleaf()
         return 0;
 
     SystemTime time;
-    KeychainPasswords passwords;
-    QNetworkAccessManager network; // outlives the window, whose sync uses it to the end
     frm_main window(dayFile, ops, time, prompts);
     mainWindow = &window;
-    window.attachSync(passwords, network, SyncStateDatabase::defaultFolder());
+    // The sync's libraries are loaded only for a day file that has a sync set up.
+    const QString stateFolder = syncstatelocation::defaultFolder();
+    window.attachSync([stateFolder](ShownDay &day, const TimeSource &clock, Prompts &asker) {
+        return syncloader::make(day, clock, asker, stateFolder);
+    }, syncstatelocation::isSetUp(stateFolder, dayFilePath));
     window.setDayFileHome(DayFileHome::forThisProgram(namedDayFile->isEmpty() ? &setting : nullptr));
     prompts.setParentWindow(&window);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {

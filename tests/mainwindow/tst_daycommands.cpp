@@ -1,10 +1,7 @@
 #include "mainwindowfixture.h"
 
-#include "passwordkeeper.h"
-
 #include <QDir>
 #include <QMenuBar>
-#include <QNetworkAccessManager>
 
 using namespace slotimage;
 
@@ -44,14 +41,7 @@ void tst_DayCommands::menuBarShowsEditAndAbout()
     QCOMPARE(all, (QStringList{"编辑", "分享", "看看别人", "帮助", "更多功能", "关于"}));
     // The items the menu always had, in their order, then search, undo, the day file's place and the
     // sync; shortcuts shown.
-    class NoKeychain final : public PasswordKeeper
-    {
-        bool runs() const override { return false; }
-        void read(const QString &, QObject *, std::function<void(const passwordstore::Result &)>) override {}
-        void write(const QString &, const QString &, QObject *, std::function<void(const passwordstore::Result &)>) override {}
-    } keeper;
-    QNetworkAccessManager network;
-    f.window.attachSync(keeper, network, f.dir.filePath(QStringLiteral("state")));
+    f.window.attachSync({}, false); // its items only: nothing is loaded
     QStringList items;
     for (QAction *a : f.window.findChild<QMenu *>(QStringLiteral("menu_edit"))->actions()) {
         if (!a->isSeparator())

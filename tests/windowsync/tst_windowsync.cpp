@@ -9,7 +9,7 @@
 #include "showndayfixture.h"
 #include "syncstatedatabase.h"
 #include "todomapping.h"
-#include "windowsync.h"
+#include "caldavwindowsync.h"
 
 #include <QNetworkAccessManager>
 #include <QTcpServer>
@@ -74,7 +74,7 @@ struct Window
     MemoryKeeper keeper;
     QNetworkAccessManager network;
     QString stateFolder() const { return f.folder.file(QStringLiteral("state")); }
-    WindowSync sync{f.day, f.clock, f.prompts, keeper, network, stateFolder(), WindowSync::Timings{20ms, 50ms, 1h, 5s}};
+    CalDavWindowSync sync{f.day, f.clock, f.prompts, keeper, network, stateFolder(), CalDavWindowSync::Timings{20ms, 50ms, 1h, 5s}};
 };
 
 } // namespace

@@ -1,20 +1,21 @@
-#include "windowsync.h"
+#include "caldavwindowsync.h"
 
 #include "caldavsync.h"
 #include "davclient.h"
 #include "passwordkeeper.h"
 #include "prompts.h"
 #include "shownday.h"
+#include "syncstatelocation.h"
 #include "syncwords.h"
 #include "timesource.h"
 
+#include <QFileInfo>
 #include <utility>
 
 
-WindowSync::WindowSync(ShownDay &day, const TimeSource &time, Prompts &prompts, PasswordKeeper &passwords,
-                       QNetworkAccessManager &network, const QString &stateFolder, Timings timings, QObject *parent)
-    : QObject(parent)
-    , m_day(day)
+CalDavWindowSync::CalDavWindowSync(ShownDay &day, const TimeSource &time, Prompts &prompts, PasswordKeeper &passwords,
+                                   QNetworkAccessManager &network, const QString &stateFolder, Timings timings)
+    : m_day(day)
     , m_time(time)
     , m_prompts(prompts)
     , m_passwords(passwords)
@@ -34,6 +35,9 @@ WindowSync::WindowSync(ShownDay &day, const TimeSource &time, Prompts &prompts, 
     }
     if (isSetUp())
         m_stateStore.preload(); // the links, read on a thread of its own before the first sync
+    // An account an earlier version turned off has no mark yet: the next start need not load the sync.
+    else if (QFileInfo::exists(m_stateStore.path()))
+        (void)syncstatelocation::markOff(m_stateStore.path(), true); // unmarked, only loaded again
     setState(isSetUp() ? State::Waiting : State::Off, QString());
 
     m_soon.setSingleShot(true);
@@ -52,20 +56,20 @@ WindowSync::WindowSync(ShownDay &day, const TimeSource &time, Prompts &prompts, 
     });
 }
 
-WindowSync::~WindowSync()
+CalDavWindowSync::~CalDavWindowSync()
 {
     m_day.setAfterChange({});
     stop();
 }
 
-void WindowSync::start()
+void CalDavWindowSync::start()
 {
     m_every.start();
     if (isSetUp())
         m_soon.start(m_timings.atStart);
 }
 
-bool WindowSync::setUp(const QUrl &url, const QString &user, const QString &password)
+bool CalDavWindowSync::setUp(const QUrl &url, const QString &user, const QString &password)
 {
     if (!url.isEmpty() && !DavClient::refusalFor(url).isEmpty()) {
         m_prompts.inform(syncwords::addressRefused(url));
@@ -114,12 +118,12 @@ bool WindowSync::setUp(const QUrl &url, const QString &user, const QString &pass
     return true;
 }
 
-void WindowSync::syncNow()
+void CalDavWindowSync::syncNow()
 {
     trigger(true);
 }
 
-void WindowSync::stop()
+void CalDavWindowSync::stop()
 {
     m_stopped = true;
     m_soon.stop();
@@ -128,14 +132,14 @@ void WindowSync::stop()
         m_job->cancel();
 }
 
-void WindowSync::dayFileMoved(const QString &newPath)
+void CalDavWindowSync::dayFileMoved(const QString &newPath)
 {
     stop();
     if (const SyncStateStore::Saved moved = m_stateStore.moveTo(newPath); !moved.ok)
         tellStateTrouble(syncwords::stateNotMoved(m_stateStore.path()), moved.detail);
 }
 
-void WindowSync::trigger(bool byHand)
+void CalDavWindowSync::trigger(bool byHand)
 {
     if (m_stopped || !isSetUp())
         return;
@@ -168,7 +172,7 @@ void WindowSync::trigger(bool byHand)
     withPassword(byHand);
 }
 
-void WindowSync::withPassword(bool byHand)
+void CalDavWindowSync::withPassword(bool byHand)
 {
     if (m_password)
         return run(byHand);
@@ -190,7 +194,7 @@ void WindowSync::withPassword(bool byHand)
     });
 }
 
-void WindowSync::askPassword(bool byHand)
+void CalDavWindowSync::askPassword(bool byHand)
 {
     // Asked once a session by a sync of its own; every time the user asks for a sync.
     if (m_stopped || (m_passwordAsked && !byHand))
@@ -200,7 +204,7 @@ void WindowSync::askPassword(bool byHand)
     noPassword();
 }
 
-bool WindowSync::askUser(bool refused)
+bool CalDavWindowSync::askUser(bool refused)
 {
     m_passwordAsked = true;
     m_password = m_prompts.askPassword(syncwords::passwordQuestion(m_url, m_user, {!keepsPasswords(), refused}));
@@ -208,18 +212,18 @@ bool WindowSync::askUser(bool refused)
     return m_password && !m_stopped;
 }
 
-void WindowSync::noPassword()
+void CalDavWindowSync::noPassword()
 {
     m_running = false;
     setState(State::Failed, QStringLiteral("未同步"), QStringLiteral("没有密码：请选“立即同步”输入密码。"));
 }
 
-bool WindowSync::keepsPasswords() const
+bool CalDavWindowSync::keepsPasswords() const
 {
     return !m_keychainMissing && m_passwords.runs();
 }
 
-void WindowSync::noteKeychain(const passwordstore::Result &answer)
+void CalDavWindowSync::noteKeychain(const passwordstore::Result &answer)
 {
     if (answer.status == passwordstore::Result::Status::NoKeychain)
         m_keychainMissing = true;
@@ -227,13 +231,13 @@ void WindowSync::noteKeychain(const passwordstore::Result &answer)
         m_keychainMissing = false;
 }
 
-void WindowSync::tellStateTrouble(const QString &message, const QString &systemWords)
+void CalDavWindowSync::tellStateTrouble(const QString &message, const QString &systemWords)
 {
     m_prompts.inform(message);
     setState(m_state, m_status, QStringLiteral("%1\n\n系统的说明：%2").arg(message, systemWords));
 }
 
-void WindowSync::run(bool byHand)
+void CalDavWindowSync::run(bool byHand)
 {
     setState(State::Running, QStringLiteral("正在同步…"));
     m_client = std::make_unique<DavClient>(m_network, DavClient::Account{m_user, *m_password},
@@ -255,7 +259,7 @@ void WindowSync::run(bool byHand)
     m_job->start();
 }
 
-void WindowSync::finished(const SyncReport &report, bool loginRefused, bool byHand)
+void CalDavWindowSync::finished(const SyncReport &report, bool loginRefused, bool byHand)
 {
     m_settle.clear(); // carried out, or asked again
     if (m_stopped || !isSetUp()) { // closing, or turned off meanwhile
@@ -327,7 +331,7 @@ void WindowSync::finished(const SyncReport &report, bool loginRefused, bool byHa
     }
 }
 
-void WindowSync::settleConflicts(const SyncReport &report, bool byHand)
+void CalDavWindowSync::settleConflicts(const SyncReport &report, bool byHand)
 {
     std::vector<thingdecision::Conflict> asked;
     for (const thingdecision::Conflict &conflict : report.conflicts) {
@@ -351,7 +355,7 @@ void WindowSync::settleConflicts(const SyncReport &report, bool byHand)
 }
 
 // Asked once for each other server, the answer kept with the account's state.
-bool WindowSync::trustOtherServer(const SyncReport &report)
+bool CalDavWindowSync::trustOtherServer(const SyncReport &report)
 {
     const QUrl origin = DavClient::originOf(report.otherServer);
     auto loaded = m_stateStore.load();
@@ -370,7 +374,7 @@ bool WindowSync::trustOtherServer(const SyncReport &report)
     return trusted;
 }
 
-bool WindowSync::allowDeletions(const SyncReport &report)
+bool CalDavWindowSync::allowDeletions(const SyncReport &report)
 {
     if (!m_prompts.confirm(syncwords::massDeletion(report)))
         return false;
@@ -378,10 +382,11 @@ bool WindowSync::allowDeletions(const SyncReport &report)
     return true;
 }
 
-void WindowSync::setState(State state, const QString &status, const QString &details)
+void CalDavWindowSync::setState(State state, const QString &status, const QString &details)
 {
     m_state = state;
     m_status = status;
     m_details = details;
-    emit stateChanged();
+    if (m_onStateChanged)
+        m_onStateChanged();
 }
