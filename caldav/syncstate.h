@@ -37,16 +37,24 @@ struct SetAsideTodo
     QString href;
     QByteArray etag;
     QString why; // empty for objects that are no to-do at all (events), which are not worth a word
+    // A to-do of a day before the sync's range: left alone, and read again when the range widens.
+    bool outsideRange = false;
     friend bool operator==(const SetAsideTodo &, const SetAsideTodo &) = default;
 };
 
 struct SyncState
 {
+    static constexpr int DefaultSinceDays = 365;
+
     QUrl url;          // as the user gave it
     QString user;
     QUrl collection;   // the calendar found there; empty until found
     bool syncCollection = false; // the collection answers sync-collection reports
     QString syncToken;
+    // How far back the sync reaches: days before today (-1: every day); and the first day the last
+    // sync reached, so that a wider range reads again what lay outside.
+    int sinceDays = DefaultSinceDays;
+    QDate firstDay;
     // The day file the state describes, as it was when the state last agreed with it; the agreed
     // versions below are trusted only while the day file still matches it (DayFileStamp).
     DayFileStamp dayFile;
