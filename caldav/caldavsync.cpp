@@ -129,7 +129,7 @@ void CalDavSync::listChanges()
         for (const auto &[href, link] : m_state.linked) {
             if (listing.complete && !known(href))
                 gone.insert(href);
-            else if (link.mustFetch() && !gone.count(href) && !listing.present.count(href))
+            else if ((link.mustFetch() || link.learntAfterToken) && !gone.count(href) && !listing.present.count(href))
                 toFetch.push_back(href);
         }
         for (const auto &[href, todo] : m_state.setAside) {
@@ -206,10 +206,13 @@ void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey
         }
     }
     for (const auto &[href, link] : plan.links) {
-        if (link)
-            m_state.linked[href] = *link;
-        else
+        if (!link) {
             m_state.linked.erase(href);
+            continue;
+        }
+        m_state.linked[href] = *link;
+        if (m_round > 0) // decided on what was fetched after a refused send
+            learntAfterListing(m_state.linked[href]);
     }
     for (const auto &[href, todo] : plan.setAside) {
         if (todo)
@@ -278,11 +281,20 @@ void CalDavSync::sent(const syncplanner::ServerOp &op, const DavReply &reply)
     } else {
         LinkedTodo after = *op.after;
         after.etag = reply.etag; // none: the server changed what it stored, so it is read next time
+        learntAfterListing(after);
         m_state.linked[op.href] = after;
         ++m_report.sent;
     }
     m_dirty = true;
     saveState(false);
+}
+
+void CalDavSync::learntAfterListing(LinkedTodo &link)
+{
+    if (!m_tokenMode)
+        return; // a listing of every ETag names every to-do
+    link.learntAfterToken = true;
+    m_learntThisRun.insert(link.href);
 }
 
 void CalDavSync::roundDone()
@@ -292,6 +304,12 @@ void CalDavSync::roundDone()
         if (m_tokenMode && m_state.syncToken != m_newToken) {
             m_state.syncToken = m_newToken;
             m_dirty = true;
+        }
+        // The listing of the token now stored named or fetched whatever an earlier run learnt.
+        for (auto &[href, link] : m_state.linked) {
+            const bool after = m_tokenMode && m_learntThisRun.count(href);
+            m_dirty = m_dirty || link.learntAfterToken != after;
+            link.learntAfterToken = after;
         }
         if (saveState(true))
             finish();

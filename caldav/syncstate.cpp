@@ -40,6 +40,10 @@ void write(QCborStreamWriter &w, const LinkedTodo &todo)
         w.append(QLatin1String("refetch"));
         w.append(true);
     }
+    if (todo.learntAfterToken) {
+        w.append(QLatin1String("afterToken"));
+        w.append(true);
+    }
     w.endMap();
 }
 
@@ -55,6 +59,7 @@ std::optional<LinkedTodo> linkedFrom(const QCborMap &m)
         todo.base = ThingInput{m.value(QLatin1String("text")).toString(), m.value(QLatin1String("done")).toBool()};
     todo.body = m.value(QLatin1String("body")).toByteArray();
     todo.refetch = m.value(QLatin1String("refetch")).toBool();
+    todo.learntAfterToken = m.value(QLatin1String("afterToken")).toBool();
     if (todo.href.isEmpty() || !todo.key.day.isValid() || todo.key.number < 1 || todo.key.number > 5)
         return std::nullopt;
     return todo;
