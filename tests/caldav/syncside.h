@@ -4,8 +4,8 @@
 #include "davclient.h"
 #include "fakeclock.h"
 #include "localthings.h"
-#include "testserver.h"
 #include "syncstatestore.h"
+#include "testserver.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>

@@ -160,12 +160,15 @@ QUrl TestServer::newCalendar(QString *name)
     return newCalendar(n);
 }
 
+// Taken with the server stopped, so that no file is half written.
 bool TestServer::backUp()
 {
     for (const auto &instance : m_instances) {
+        stop(*instance);
         const QString copy = storage(*instance) + QStringLiteral(".backup");
         if (!QDir(copy).removeRecursively()
-            || QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), storage(*instance), copy}) != 0)
+            || QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), storage(*instance), copy}) != 0
+            || !launch(*instance).isEmpty())
             return false;
     }
     return true;
@@ -201,7 +204,7 @@ std::map<QString, TestServer::Todo> TestServer::todos(const QString &calendar, c
         icalcomponent *todo = root ? icalcomponent_get_first_component(root, ICAL_VTODO_COMPONENT) : nullptr;
         if (todo) {
             Todo t{property(todo, ICAL_SUMMARY_PROPERTY), icalcomponent_get_status(todo) == ICAL_STATUS_COMPLETED,
-                   property(todo, ICAL_DUE_PROPERTY), {}, ics};
+                   property(todo, ICAL_DUE_PROPERTY), {}, ics, name};
             for (icalproperty *p = icalcomponent_get_first_property(todo, ICAL_X_PROPERTY); p;
                  p = icalcomponent_get_next_property(todo, ICAL_X_PROPERTY)) {
                 if (qstrcmp(icalproperty_get_x_name(p), "X-TALLYLEAF-NUMBER") == 0)

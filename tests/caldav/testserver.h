@@ -56,11 +56,13 @@ public:
         QString due; // yyyyMMdd
         QString number;
         QByteArray ics;
+        QString file; // the last part of its URL
     };
     // Every to-do of a calendar by UID, as stored; a UID stored twice counts under "uid#2".
     std::map<QString, Todo> todos(const QString &calendar, const QString &user = QString::fromLatin1(User)) const;
 
-    // A copy of everything the server stores, as a nightly backup takes it.
+    // A copy of everything the server stores, as a nightly backup takes it (the server stopped
+    // and started again).
     [[nodiscard]] bool backUp();
     // The server stopped, its storage replaced by the last backup, and started again on the same
     // port(s). Empty when it runs again; else why not.

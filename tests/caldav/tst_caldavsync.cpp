@@ -1,8 +1,8 @@
 // The sync against a real server: one thing changed on either side or both, to-dos from other
 // clients, two day files and a third client meeting in one calendar, and what each sync costs.
 #include "faultproxy.h"
-#include "testserver.h"
 #include "syncside.h"
+#include "testserver.h"
 #include "todomapping.h"
 
 #include <QProcess>

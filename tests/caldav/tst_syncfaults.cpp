@@ -2,10 +2,11 @@
 // between the fetch and the PUT, and by a crash after any save of the state. Whatever happened,
 // the next syncs bring two day files and the other client's to-dos together: nothing lost,
 // nothing twice, conflicts shown.
+#include "crashingstore.h"
 #include "faultproxy.h"
 #include "gbk.h"
-#include "testserver.h"
 #include "syncside.h"
+#include "testserver.h"
 #include "todomapping.h"
 
 #include <QRegularExpression>
@@ -27,45 +28,6 @@ const std::map<ThingKey, ThingInput> Agreed{
 const std::map<ThingKey, ThingInput> Converged{{key(8, 1), {"buy bread", true}}, {key(8, 3), {"three", false}},
                                                {key(9, 1), {"nine!", false}}, {key(10, 1), {"ten", false}},
                                                {key(11, 1), {"from the other computer", false}}};
-
-// A crash after a number of saves of the state: from then on nothing reaches the state file,
-// the day book or the server, and the sync is stopped.
-class CrashingStore final : public SyncStateStore
-{
-public:
-    CrashingStore(SyncSide &side, FaultProxy &proxy, int saves) : m_side(side), m_proxy(proxy), m_saves(saves) {}
-    CalDavSync *job = nullptr;
-    bool crashed = false;
-
-    std::variant<SyncState, QString> load() override { return m_side.state.load(); }
-    // The first `saves` saves reach the disk; the crash comes right after the last of them.
-    Saved save(const SyncState &state) override
-    {
-        if (crashed || m_saves-- <= 0) {
-            crash();
-            return {};
-        }
-        const Saved saved = m_side.state.save(state);
-        if (m_saves == 0)
-            crash();
-        return saved;
-    }
-
-private:
-    void crash()
-    {
-        if (crashed)
-            return;
-        crashed = true;
-        m_side.book.failApply = true;
-        m_proxy.setFault(Fault::Answer503, {}, 1000);
-        QTimer::singleShot(0, job, &CalDavSync::cancel);
-    }
-
-    SyncSide &m_side;
-    FaultProxy &m_proxy;
-    int m_saves;
-};
 
 } // namespace
 

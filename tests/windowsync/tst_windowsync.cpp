@@ -4,9 +4,9 @@
 // synced-folder merge's choices; the password is asked once a session.
 #include "faultproxy.h"
 #include "passwordkeeper.h"
-#include "testserver.h"
 #include "showndayfixture.h"
 #include "syncstatestore.h"
+#include "testserver.h"
 #include "todomapping.h"
 #include "windowsync.h"
 
