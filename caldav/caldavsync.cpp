@@ -211,8 +211,9 @@ void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey
             continue;
         }
         m_state.linked[href] = *link;
-        if (m_round > 0) // decided on what was fetched after a refused send
-            learntAfterListing(m_state.linked[href]);
+        // Newer than the stored token's listing; newer than this run's own listing too when it
+        // was fetched again after a refused send (the rounds after the first).
+        learnt(m_state.linked[href], m_round > 0);
     }
     for (const auto &[href, todo] : plan.setAside) {
         if (todo)
@@ -281,7 +282,7 @@ void CalDavSync::sent(const syncplanner::ServerOp &op, const DavReply &reply)
     } else {
         LinkedTodo after = *op.after;
         after.etag = reply.etag; // none: the server changed what it stored, so it is read next time
-        learntAfterListing(after);
+        learnt(after, true);
         m_state.linked[op.href] = after;
         ++m_report.sent;
     }
@@ -289,12 +290,15 @@ void CalDavSync::sent(const syncplanner::ServerOp &op, const DavReply &reply)
     saveState(false);
 }
 
-void CalDavSync::learntAfterListing(LinkedTodo &link)
+// Until this run's token is stored, whatever it learnt is newer than the stored token's listing.
+// Once it is, only what came after this run's own listing still is.
+void CalDavSync::learnt(LinkedTodo &link, bool afterListing)
 {
     if (!m_tokenMode)
         return; // a listing of every ETag names every to-do
     link.learntAfterToken = true;
-    m_learntThisRun.insert(link.href);
+    if (afterListing)
+        m_learntAfterListing.insert(link.href);
 }
 
 void CalDavSync::roundDone()
@@ -307,7 +311,7 @@ void CalDavSync::roundDone()
         }
         // The listing of the token now stored named or fetched whatever an earlier run learnt.
         for (auto &[href, link] : m_state.linked) {
-            const bool after = m_tokenMode && m_learntThisRun.count(href);
+            const bool after = m_tokenMode && m_learntAfterListing.count(href);
             m_dirty = m_dirty || link.learntAfterToken != after;
             link.learntAfterToken = after;
         }

@@ -71,7 +71,7 @@ private:
     void carryOut(const syncplanner::Plan &plan, const std::map<ThingKey, ThingInput> &planned);
     void sendNext();
     void sent(const syncplanner::ServerOp &op, const struct DavReply &reply);
-    void learntAfterListing(LinkedTodo &link);
+    void learnt(LinkedTodo &link, bool afterListing);
     void roundDone();
     bool saveState(bool now);
     void fail(SyncReport::Status status, const QString &failure);
@@ -94,7 +94,7 @@ private:
     std::deque<syncplanner::ServerOp> m_queue;
     int m_inFlight = 0;
     std::set<QString> m_again;  // changed meanwhile: fetch and decide again
-    std::set<QString> m_learntThisRun; // hrefs whose version this run learnt after its listing
+    std::set<QString> m_learntAfterListing; // hrefs whose version this run learnt after its listing
     bool m_failed = false;
     bool m_finished = false;
     bool m_dirty = false; // the state holds what the state file does not

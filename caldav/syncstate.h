@@ -22,11 +22,12 @@ struct LinkedTodo
     std::optional<ThingInput> base; // nothing: linked, but the two sides never agreed
     QByteArray body;  // the server's object when it holds more than Tallyleaf writes
     bool refetch = false; // the server's version is not base (a conflict): read it again next time
-    // This version was learnt (sent, or fetched after a refused send) after the listing that gave
-    // the stored sync token, so that listing's snapshot may not hold it. A server that lists the
-    // difference of two snapshots (Xandikos) never names a to-do that is in neither, such as one
-    // made here and deleted by another client before the next sync: the next listing that does
-    // not name it has it read once. Cleared when a newer token is stored.
+    // This version was learnt after the listing that gave the stored sync token (by a run that
+    // could not store its own token, or sent or fetched after its listing), so that listing's
+    // snapshot may not hold it. A server that lists the difference of two snapshots (Xandikos)
+    // never names a to-do that is in neither, such as one made here and deleted by another
+    // client before the next sync: the next listing that does not name it has it read once.
+    // Cleared once a token is stored whose listing came after the version was learnt.
     bool learntAfterToken = false;
 
     bool mustFetch() const { return refetch || etag.isEmpty() || !base; }

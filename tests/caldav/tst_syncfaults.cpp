@@ -238,6 +238,47 @@ private slots:
         QCOMPARE(side.book.values.at(key(8, 1)), (ThingInput{"buy oat milk", true}));
     }
 
+    void aToDoLearntAfterTheListingThenDeleted_data()
+    {
+        QTest::addColumn<bool>("refusedCreation");
+        QTest::newRow("came in by a sync that failed later") << false;
+        QTest::newRow("came in after a creation refused with 412") << true;
+    }
+
+    // Known to this side by a sync whose token was not stored, or after its listing, and deleted
+    // by another client before the next sync: Xandikos, which lists the difference of two
+    // snapshots, has the to-do in neither and never names it. It is read once, and emptied here.
+    void aToDoLearntAfterTheListingThenDeleted()
+    {
+        QFETCH(bool, refusedCreation);
+        const QUrl calendar = m_server.newCalendar();
+        FaultProxy proxy(m_server.root());
+        SyncSide side;
+        QCOMPARE(side.sync(proxy.via(calendar)).status, SyncReport::Status::InStep); // a token from before it
+        const QUrl todo = todoUrl(calendar, key(8, 1));
+        const QByteArray ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VTODO\r\nUID:20261208-1@tallyleaf\r\n"
+                               "DTSTAMP:20260101T000000Z\r\nDUE;VALUE=DATE:20261208\r\nX-TALLYLEAF-NUMBER:1\r\n"
+                               "SUMMARY:buy milk\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
+        if (refusedCreation) { // the other computer makes the same thing just before this one
+            side.book.values[key(8, 1)] = {"buy milk", false};
+            std::atomic<int> made = 0;
+            proxy.setChange([&](const QByteArray &) { made = http("PUT", todo, ics, {{"Content-Type", "text/calendar"}}).status; });
+            proxy.setFault(Fault::ChangeFirst, "PUT", 1);
+            QCOMPARE(side.sync(proxy.via(calendar)).status, SyncReport::Status::InStep);
+            QCOMPARE(made.load(), 201);
+        } else {
+            QCOMPARE(http("PUT", todo, ics, {{"Content-Type", "text/calendar"}}).status, 201);
+            side.book.values[key(9, 1)] = {"nine", false};
+            proxy.setFault(Fault::Answer500, "PUT", 1);
+            QCOMPARE(side.sync(proxy.via(calendar)).status, SyncReport::Status::ServerFailed);
+        }
+        QCOMPARE(side.book.values.at(key(8, 1)).text, "buy milk");
+        QVERIFY(deleteOnServer(todo));
+        QCOMPARE(side.sync(proxy.via(calendar)).status, SyncReport::Status::InStep);
+        QVERIFY(!side.book.values.count(key(8, 1)));
+        QCOMPARE(side.sync(proxy.via(calendar)).requests, 1); // read once
+    }
+
     // A crash after every save of the state in turn: the state on disk is the last one saved,
     // while the day book and the server keep whatever reached them after it.
     void crashAfterAnySave()
