@@ -227,8 +227,13 @@ void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey
                 ++m_report.emptiedHere;
         }
     }
-    for (const auto &[href, link] : plan.links)
+    for (auto [href, link] : plan.links) {
+        // Newer than the stored token's listing; newer than this run's own listing too when it
+        // was fetched again after a refused send (the rounds after the first).
+        if (link)
+            learnt(*link, m_round > 0);
         m_keeper.setLink(href, link);
+    }
     for (const auto &[href, todo] : plan.setAside)
         m_keeper.setAside(href, todo);
     m_report.conflicts.insert(m_report.conflicts.end(), plan.conflicts.begin(), plan.conflicts.end());
@@ -271,12 +276,22 @@ void CalDavSync::sent(const syncplanner::ServerOp &op, const QByteArray &etag)
     } else {
         LinkedTodo after = *op.after;
         after.etag = etag; // none: the server changed what it stored, so it is read next time
-        after.sentSinceToken = true;
+        learnt(after, true);
         m_keeper.setLink(op.href, after);
-        m_sentNow.insert(op.href);
         ++m_report.sent;
     }
     saveState(true);
+}
+
+// Until this run's token is stored, whatever it learnt is newer than the stored token's listing.
+// Once it is, only what came after this run's own listing still is.
+void CalDavSync::learnt(LinkedTodo &link, bool afterListing)
+{
+    if (!m_tokenMode)
+        return; // a listing of every ETag names every to-do
+    link.learntAfterToken = true;
+    if (afterListing)
+        m_learntAfterListing.insert(link.href);
 }
 
 void CalDavSync::roundDone()
@@ -284,14 +299,17 @@ void CalDavSync::roundDone()
     if (m_again.empty()) {
         // Every change the token covers is settled: the next run asks only for later ones, and
         // what this run's listing looked at needs no second look.
-        if (m_tokenMode && m_keeper.state().syncToken != m_newToken) {
-            m_keeper.account().syncToken = m_newToken;
+        if (m_tokenMode) {
+            if (m_keeper.state().syncToken != m_newToken)
+                m_keeper.account().syncToken = m_newToken;
+            std::vector<LinkedTodo> checked;
             for (const auto &[href, link] : m_keeper.state().linked) {
-                if (link.sentSinceToken && !m_sentNow.count(href)) {
-                    LinkedTodo checked = link;
-                    checked.sentSinceToken = false;
-                    m_keeper.setLink(href, checked);
-                }
+                if (link.learntAfterToken != bool(m_learntAfterListing.count(href)))
+                    checked.push_back(link);
+            }
+            for (LinkedTodo &link : checked) {
+                link.learntAfterToken = !link.learntAfterToken;
+                m_keeper.setLink(link.href, link);
             }
         }
         // From now on the state describes the day file as it is.

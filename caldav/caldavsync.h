@@ -84,6 +84,7 @@ private:
     void planRound();
     void carryOut(const syncplanner::Plan &plan, const std::map<ThingKey, ThingInput> &planned);
     void sent(const syncplanner::ServerOp &op, const QByteArray &etag);
+    void learnt(LinkedTodo &link, bool afterListing);
     void roundDone();
     bool saveState(bool paced = false);
     void fail(SyncReport::Status status, const QString &failure);
@@ -106,7 +107,7 @@ private:
     QString m_newToken;
     bool m_tokenMode = false;
     std::set<QString> m_gone;     // hrefs gone from the server, from the listing
-    std::set<QString> m_sentNow;  // hrefs sent by this sync, after its listing
+    std::set<QString> m_learntAfterListing; // hrefs sent or fetched again by this run, after its listing
     std::set<QString> m_again;    // changed meanwhile: fetch and decide again
     int m_round = 0;
     bool m_failed = false;

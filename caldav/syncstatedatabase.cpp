@@ -26,7 +26,7 @@ const char *const Schema[] = {
     " refused_origins TEXT, since_days INTEGER, first_day INTEGER)",
     "CREATE TABLE IF NOT EXISTS linked (href TEXT PRIMARY KEY, uid TEXT NOT NULL, etag BLOB, day INTEGER NOT NULL,"
     " number INTEGER NOT NULL, base_text TEXT, base_done INTEGER, body BLOB, refetch INTEGER NOT NULL,"
-    " sent_since_token INTEGER NOT NULL)",
+    " learnt_after_token INTEGER NOT NULL)",
     "CREATE TABLE IF NOT EXISTS set_aside (href TEXT PRIMARY KEY, etag BLOB, why TEXT, outside_range INTEGER)",
 };
 
@@ -62,7 +62,7 @@ bool bindLinked(QSqlQuery &q, const LinkedTodo &t)
     q.addBindValue(t.base && t.base->done);
     q.addBindValue(t.body);
     q.addBindValue(t.refetch);
-    q.addBindValue(t.sentSinceToken);
+    q.addBindValue(t.learntAfterToken);
     return q.exec();
 }
 
@@ -193,7 +193,7 @@ std::variant<SyncState, QString> SyncStateDatabase::read(const QString &connecti
         return state;
 
     if (!q.exec(QStringLiteral("SELECT href, uid, etag, day, number, base_text, base_done, body, refetch,"
-                               " sent_since_token FROM linked")))
+                               " learnt_after_token FROM linked")))
         return failure(QStringLiteral("read"), m_path, q.lastError());
     while (q.next()) {
         LinkedTodo t;
@@ -205,7 +205,7 @@ std::variant<SyncState, QString> SyncStateDatabase::read(const QString &connecti
             t.base = ThingInput{q.value(5).toString(), q.value(6).toBool()};
         t.body = q.value(7).toByteArray();
         t.refetch = q.value(8).toBool();
-        t.sentSinceToken = q.value(9).toBool();
+        t.learntAfterToken = q.value(9).toBool();
         if (!t.key.day.isValid() || t.key.number < 1 || t.key.number > 5)
             return QStringLiteral("%1 is damaged: a to-do's thing is no thing").arg(m_path);
         state.linked.emplace_hint(state.linked.end(), t.href, std::move(t));
@@ -328,7 +328,7 @@ SyncStateDatabase::Saved SyncStateDatabase::save(const SyncState &state, const S
             return failed(q.lastError());
     }
     const QString putLinked = QStringLiteral("INSERT OR REPLACE INTO linked (href, uid, etag, day, number, base_text,"
-                                             " base_done, body, refetch, sent_since_token)"
+                                             " base_done, body, refetch, learnt_after_token)"
                                              " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     auto writeLinked = [&](const QString &href) {
         const auto found = state.linked.find(href);
