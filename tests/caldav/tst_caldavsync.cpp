@@ -321,6 +321,38 @@ private slots:
         QCOMPARE(m_server.todos(name).at(todomapping::uidFor(key(8, 1))).summary, "buy bread");
     }
 
+    // The sync reaches back a given number of days: older things and to-dos are left alone on
+    // both sides, and a wider range later brings them in without doubles.
+    void aRangeLeavesOlderDaysAlone()
+    {
+        QString name;
+        const QUrl calendar = m_server.newCalendar(&name);
+        QCOMPARE(put(calendar.resolved(QUrl("old.ics")), foreignTodo("old", "20250601", "old on the phone")), 201);
+        SyncSide side; // its clock says 2026-12-08
+        side.book.values[key(8, 1)] = Milk;
+        side.book.values[{QDate(2025, 1, 1), 1}] = {"new year", false};
+        side.book.values[{QDate(2025, 1, 1), 2}] = {"long ago", false};
+        SyncOptions lastYear;
+        lastYear.sinceDays = 365;
+        QCOMPARE(side.sync(calendar, lastYear).status, SyncReport::Status::InStep); // the old one is not told
+        QCOMPARE(m_server.todos(name).size(), size_t(2));
+        QCOMPARE(side.book.shown().size(), size_t(3));
+
+        side.book.values[{QDate(2025, 1, 1), 2}] = {}; // emptied outside the range: not the sync's
+        QCOMPARE(side.sync(calendar).requests, 1);      // the range is remembered
+
+        SyncOptions always;
+        always.sinceDays = -1;
+        const SyncReport wider = side.sync(calendar, always);
+        QCOMPARE(wider.status, SyncReport::Status::InStep);
+        QCOMPARE(wider.sent, 1);
+        QCOMPARE(wider.received, 1);
+        const auto todos = m_server.todos(name);
+        QCOMPARE(todos.size(), size_t(3)); // no doubles
+        QCOMPARE(todos.at("20250101-1@tallyleaf").summary, "new year");
+        QCOMPARE(side.book.values.at({QDate(2025, 6, 1), 1}).text, "old on the phone");
+    }
+
     // The window keeps taking typing while the sync decides: a thing typed into after it was
     // read is decided again, never overwritten with the server's version of its old text.
     void typingWhileTheSyncDecides()
