@@ -245,6 +245,7 @@ private slots:
         QTest::addColumn<int>("conflicts");
         const int inStep = int(SyncReport::Status::InStep);
         QTest::newRow("the book lost its records") << "lost" << inStep << 8 << 8 << 0;
+        QTest::newRow("a book that did not load whole") << "not loaded" << int(SyncReport::Status::LocalFailed) << 8 << 0 << 0;
         QTest::newRow("another file in place of the day file") << "replaced" << inStep << 8 << 8 << 0;
         QTest::newRow("a backup restored") << "restored" << int(SyncReport::Status::Conflicts) << 8 << 8 << 1;
         QTest::newRow("the user emptied one thing") << "emptied one" << inStep << 7 << 7 << 0;
@@ -270,6 +271,9 @@ private slots:
         SyncOptions options;
         if (what == u"lost") {
             side.book.values.clear();
+        } else if (what == u"not loaded") {
+            side.book.values.clear();
+            side.book.notSyncable = QStringLiteral("things.dat was not read to its end");
         } else if (what == u"replaced") {
             side.book.values.clear();
             side.book.fileStamp = {QStringLiteral("/memory/things.dat"), 1, 2, 0, 0};

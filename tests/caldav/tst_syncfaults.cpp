@@ -97,6 +97,7 @@ private slots:
         QTest::newRow("503 for the listing") << int(Fault::Answer503) << QByteArray("REPORT") << false;
         QTest::newRow("a PUT stalls") << int(Fault::Stall) << QByteArray("PUT") << false;
         QTest::newRow("the listing stalls") << int(Fault::Stall) << QByteArray("REPORT") << false;
+        QTest::newRow("the day book refuses what came in") << int(Fault::None) << QByteArray("apply") << false;
     }
 
     void faultThenConverge()
@@ -111,11 +112,13 @@ private slots:
         const QUrl calendar = prepare(side, other, &name, proxy);
         QVERIFY(calendar.isValid());
         proxy.setFault(Fault(fault), method, 1);
+        side.book.failApply = method == "apply";
         side.timeout = std::chrono::milliseconds(800);
 
         const SyncReport cut = side.sync(calendar);
+        side.book.failApply = false;
         if (cut.status != SyncReport::Status::InStep || !mayFinish) {
-            QCOMPARE(cut.status, SyncReport::Status::ServerFailed);
+            QCOMPARE(cut.status, method == "apply" ? SyncReport::Status::LocalFailed : SyncReport::Status::ServerFailed);
             QVERIFY(!cut.failure.isEmpty());
         }
         // Nothing made or changed here is lost by a failed sync.
