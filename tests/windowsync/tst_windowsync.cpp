@@ -2,6 +2,7 @@
 // server and the server's changes come into the view without touching what is being typed; a
 // change is sent a moment after it is saved; a failure is told once; conflicts get the
 // synced-folder merge's choices; the password is asked once a session.
+#include "cannedserver.h"
 #include "faultproxy.h"
 #include "passwordkeeper.h"
 #include "testserver.h"
@@ -161,6 +162,35 @@ private slots:
         QVERIFY(w.settled(WindowSync::State::Failed));
         QVERIFY(w.sync.details().contains(QStringLiteral("没有完整读入")));
         QCOMPARE(m_server.todos(name).size(), size_t(3));
+    }
+
+    // An address that leads to another server: the user is asked once whether the password may
+    // go there, and the answer holds for later syncs; until then nothing reaches that server.
+    void anotherServerIsAskedAboutOnce_data()
+    {
+        QTest::addColumn<bool>("trusted");
+        QTest::newRow("not trusted") << false;
+        QTest::newRow("trusted") << true;
+    }
+
+    void anotherServerIsAskedAboutOnce()
+    {
+        QFETCH(bool, trusted);
+        CannedServer other; // closes every connection unanswered
+        CannedServer named(CannedServer::http("207 Multi-Status", "<multistatus xmlns=\"DAV:\"><response><href>/</href>"
+                                              "<propstat><prop><current-user-principal><href>" + other.url("/alice/").toEncoded()
+                                              + "</href></current-user-principal></prop><status>HTTP/1.1 200 OK</status>"
+                                              "</propstat></response></multistatus>"));
+        Window w(named.url());
+        w.f.prompts.answerYes = trusted;
+        QVERIFY(w.setUp());
+        QVERIFY(w.settled(WindowSync::State::Failed));
+        w.sync.syncNow();
+        QVERIFY(w.settled(WindowSync::State::Failed));
+        const auto questions = std::count_if(w.f.prompts.asked.begin(), w.f.prompts.asked.end(),
+                                             [](const QString &q) { return q.contains(QStringLiteral("另一台服务器")); });
+        QCOMPARE(questions, 1);
+        QCOMPARE(other.connections > 0, trusted);
     }
 
     void conflictsGetTheMergeChoices_data()
