@@ -165,7 +165,7 @@ void CalDavSync::round(const syncplanner::ServerChanges &changes)
 // thread of its own, on copies, while the event loop goes on.
 void CalDavSync::planRound()
 {
-    auto here = std::make_shared<const std::map<ThingKey, ThingInput>>(m_local.things());
+    auto here = std::make_shared<const std::map<ThingKey, ThingInput>>(m_local.things(m_firstDay));
     auto state = std::make_shared<const SyncState>(m_keeper.state());
     auto changes = std::make_shared<const syncplanner::ServerChanges>(m_roundChanges);
     auto promise = std::make_shared<QPromise<syncplanner::Plan>>();
@@ -189,7 +189,7 @@ void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey
     // A thing changed here while the plan was made must not be overwritten with what the plan
     // decided for its old value: decide again.
     if (!plan.setHere.empty()) {
-        const std::map<ThingKey, ThingInput> now = m_local.things();
+        const std::map<ThingKey, ThingInput> now = m_local.things(m_firstDay);
         const bool changed = std::any_of(plan.setHere.begin(), plan.setHere.end(), [&](const auto &entry) {
             const auto was = planned.find(entry.first);
             const auto is = now.find(entry.first);

@@ -25,11 +25,11 @@ public:
     DayFileStamp fileStamp{QStringLiteral("/memory/things.dat"), 1, 1, 0, 0};
     std::function<void(std::map<ThingKey, ThingInput> &)> typing; // changes values at each read, as a user types
 
-    std::map<ThingKey, ThingInput> things() const override
+    std::map<ThingKey, ThingInput> things(QDate from) const override
     {
         if (typing)
             typing(const_cast<std::map<ThingKey, ThingInput> &>(values));
-        return values;
+        return {values.lower_bound({from, 0}), values.end()};
     }
     ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) override
     {
