@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dayfilestamp.h"
+#include "sharedmap.h"
 #include "daythings.h"
 #include "thingkey.h"
 
@@ -66,8 +67,8 @@ struct SyncState
     // not (asked once each; see DavClient::originOf).
     std::vector<QUrl> trustedOrigins;
     std::vector<QUrl> refusedOrigins;
-    std::map<QString, LinkedTodo> linked;     // by href
-    std::map<QString, SetAsideTodo> setAside; // by href
+    SharedMap<QString, LinkedTodo> linked;     // by href
+    SharedMap<QString, SetAsideTodo> setAside; // by href
 
     // Forgets the collection and everything learnt from it.
     void forgetCollection();
