@@ -41,7 +41,8 @@ public:
         place(fresh);
         for (const auto &[href, link] : m_in.state.linked)
             decideLinked(link);
-        for (const auto &[key, thing] : m_in.here) {
+        for (auto it = m_in.here.lower_bound({m_in.firstDay, 0}); it != m_in.here.end(); ++it) {
+            const auto &[key, thing] = *it;
             if (!m_claimed.count(key) && !thing.isEmpty() && !standsIn(key, thing))
                 create(key, thing);
         }
@@ -90,16 +91,19 @@ private:
             m_plan.links[link.href] = link;
     }
 
+    bool outsideRange(const QDate &day) const { return m_in.firstDay.isValid() && day < m_in.firstDay; }
+
     // Told once for each version of the to-do.
     void setAside(const QString &href, const QByteArray &etag, const QString &uid, const QString &summary,
-                  const QString &why, const LeftReason &reason)
+                  const QString &why, const LeftReason &reason = {}, bool outside = false)
     {
+        const SetAsideTodo todo{href, etag, why, outside};
         const auto known = m_in.state.setAside.find(href);
-        const bool told = known != m_in.state.setAside.end() && known->second.why == why && known->second.etag == etag;
+        const bool told = known != m_in.state.setAside.end() && known->second == todo;
         if (!why.isEmpty() && !told)
             m_plan.left.push_back({href, uid, summary, why, std::nullopt, reason});
         if (!told)
-            m_plan.setAside[href] = SetAsideTodo{href, etag, why};
+            m_plan.setAside[href] = todo;
     }
 
     void takeNew(const QString &href, const std::optional<ServerVersion> &change, std::vector<NewTodo> &fresh)
@@ -119,6 +123,10 @@ private:
         if (!todo.day) {
             setAside(href, change->etag, todo.uid, todo.thing.text, QStringLiteral("it has no due or start date"),
                      LeftReason{LeftReason::Kind::NoDate, {}, {}, 0});
+            return;
+        }
+        if (outsideRange(*todo.day)) {
+            setAside(href, change->etag, todo.uid, todo.thing.text, QString(), {}, true);
             return;
         }
         fresh.push_back({href, &*change, &todo});
@@ -161,6 +169,8 @@ private:
 
     void decideLinked(const LinkedTodo &link)
     {
+        if (outsideRange(link.key.day))
+            return;
         const auto change = m_in.changes.find(link.href);
         if (change == m_in.changes.end()) {
             // Unchanged on the server, which therefore holds the base: only a change here is news.

@@ -10,8 +10,9 @@
 // ($XDG_STATE_HOME/Tallyleaf, else ~/.local/state/Tallyleaf), never beside the day file: a folder
 // that a sync tool shares would carry it to another computer, and it describes what this
 // computer's day file and the server agreed on, nothing else. One SQLite database per day file,
-// named from the day file's path; each save is one transaction holding only what changed, made
-// durable before it returns (WAL, synchronous=FULL). The state read once is kept in memory, so
+// named from the day file's path; each save is one transaction holding only what changed (WAL,
+// synchronous=NORMAL: a power cut can take back the last steps, never leave one half done, and
+// the sync goes on from any earlier step as from a crash). The state read once is kept in memory, so
 // a window that syncs every few minutes reads the database only once; preload() reads it on a
 // thread of its own.
 //

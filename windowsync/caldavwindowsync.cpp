@@ -123,18 +123,20 @@ void CalDavWindowSync::syncNow()
     trigger(true);
 }
 
-void CalDavWindowSync::stop()
+bool CalDavWindowSync::stop()
 {
     m_stopped = true;
     m_soon.stop();
     m_every.stop();
-    if (m_job)
-        m_job->cancel();
+    if (!m_job)
+        return false;
+    m_job->cancel();
+    return true;
 }
 
 void CalDavWindowSync::dayFileMoved(const QString &newPath)
 {
-    stop();
+    [[maybe_unused]] const bool wasRunning = stop(); // the move waits for no sync
     if (const SyncStateStore::Saved moved = m_stateStore.moveTo(newPath); !moved.ok)
         tellStateTrouble(syncwords::stateNotMoved(m_stateStore.path()), moved.detail);
 }
@@ -249,6 +251,11 @@ void CalDavWindowSync::run(bool byHand)
     options.trustedOrigins = m_trustedOrigins;
     options.allowDeletions = std::exchange(m_allowDeletions, 0);
     m_job = std::make_unique<CalDavSync>(*m_client, m_things, m_stateStore, m_time, options);
+    connect(m_job.get(), &CalDavSync::progressed, this, [this](int done, int total) {
+        // A long sync says how far it is; a short one is over before anyone reads it.
+        if (total >= 20)
+            setState(State::Running, syncwords::progress(done, total), syncwords::progress(done, total));
+    });
     connect(m_job.get(), &CalDavSync::finished, this, [this, byHand](const SyncReport &report) {
         const bool refused = m_client->loginRefused();
         // Not deleted inside their own signal.

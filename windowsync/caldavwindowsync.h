@@ -67,7 +67,7 @@ public:
     QString user() const override { return m_user; }
     bool setUp(const QUrl &url, const QString &user, const QString &password) override;
     void syncNow() override;
-    void stop() override;
+    bool stop() override;
     void dayFileMoved(const QString &newPath) override;
 
     State state() const override { return m_state; }

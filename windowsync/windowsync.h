@@ -27,7 +27,8 @@ public:
     // A sync asked for by the user: a password is asked for again, and every failure told.
     virtual void syncNow() = 0;
     // The window closes: a sync still running ends where it is (the next one goes on from there).
-    virtual void stop() = 0;
+    // True when it was running.
+    virtual bool stop() = 0;
     // The day file was moved to newPath: the sync stops, and its state goes with the file (the
     // next sync compares anew what the day file at its new place may not agree with).
     virtual void dayFileMoved(const QString &newPath) = 0;
@@ -41,3 +42,14 @@ public:
     // Called whenever the state, the status or the details change.
     virtual void setOnStateChanged(std::function<void()> changed) = 0;
 };
+
+namespace syncwords {
+
+// Closing while a sync runs. Here rather than with the sync's other words (syncwords.h), which
+// the window, knowing the sync only through this header, cannot reach.
+inline QString cutShortAtClose()
+{
+    return QStringLiteral("同步还没有做完，剩下的会在下次启动程序时接着同步，不会丢失。");
+}
+
+} // namespace syncwords

@@ -29,7 +29,7 @@ public:
         m_status = QStringLiteral("10:42 已同步");
         changed();
     }
-    void stop() override {}
+    bool stop() override { return false; }
     void dayFileMoved(const QString &) override {}
     State state() const override { return State::InStep; }
     QString status() const override { return m_status; }

@@ -5,6 +5,7 @@
 #include "englishwords.h"
 #include "problemwords.h"
 #include "syncwords.h"
+#include "windowsync.h"
 
 #include <QNetworkReply>
 #include <QTest>
@@ -130,6 +131,8 @@ private slots:
         QTest::newRow("conflicts") << syncwords::conflictsAbout(Calendar);
         QTest::newRow("settings not saved") << syncwords::settingsNotSaved(QStringLiteral("/home/alice/.local/state/Tallyleaf/sync-1.sqlite"));
         QTest::newRow("state not moved") << syncwords::stateNotMoved(QStringLiteral("/home/alice/.local/state/Tallyleaf/sync-1.sqlite"));
+        QTest::newRow("progress") << syncwords::progress(1234, 5000);
+        QTest::newRow("cut short at close") << syncwords::cutShortAtClose();
         for (auto status : {S::InStep, S::Conflicts, S::ServerFailed})
             QTest::newRow(("last sync " + QByteArray::number(int(status))).constData())
                 << syncwords::lastSync(failed(status, {}), QDateTime(Day, QTime(10, 42)));
