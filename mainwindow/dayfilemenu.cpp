@@ -70,7 +70,7 @@ void frm_main::moveDayFileTo(const QString &folder)
 {
     const QString from = m_day.dayFile().path();
     // Nothing may write the day file while it moves, nor hold what the user has not decided.
-    if (m_day.folderMerge().hasHeld())
+    if (!m_day.held().empty())
         return m_prompts.inform(QStringLiteral("还有在两处改得不同、尚未决定保留哪一份的事项。请先作出选择"
                                                "（关闭窗口时会再次询问），再移动日程文件。"));
     if (m_sync && m_sync->state() == WindowSync::State::Running)

@@ -48,10 +48,16 @@ void frm_main::td_clear()
 void frm_main::showThings(const DayThings &things)
 {
     for (size_t k = 0; k < things.size(); ++k) {
-        // The box being typed in keeps its caret when its text stays (a change that came from
-        // elsewhere into another box).
-        if (!(txt_things[k]->hasFocus() && txt_things[k]->text() == things[k].text))
-            txt_things[k]->setThingText(things[k].text);
+        // A box whose text stays is left as it is: the one being typed in keeps its caret and its
+        // selection. One changed under the caret (the book's version came in) keeps the caret where
+        // it was, as far as the new text reaches.
+        ThingEdit *box = txt_things[k];
+        if (box->text() != things[k].text) {
+            const int caret = box->cursorPosition();
+            box->setThingText(things[k].text);
+            if (box->hasFocus())
+                box->setCursorPosition(std::min(caret, int(things[k].text.size())));
+        }
         setMark(int(k), things[k].done);
     }
     m_designShown = false;
