@@ -153,9 +153,9 @@ void CalDavSync::planRound()
     });
     watcher->setFuture(promise->future());
     m_planner.start([promise, here, state, changes, trusted = m_trusted, settleAll = m_options.settleAll,
-                     settled = m_options.settled, now = m_clock.now()] {
+                     settled = m_options.settled, now = m_clock.now(), held = m_local.held()] {
         promise->start();
-        promise->addResult(syncplanner::plan({*state, *here, *changes, trusted, settleAll, settled, now}));
+        promise->addResult(syncplanner::plan({*state, *here, *changes, trusted, settleAll, settled, now, held}));
         promise->finish();
     });
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 // One round of the reconciliation, decided without any I/O: from what the state says, what the
@@ -82,6 +83,7 @@ struct Inputs
     std::optional<thingdecision::Choice> settleAll; // a choice for every conflict (the tool's --prefer)
     std::map<ThingKey, SettledConflict> settled;    // the user's choices for single conflicts
     QDateTime now;
+    std::set<ThingKey> held; // waiting for the user's choice between two versions here: left alone
 };
 
 Plan plan(const Inputs &inputs);

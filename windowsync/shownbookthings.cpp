@@ -38,6 +38,11 @@ DayFileStamp ShownBookThings::stamp() const
     return m_day.dayFile().stampOnDisk();
 }
 
+std::set<ThingKey> ShownBookThings::held() const
+{
+    return m_day.heldKeys();
+}
+
 ApplyResult ShownBookThings::apply(const std::map<ThingKey, ThingInput> &changes)
 {
     if (m_day.isAsking() || m_day.isEnding() || m_day.isReadOnly())
