@@ -48,15 +48,16 @@ void frm_main::td_clear()
 void frm_main::showThings(const DayThings &things)
 {
     for (size_t k = 0; k < things.size(); ++k) {
-        // A box whose text stays is left as it is: the one being typed in keeps its caret and its
-        // selection. One changed under the caret (the book's version came in) keeps the caret where
+        // The box being typed in is left as it is while its text stays: it keeps its caret and its
+        // selection. Changed under the caret (the book's version came in), it keeps the caret where
         // it was, as far as the new text reaches.
         ThingEdit *box = txt_things[k];
-        if (box->text() != things[k].text) {
+        if (!box->hasFocus()) {
+            box->setThingText(things[k].text);
+        } else if (box->text() != things[k].text) {
             const int caret = box->cursorPosition();
             box->setThingText(things[k].text);
-            if (box->hasFocus())
-                box->setCursorPosition(std::min(caret, int(things[k].text.size())));
+            box->setCursorPosition(std::min(caret, int(things[k].text.size())));
         }
         setMark(int(k), things[k].done);
     }

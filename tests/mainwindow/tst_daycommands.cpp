@@ -127,8 +127,11 @@ void tst_DayCommands::aReplacedFileShowsAtOnceAndItsConflictWaitsInTheMenu()
     QCOMPARE(waiting->text(), QStringLiteral("两边都改过的事（1）…"));
 
     f.prompts.choices = {thingdecision::Choice::Theirs};
+    f.box(0)->setFocus();
+    f.box(0)->setCursorPosition(2);
     waiting->trigger();
     QCOMPARE(f.texts()[0], QStringLiteral("review theirs"));
+    QCOMPARE(f.box(0)->cursorPosition(), 2); // changed under the caret, which stays
     QCOMPARE(f.file().left(200).toHex(), slot(0, 1, "review theirs", false, Day41411).toHex());
     QVERIFY(!waiting->isVisible());
 }
