@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -61,6 +62,12 @@ SaveReport FolderMerge::mergeReplacement(bool mayAsk)
     std::vector<thingdecision::Conflict> held, asked;
     for (const thingdecision::Conflict &c : plan.conflicts)
         (wasHeld.count(c.key) && !m_askAgain.count(c.key) ? held : asked).push_back(c);
+    if (!taken(report)) { // what the rule decided for a held thing did not reach the day book: held on
+        for (const thingdecision::Conflict &c : m_held.all()) {
+            if (std::none_of(plan.conflicts.begin(), plan.conflicts.end(), [&](const auto &p) { return p.key == c.key; }))
+                held.push_back(c);
+        }
+    }
     if (!asked.empty() && mayAsk) {
         // Kept aside before the question, which may stay open for long: a kill meanwhile loses nothing.
         std::vector<thingdecision::Conflict> all = held;
@@ -104,7 +111,7 @@ FolderMerge::Asked FolderMerge::decide(const QString &about, const std::vector<t
     std::map<QDate, DayThings> days;
     for (size_t i = 0; i < conflicts.size(); ++i) {
         const thingdecision::Conflict &c = conflicts[i];
-        if (asked.cancelled)
+        if (asked.cancelled && m_held.holds(c.key))
             m_askAgain.insert(c.key);
         else
             m_askAgain.erase(c.key);
