@@ -50,6 +50,7 @@ void CalDavSync::start()
         m_keeper.account().url = m_options.url;
         m_keeper.account().user = m_options.user;
     }
+    setRange();
     m_trusted = m_keeper.state().dayFile.stillDescribes(m_local.stamp());
     if (!m_trusted && !m_keeper.state().linked.empty())
         m_report.notes << QStringLiteral("the day file is not the one the last sync saw (restored, replaced or moved): "
@@ -74,6 +75,29 @@ void CalDavSync::start()
         discovered(found.collection, found.syncCollection, found.note);
     });
     m_discovery->start(m_options.url);
+}
+
+// The days the sync reaches. What a narrower range left outside is read again when it widens:
+// the to-dos set aside for their day are forgotten, and the server lists everything afresh.
+void CalDavSync::setRange()
+{
+    const int since = m_options.sinceDays.value_or(m_keeper.state().sinceDays);
+    m_firstDay = since < 0 ? QDate() : m_clock.now().date().addDays(-since);
+    const QDate last = m_keeper.state().firstDay;
+    if (last.isValid() && (!m_firstDay.isValid() || m_firstDay < last)) {
+        std::vector<QString> outside;
+        for (const auto &[href, todo] : m_keeper.state().setAside) {
+            if (todo.outsideRange)
+                outside.push_back(href);
+        }
+        for (const QString &href : outside)
+            m_keeper.setAside(href, std::nullopt);
+        m_keeper.account().syncToken.clear();
+    }
+    if (since != m_keeper.state().sinceDays || m_firstDay != last) {
+        m_keeper.account().sinceDays = since;
+        m_keeper.account().firstDay = m_firstDay;
+    }
 }
 
 void CalDavSync::cancel()
@@ -141,7 +165,7 @@ void CalDavSync::round(const syncplanner::ServerChanges &changes)
 // thread of its own, on copies, while the event loop goes on.
 void CalDavSync::planRound()
 {
-    auto here = std::make_shared<const std::map<ThingKey, ThingInput>>(m_local.things());
+    auto here = std::make_shared<const std::map<ThingKey, ThingInput>>(m_local.things(m_firstDay));
     auto state = std::make_shared<const SyncState>(m_keeper.state());
     auto changes = std::make_shared<const syncplanner::ServerChanges>(m_roundChanges);
     auto promise = std::make_shared<QPromise<syncplanner::Plan>>();
@@ -153,9 +177,11 @@ void CalDavSync::planRound()
     });
     watcher->setFuture(promise->future());
     m_planner.start([promise, here, state, changes, trusted = m_trusted, settleAll = m_options.settleAll,
-                     settled = m_options.settled, now = m_clock.now(), held = m_local.held()] {
+                     settled = m_options.settled, now = m_clock.now(), firstDay = m_firstDay,
+                     held = m_local.held()] {
         promise->start();
-        promise->addResult(syncplanner::plan({*state, *here, *changes, trusted, settleAll, settled, now, held}));
+        promise->addResult(
+            syncplanner::plan({*state, *here, *changes, trusted, settleAll, settled, now, firstDay, held}));
         promise->finish();
     });
 }
@@ -165,7 +191,7 @@ void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey
     // A thing changed here while the plan was made must not be overwritten with what the plan
     // decided for its old value: decide again.
     if (!plan.setHere.empty()) {
-        const std::map<ThingKey, ThingInput> now = m_local.things();
+        const std::map<ThingKey, ThingInput> now = m_local.things(m_firstDay);
         const bool changed = std::any_of(plan.setHere.begin(), plan.setHere.end(), [&](const auto &entry) {
             const auto was = planned.find(entry.first);
             const auto is = now.find(entry.first);
@@ -203,8 +229,13 @@ void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey
                 ++m_report.emptiedHere;
         }
     }
-    for (const auto &[href, link] : plan.links)
+    for (auto [href, link] : plan.links) {
+        // Newer than the stored token's listing; newer than this run's own listing too when it
+        // was fetched again after a refused send (the rounds after the first).
+        if (link)
+            learnt(*link, m_round > 0);
         m_keeper.setLink(href, link);
+    }
     for (const auto &[href, todo] : plan.setAside)
         m_keeper.setAside(href, todo);
     m_report.conflicts.insert(m_report.conflicts.end(), plan.conflicts.begin(), plan.conflicts.end());
@@ -221,9 +252,12 @@ void CalDavSync::carryOut(const syncplanner::Plan &plan, const std::map<ThingKey
             return finish();
         roundDone();
     });
-    m_sender->send(plan.ops, [this](const syncplanner::ServerOp &op, const TodoSender::Outcome &outcome) {
+    const int total = int(plan.ops.size());
+    m_sent = 0;
+    m_sender->send(plan.ops, [this, total](const syncplanner::ServerOp &op, const TodoSender::Outcome &outcome) {
         if (m_finished)
             return;
+        emit progressed(++m_sent, total);
         switch (outcome.kind) {
         case TodoSender::Outcome::Kind::Done:
             return sent(op, outcome.etag);
@@ -244,12 +278,22 @@ void CalDavSync::sent(const syncplanner::ServerOp &op, const QByteArray &etag)
     } else {
         LinkedTodo after = *op.after;
         after.etag = etag; // none: the server changed what it stored, so it is read next time
-        after.sentSinceToken = true;
+        learnt(after, true);
         m_keeper.setLink(op.href, after);
-        m_sentNow.insert(op.href);
         ++m_report.sent;
     }
     saveState(true);
+}
+
+// Until this run's token is stored, whatever it learnt is newer than the stored token's listing.
+// Once it is, only what came after this run's own listing still is.
+void CalDavSync::learnt(LinkedTodo &link, bool afterListing)
+{
+    if (!m_tokenMode)
+        return; // a listing of every ETag names every to-do
+    link.learntAfterToken = true;
+    if (afterListing)
+        m_learntAfterListing.insert(link.href);
 }
 
 void CalDavSync::roundDone()
@@ -257,14 +301,17 @@ void CalDavSync::roundDone()
     if (m_again.empty()) {
         // Every change the token covers is settled: the next run asks only for later ones, and
         // what this run's listing looked at needs no second look.
-        if (m_tokenMode && m_keeper.state().syncToken != m_newToken) {
-            m_keeper.account().syncToken = m_newToken;
+        if (m_tokenMode) {
+            if (m_keeper.state().syncToken != m_newToken)
+                m_keeper.account().syncToken = m_newToken;
+            std::vector<LinkedTodo> checked;
             for (const auto &[href, link] : m_keeper.state().linked) {
-                if (link.sentSinceToken && !m_sentNow.count(href)) {
-                    LinkedTodo checked = link;
-                    checked.sentSinceToken = false;
-                    m_keeper.setLink(href, checked);
-                }
+                if (link.learntAfterToken != bool(m_learntAfterListing.count(href)))
+                    checked.push_back(link);
+            }
+            for (LinkedTodo &link : checked) {
+                link.learntAfterToken = !link.learntAfterToken;
+                m_keeper.setLink(link.href, link);
             }
         }
         // From now on the state describes the day file as it is.

@@ -29,6 +29,9 @@ struct SyncOptions
     // How many deletions (on the server, or things emptied here) the user agreed to at once; a
     // plan with more, past MassDeletion's bound, stops before anything is done. -1: any number.
     int allowDeletions = 0;
+    // How many days back the sync reaches (-1: every day); nothing: as the last sync did. Days
+    // before are left alone on both sides; a wider range than the last reads them again.
+    std::optional<int> sinceDays;
     bool useSyncCollection = true; // false: always compare ETags from a calendar-query
     // Origins besides url's own that the user let the password go to, after a report named one
     // of their addresses (SyncReport::otherServer).
@@ -70,14 +73,18 @@ public:
 
 signals:
     void finished(const SyncReport &report);
+    // While the changes go to the server: how many of how many are answered.
+    void progressed(int done, int total);
 
 private:
+    void setRange();
     void discovered(const QUrl &collection, bool syncCollection, const QString &note);
     void listChanges();
     void round(const syncplanner::ServerChanges &changes);
     void planRound();
     void carryOut(const syncplanner::Plan &plan, const std::map<ThingKey, ThingInput> &planned);
     void sent(const syncplanner::ServerOp &op, const QByteArray &etag);
+    void learnt(LinkedTodo &link, bool afterListing);
     void roundDone();
     bool saveState(bool paced = false);
     void fail(SyncReport::Status status, const QString &failure);
@@ -92,13 +99,15 @@ private:
 
     SyncReport m_report;
     bool m_trusted = true;
+    QDate m_firstDay; // invalid: every day
+    int m_sent = 0;   // requests of this round answered, for progress
     QPointer<ServerChanges> m_changes;
     QPointer<CollectionDiscovery> m_discovery;
     QPointer<TodoSender> m_sender;
     QString m_newToken;
     bool m_tokenMode = false;
     std::set<QString> m_gone;     // hrefs gone from the server, from the listing
-    std::set<QString> m_sentNow;  // hrefs sent by this sync, after its listing
+    std::set<QString> m_learntAfterListing; // hrefs sent or fetched again by this run, after its listing
     std::set<QString> m_again;    // changed meanwhile: fetch and decide again
     int m_round = 0;
     bool m_failed = false;

@@ -29,7 +29,7 @@ Reading read(const ServerChanges::Listing &listing, const SyncState &state, bool
             r.toFetch.push_back(href);
         // A server that lists changes as the difference of two snapshots misses a to-do made
         // after the first and deleted before the second: looked at once, it is seen gone.
-        else if (tokenListing && link.sentSinceToken)
+        else if (tokenListing && link.learntAfterToken)
             r.toFetch.push_back(href);
     }
     for (const auto &[href, todo] : state.setAside) {

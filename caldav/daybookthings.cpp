@@ -4,22 +4,25 @@
 #include "daytable.h"
 #include "oledate.h"
 
+#include <limits>
+
 DayBookThings::DayBookThings(DayFile &file)
     : m_file(file)
 {
 }
 
-std::map<ThingKey, ThingInput> DayBookThings::things() const
+std::map<ThingKey, ThingInput> DayBookThings::things(QDate from) const
 {
-    return thingsIn(m_file.table());
+    return thingsIn(m_file.table(), from);
 }
 
-std::map<ThingKey, ThingInput> DayBookThings::thingsIn(const DayTable &table)
+std::map<ThingKey, ThingInput> DayBookThings::thingsIn(const DayTable &table, QDate from)
 {
+    const double first = from.isValid() ? oledate::fromDate(from) : -std::numeric_limits<double>::infinity();
     std::map<ThingKey, ThingInput> things;
     for (qint32 i = 1; i <= table.DayCount(); ++i) {
         const qint32 number = table.thingNo(i);
-        if (number < 1 || number > 5 || !table.isCurrent(i))
+        if (number < 1 || number > 5 || !(table.thingDate(i) >= first) || !table.isCurrent(i))
             continue;
         if (const std::optional<QDate> day = oledate::toDate(table.thingDate(i)))
             things.insert_or_assign(ThingKey{*day, number}, thingOf(table, i));

@@ -52,7 +52,7 @@ std::variant<SyncState, QString> fromBytes(const QByteArray &bytes)
     }
     for (const QCborValue &value : root[QLatin1String("setAside")].toArray()) {
         SetAsideTodo todo{value[QLatin1String("href")].toString(), value[QLatin1String("etag")].toByteArray(),
-                          value[QLatin1String("why")].toString()};
+                          value[QLatin1String("why")].toString(), false};
         state.setAside.emplace(todo.href, std::move(todo));
     }
     return state;

@@ -31,8 +31,9 @@ public:
     // Every thing the day book has a record of, as the day file stores it (texts trimmed, at most
     // 160 GBK bytes; bytes that are no GBK character as gbk.h's stand-ins). A thing the user
     // emptied is there, empty; a thing with no record at all is not: the sync never takes its
-    // absence for the user's act.
-    virtual std::map<ThingKey, ThingInput> things() const = 0;
+    // absence for the user's act. Only things of from and later days (every day when from is
+    // invalid): a sync that reaches back a year reads no more of a book of decades.
+    virtual std::map<ThingKey, ThingInput> things(QDate from) const = 0;
 
     // Sets each thing to its value, an empty ThingInput emptying it, in one all-or-nothing save.
     virtual ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) = 0;

@@ -14,6 +14,17 @@ DavRequest reportRequest(const QUrl &url, int depth, const QByteArray &body)
     return {"REPORT", url, body, "application/xml; charset=utf-8", depth, {}, false, false};
 }
 
+// Whether an answer to a sync-collection with a token may say that the server no longer knows the
+// token (expired, or the collection restored from a backup). Servers say so differently: 403 with
+// valid-sync-token (RFC 6578), 400, 404, or 500 (Xandikos, asked for a snapshot it does not
+// have). A refused password, a server busy or out of reach, or no answer at all says nothing
+// about the token: listing everything would fail the same way, at a higher cost.
+bool mayBeRefusedToken(const DavReply &reply)
+{
+    const int s = reply.status;
+    return reply.answered() && s != 207 && s != 401 && s != 429 && !(s >= 502 && s <= 504);
+}
+
 } // namespace
 
 ServerChanges::ServerChanges(DavClient &client, const QUrl &collection, QObject *parent)
@@ -72,9 +83,8 @@ void ServerChanges::report(const QString &token, bool retried)
 {
     m_client.send(reportRequest(m_collection, 1, davrequests::syncCollection(token)), this,
                   [this, token, retried](const DavReply &reply) {
-        // A token the server no longer knows: list everything afresh.
-        if (reply.answered() && !token.isEmpty() && !retried && reply.status >= 400 && reply.status < 500
-            && reply.status != 401 && reply.status != 404)
+        // A token the server may no longer know: list everything afresh, once.
+        if (!token.isEmpty() && !retried && mayBeRefusedToken(reply))
             return report(QString(), true);
         if (!reply.answered() || reply.status != 207) {
             m_listing.failure = failureOf(reply, QStringLiteral("cannot list the changes"));

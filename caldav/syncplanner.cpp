@@ -42,7 +42,8 @@ public:
         place(fresh);
         for (const auto &[href, link] : m_in.state.linked)
             decideLinked(link);
-        for (const auto &[key, thing] : m_in.here) {
+        for (auto it = m_in.here.lower_bound({m_in.firstDay, 0}); it != m_in.here.end(); ++it) {
+            const auto &[key, thing] = *it;
             if (m_in.held.count(key))
                 m_plan.notes << QStringLiteral("%1 waits for a choice between two versions here; it is synced once chosen")
                                     .arg(key.toString());
@@ -94,16 +95,19 @@ private:
             m_plan.links[link.href] = link;
     }
 
+    bool outsideRange(const QDate &day) const { return m_in.firstDay.isValid() && day < m_in.firstDay; }
+
     // Told once for each version of the to-do.
     void setAside(const QString &href, const QByteArray &etag, const QString &uid, const QString &summary,
-                  const QString &why)
+                  const QString &why, bool outside = false)
     {
+        const SetAsideTodo todo{href, etag, why, outside};
         const auto known = m_in.state.setAside.find(href);
-        const bool told = known != m_in.state.setAside.end() && known->second.why == why && known->second.etag == etag;
+        const bool told = known != m_in.state.setAside.end() && known->second == todo;
         if (!why.isEmpty() && !told)
             m_plan.left.push_back({href, uid, summary, why, std::nullopt});
         if (!told)
-            m_plan.setAside[href] = SetAsideTodo{href, etag, why};
+            m_plan.setAside[href] = todo;
     }
 
     void takeNew(const QString &href, const std::optional<ServerVersion> &change, std::vector<NewTodo> &fresh)
@@ -121,6 +125,10 @@ private:
         const Todo &todo = std::get<Todo>(change->reading);
         if (!todo.day) {
             setAside(href, change->etag, todo.uid, todo.thing.text, QStringLiteral("it has no due or start date"));
+            return;
+        }
+        if (outsideRange(*todo.day)) {
+            setAside(href, change->etag, todo.uid, todo.thing.text, QString(), true);
             return;
         }
         fresh.push_back({href, &*change, &todo});
@@ -162,6 +170,8 @@ private:
 
     void decideLinked(const LinkedTodo &link)
     {
+        if (outsideRange(link.key.day))
+            return;
         const auto change = m_in.changes.find(link.href);
         if (m_in.held.count(link.key)) { // left as it is; a change on the server is read again then
             if (change != m_in.changes.end())

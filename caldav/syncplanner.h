@@ -83,6 +83,9 @@ struct Inputs
     std::optional<thingdecision::Choice> settleAll; // a choice for every conflict (the tool's --prefer)
     std::map<ThingKey, SettledConflict> settled;    // the user's choices for single conflicts
     QDateTime now;
+    // The first day the sync reaches (invalid: every day). Things and to-dos of days before it
+    // are left alone on both sides: never sent, never changed, never deleted.
+    QDate firstDay;
     std::set<ThingKey> held; // waiting for the user's choice between two versions here: left alone
 };
 

@@ -5,6 +5,7 @@ void SyncState::forgetCollection()
     collection.clear();
     syncCollection = false;
     syncToken.clear();
+    firstDay = QDate();
     linked.clear();
     setAside.clear();
     trustedOrigins.clear();

@@ -23,9 +23,13 @@ struct LinkedTodo
     std::optional<ThingInput> base; // nothing: linked, but the two sides never agreed
     QByteArray body;  // the server's object when it holds more than Tallyleaf writes
     bool refetch = false; // the server's version is not base (a conflict): read it again next time
-    // Sent after the listing whose token is stored: a server that lists changes as the difference
-    // of two snapshots may never name a deletion of it made before the next listing.
-    bool sentSinceToken = false;
+    // This version was learnt after the listing that gave the stored sync token (by a run that
+    // could not store its own token, or sent or fetched after its listing), so that listing's
+    // snapshot may not hold it. A server that lists the difference of two snapshots (Xandikos)
+    // never names a to-do that is in neither, such as one made here and deleted by another client
+    // before the next sync: the next listing that does not name it has it read once. Cleared once
+    // a token is stored whose listing came after the version was learnt.
+    bool learntAfterToken = false;
 
     bool mustFetch() const { return refetch || etag.isEmpty() || !base; }
     friend bool operator==(const LinkedTodo &, const LinkedTodo &) = default;
@@ -37,16 +41,24 @@ struct SetAsideTodo
     QString href;
     QByteArray etag;
     QString why; // empty for objects that are no to-do at all (events), which are not worth a word
+    // A to-do of a day before the sync's range: left alone, and read again when the range widens.
+    bool outsideRange = false;
     friend bool operator==(const SetAsideTodo &, const SetAsideTodo &) = default;
 };
 
 struct SyncState
 {
+    static constexpr int DefaultSinceDays = 365;
+
     QUrl url;          // as the user gave it
     QString user;
     QUrl collection;   // the calendar found there; empty until found
     bool syncCollection = false; // the collection answers sync-collection reports
     QString syncToken;
+    // How far back the sync reaches: days before today (-1: every day); and the first day the last
+    // sync reached, so that a wider range reads again what lay outside.
+    int sinceDays = DefaultSinceDays;
+    QDate firstDay;
     // The day file the state describes, as it was when the state last agreed with it; the agreed
     // versions below are trusted only while the day file still matches it (DayFileStamp).
     DayFileStamp dayFile;

@@ -23,11 +23,11 @@ const char *const Schema[] = {
     "CREATE TABLE IF NOT EXISTS account (id INTEGER PRIMARY KEY CHECK (id = 1), format INTEGER NOT NULL,"
     " day_file TEXT, day_device INTEGER, day_inode INTEGER, day_length INTEGER, day_changed INTEGER,"
     " url TEXT, user TEXT, collection TEXT, sync_collection INTEGER, sync_token TEXT, trusted_origins TEXT,"
-    " refused_origins TEXT)",
+    " refused_origins TEXT, since_days INTEGER, first_day INTEGER)",
     "CREATE TABLE IF NOT EXISTS linked (href TEXT PRIMARY KEY, uid TEXT NOT NULL, etag BLOB, day INTEGER NOT NULL,"
     " number INTEGER NOT NULL, base_text TEXT, base_done INTEGER, body BLOB, refetch INTEGER NOT NULL,"
-    " sent_since_token INTEGER NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS set_aside (href TEXT PRIMARY KEY, etag BLOB, why TEXT)",
+    " learnt_after_token INTEGER NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS set_aside (href TEXT PRIMARY KEY, etag BLOB, why TEXT, outside_range INTEGER)",
 };
 
 QString connectionName()
@@ -62,7 +62,7 @@ bool bindLinked(QSqlQuery &q, const LinkedTodo &t)
     q.addBindValue(t.base && t.base->done);
     q.addBindValue(t.body);
     q.addBindValue(t.refetch);
-    q.addBindValue(t.sentSinceToken);
+    q.addBindValue(t.learntAfterToken);
     return q.exec();
 }
 
@@ -170,8 +170,8 @@ std::variant<SyncState, QString> SyncStateDatabase::read(const QString &connecti
     q.setForwardOnly(true);
     SyncState state;
     if (!q.exec(QStringLiteral("SELECT format, day_file, day_device, day_inode, day_length, day_changed, url, user,"
-                               " collection, sync_collection, sync_token, trusted_origins, refused_origins"
-                               " FROM account WHERE id = 1")))
+                               " collection, sync_collection, sync_token, trusted_origins, refused_origins,"
+                               " since_days, first_day FROM account WHERE id = 1")))
         return failure(QStringLiteral("read"), m_path, q.lastError());
     if (!q.next())
         return state;
@@ -186,11 +186,14 @@ std::variant<SyncState, QString> SyncStateDatabase::read(const QString &connecti
     state.syncToken = q.value(10).toString();
     state.trustedOrigins = urls(q.value(11).toString());
     state.refusedOrigins = urls(q.value(12).toString());
+    state.sinceDays = q.value(13).isNull() ? SyncState::DefaultSinceDays : q.value(13).toInt();
+    if (!q.value(14).isNull())
+        state.firstDay = QDate::fromJulianDay(q.value(14).toLongLong());
     if (!links)
         return state;
 
     if (!q.exec(QStringLiteral("SELECT href, uid, etag, day, number, base_text, base_done, body, refetch,"
-                               " sent_since_token FROM linked")))
+                               " learnt_after_token FROM linked")))
         return failure(QStringLiteral("read"), m_path, q.lastError());
     while (q.next()) {
         LinkedTodo t;
@@ -202,15 +205,15 @@ std::variant<SyncState, QString> SyncStateDatabase::read(const QString &connecti
             t.base = ThingInput{q.value(5).toString(), q.value(6).toBool()};
         t.body = q.value(7).toByteArray();
         t.refetch = q.value(8).toBool();
-        t.sentSinceToken = q.value(9).toBool();
+        t.learntAfterToken = q.value(9).toBool();
         if (!t.key.day.isValid() || t.key.number < 1 || t.key.number > 5)
             return QStringLiteral("%1 is damaged: a to-do's thing is no thing").arg(m_path);
         state.linked.emplace_hint(state.linked.end(), t.href, std::move(t));
     }
-    if (!q.exec(QStringLiteral("SELECT href, etag, why FROM set_aside")))
+    if (!q.exec(QStringLiteral("SELECT href, etag, why, outside_range FROM set_aside")))
         return failure(QStringLiteral("read"), m_path, q.lastError());
     while (q.next()) {
-        SetAsideTodo t{q.value(0).toString(), q.value(1).toByteArray(), q.value(2).toString()};
+        SetAsideTodo t{q.value(0).toString(), q.value(1).toByteArray(), q.value(2).toString(), q.value(3).toBool()};
         state.setAside.emplace_hint(state.setAside.end(), t.href, std::move(t));
     }
     return state;
@@ -306,13 +309,16 @@ SyncStateDatabase::Saved SyncStateDatabase::save(const SyncState &state, const S
     if (change.account) {
         q.prepare(QStringLiteral("INSERT OR REPLACE INTO account (id, format, day_file, day_device, day_inode, day_length,"
                                  " day_changed, url, user, collection, sync_collection, sync_token, trusted_origins,"
-                                 " refused_origins) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                                 " refused_origins, since_days, first_day)"
+                                 " VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         for (const QVariant &v : {QVariant(Format), QVariant(state.dayFile.path), QVariant(state.dayFile.device),
                                   QVariant(state.dayFile.inode), QVariant(state.dayFile.length),
                                   QVariant(state.dayFile.changedNs), QVariant(state.url.toString()),
                                   QVariant(state.user), QVariant(state.collection.toString()),
                                   QVariant(state.syncCollection), QVariant(state.syncToken),
-                                  QVariant(words(state.trustedOrigins)), QVariant(words(state.refusedOrigins))})
+                                  QVariant(words(state.trustedOrigins)), QVariant(words(state.refusedOrigins)),
+                                  QVariant(state.sinceDays),
+                                  state.firstDay.isValid() ? QVariant(state.firstDay.toJulianDay()) : QVariant()})
             q.addBindValue(v);
         if (!q.exec())
             return failed(q.lastError());
@@ -322,7 +328,7 @@ SyncStateDatabase::Saved SyncStateDatabase::save(const SyncState &state, const S
             return failed(q.lastError());
     }
     const QString putLinked = QStringLiteral("INSERT OR REPLACE INTO linked (href, uid, etag, day, number, base_text,"
-                                             " base_done, body, refetch, sent_since_token)"
+                                             " base_done, body, refetch, learnt_after_token)"
                                              " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     auto writeLinked = [&](const QString &href) {
         const auto found = state.linked.find(href);
@@ -341,10 +347,11 @@ SyncStateDatabase::Saved SyncStateDatabase::save(const SyncState &state, const S
             q.addBindValue(href);
             return q.exec();
         }
-        q.prepare(QStringLiteral("INSERT OR REPLACE INTO set_aside (href, etag, why) VALUES (?, ?, ?)"));
+        q.prepare(QStringLiteral("INSERT OR REPLACE INTO set_aside (href, etag, why, outside_range) VALUES (?, ?, ?, ?)"));
         q.addBindValue(href);
         q.addBindValue(found->second.etag);
         q.addBindValue(found->second.why);
+        q.addBindValue(found->second.outsideRange);
         return q.exec();
     };
     if (change.everything) {
@@ -379,9 +386,10 @@ SyncStateDatabase::Saved SyncStateDatabase::save(const SyncState &state, const S
     if (change.account) {
         const auto linked = std::move(m_cache->linked);
         const auto setAside = std::move(m_cache->setAside);
-        *m_cache = SyncState{state.url,     state.user,           state.collection,     state.syncCollection,
-                             state.syncToken, state.dayFile,      state.trustedOrigins, state.refusedOrigins,
-                             std::move(linked), std::move(setAside)};
+        SyncState account = state;
+        account.linked = std::move(linked);
+        account.setAside = std::move(setAside);
+        *m_cache = std::move(account);
     }
     for (const QString &href : change.linked) {
         if (const auto found = state.linked.find(href); found != state.linked.end())

@@ -11,6 +11,7 @@
 #include "prompts.h"
 #include "thingedit.h"
 #include "timesource.h"
+#include "syncwords.h"
 #include "windowsync.h"
 
 #include <QCloseEvent>
@@ -173,8 +174,9 @@ void frm_main::closeEvent(QCloseEvent *event)
         m_clock->close();
     if (m_search)
         m_search->close();
-    if (m_sync)
-        m_sync->stop(); // the next start goes on from where it ended
+    // The next start goes on from where the sync ended; the user hears so, unless the session ends.
+    if (m_sync && m_sync->stop() && !isEnding())
+        m_prompts.inform(syncwords::cutShortAtClose());
     QMainWindow::closeEvent(event);
 }
 

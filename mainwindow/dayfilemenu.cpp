@@ -127,8 +127,8 @@ void frm_main::leaveForMovedDayFile(const QString &newPath, const QStringList &l
 {
     m_movedAway = true;
     m_day.beginEnding(); // a change seen at the old path is no longer this program's business
-    if (m_sync)
-        m_sync->stop();
+    if (m_sync) // a move is refused while a sync runs: none is cut short here
+        [[maybe_unused]] const bool wasRunning = m_sync->stop();
     if (!leftBehind.isEmpty())
         m_prompts.inform(QStringLiteral("日程文件已移到：\n%1\n\n原来的文件夹里下面这些文件没能删除，它们已经没有用了，可以手动删除：\n%2")
                              .arg(native(newPath), listed(leftBehind)));

@@ -30,12 +30,15 @@ const char *const Description = R"(Takes the things of a Tallyleaf day book to a
       UTF-8 and has no byte-order mark is read as GBK, and standard error says which was used.
       --encoding names the encoding instead.
 
-  tallyleaf-tool sync [--url URL --user NAME] [--prefer here|server] [--allow-deletions]
-                      [--timeout SECONDS]
+  tallyleaf-tool sync [--url URL --user NAME] [--since DAYS|all] [--prefer here|server]
+                      [--allow-deletions] [--timeout SECONDS]
       Brings the day book and a CalDAV calendar (Radicale, Nextcloud, ...) into step, both ways:
       each thing with text or a tick is one to-do. URL is the calendar, or the server or your
       principal when it holds one calendar for to-dos. The URL and the name are remembered, so
-      later a plain sync repeats it. The password comes from TALLYLEAF_CALDAV_PASSWORD, else
+      later a plain sync repeats it. --since sets how far back the sync reaches: the last DAYS
+      days and every later day (365 at first), or all; it is remembered too. Things and to-dos
+      of earlier days are left as they are on both sides, never deleted; a wider range later
+      brings them in without doubles. The password comes from TALLYLEAF_CALDAV_PASSWORD, else
       from the system's keychain, else it is asked for and then kept in the keychain. A thing
       changed on both sides is a conflict: both stay as they are unless --prefer says which
       side wins (only where both changed it). A to-do is deleted only for a thing emptied here
@@ -102,7 +105,11 @@ std::variant<Command, int> parseArguments(const QStringList &arguments)
                                      QStringLiteral("SECONDS"));
     const QCommandLineOption allowDeletions(QStringLiteral("allow-deletions"),
                                             QStringLiteral("sync: carry out a sync that deletes many to-dos at once."));
-    parser.addOptions({format, from, to, output, excel, encoding, dayFile, url, user, prefer, allowDeletions, timeout});
+    const QCommandLineOption since(QStringLiteral("since"),
+                                   QStringLiteral("sync: reach back DAYS days (all: every day; 365 at first)."),
+                                   QStringLiteral("DAYS"));
+    parser.addOptions({format, from, to, output, excel, encoding, dayFile, url, user, since, prefer, allowDeletions,
+                       timeout});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("export, import or sync."),
                                  QStringLiteral("export|import|sync"));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The CSV file to import."),
@@ -130,7 +137,7 @@ std::variant<Command, int> parseArguments(const QStringList &arguments)
     if (parser.isSet(dayFile) && command.dayFile.isEmpty())
         return usageError(QStringLiteral("--day-file needs a path"));
 
-    for (const QCommandLineOption *syncOnly : {&url, &user, &prefer, &allowDeletions, &timeout}) {
+    for (const QCommandLineOption *syncOnly : {&url, &user, &since, &prefer, &allowDeletions, &timeout}) {
         if (parser.isSet(*syncOnly) && positional.front() != u"sync")
             return usageError(QStringLiteral("--%1 is for sync").arg(syncOnly->names().front()));
     }
@@ -201,6 +208,16 @@ std::variant<Command, int> parseArguments(const QStringList &arguments)
         else if (parser.isSet(prefer))
             return usageError(QStringLiteral("--prefer takes here or server"));
         command.allowDeletions = parser.isSet(allowDeletions);
+        if (parser.isSet(since)) {
+            bool ok = false;
+            const int days = parser.value(since).toInt(&ok);
+            if (parser.value(since) == u"all")
+                command.sinceDays = -1;
+            else if (ok && days >= 0 && days <= 3'660'000)
+                command.sinceDays = days;
+            else
+                return usageError(QStringLiteral("--since takes a number of days or all"));
+        }
         if (parser.isSet(timeout)) {
             bool ok = false;
             command.timeoutSeconds = parser.value(timeout).toInt(&ok);

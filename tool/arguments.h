@@ -30,6 +30,7 @@ struct Command
     enum class Prefer { Ask, Here, Server };
     Prefer prefer = Prefer::Ask;
     bool allowDeletions = false; // carry out a sync that deletes many to-dos at once
+    std::optional<int> sinceDays; // how far back the sync reaches (-1: every day); nothing: as last time
     int timeoutSeconds = 60;
 };
 

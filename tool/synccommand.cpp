@@ -12,10 +12,12 @@
 #include "timesource.h"
 #include "writabledaybook.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QTimer>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -145,6 +147,7 @@ int syncThings(FileOps &ops, const Command &command, const QString &dayFilePath)
     if (command.prefer != Command::Prefer::Ask)
         options.settleAll = command.prefer == Command::Prefer::Here ? thingdecision::Choice::Mine : thingdecision::Choice::Theirs;
     options.allowDeletions = command.allowDeletions ? -1 : 0;
+    options.sinceDays = command.sinceDays;
     CalDavSync sync(client, local, stateStore, clock, options);
     SyncReport report;
     QEventLoop loop;
@@ -152,8 +155,22 @@ int syncThings(FileOps &ops, const Command &command, const QString &dayFilePath)
         report = r;
         loop.quit();
     });
+    // How far a long sync is, on a terminal only: a pipe or a log gets the summary alone.
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    QElapsedTimer sinceShown;
+    bool shown = false;
+    QObject::connect(&sync, &CalDavSync::progressed, &loop, [&](int done, int total) {
+        if (!terminal || (done != total && sinceShown.isValid() && sinceShown.elapsed() < 200))
+            return;
+        std::fprintf(stderr, "\rsyncing: %d / %d sent", done, total);
+        std::fflush(stderr);
+        sinceShown.start();
+        shown = true;
+    });
     QTimer::singleShot(0, &sync, &CalDavSync::start);
     loop.exec();
+    if (shown)
+        std::fputc('\n', stderr);
 
     print(report);
     const bool accepted = report.status == SyncReport::Status::InStep || report.status == SyncReport::Status::Conflicts;

@@ -9,12 +9,14 @@
 
 #include <QLocale>
 
-std::map<ThingKey, ThingInput> ShownBookThings::things() const
+std::map<ThingKey, ThingInput> ShownBookThings::things(QDate from) const
 {
     const DayTable &table = m_day.dayFile().table();
-    std::map<ThingKey, ThingInput> things = DayBookThings::thingsIn(table);
+    std::map<ThingKey, ThingInput> things = DayBookThings::thingsIn(table, from);
     const DayThings shown = m_day.shownThings();
     const QDate day = m_day.shownDate();
+    if (from.isValid() && day < from)
+        return things;
     for (int number = 1; number <= 5; ++number) {
         const ThingKey key{day, number};
         // As the day file would store it; a text it cannot store stays as stored until it can.

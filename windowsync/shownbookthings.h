@@ -12,7 +12,7 @@ class ShownBookThings final : public LocalThings
 public:
     explicit ShownBookThings(ShownDay &day) : m_day(day) {}
 
-    std::map<ThingKey, ThingInput> things() const override;
+    std::map<ThingKey, ThingInput> things(QDate from) const override;
     ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) override;
     QString whyNotSyncable() const override;
     DayFileStamp stamp() const override;

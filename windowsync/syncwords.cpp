@@ -68,6 +68,16 @@ QString otherServerQuestion(const QUrl &url, const QUrl &other)
         .arg(url.host(), other.toDisplayString());
 }
 
+QString progress(int done, int total)
+{
+    return QStringLiteral("正在同步 %1 / %2").arg(QLocale().toString(done), QLocale().toString(total));
+}
+
+QString cutShortAtClose()
+{
+    return QStringLiteral("同步还没有做完，剩下的会在下次启动程序时接着同步，不会丢失。");
+}
+
 QString conflictsAbout(const QUrl &collection)
 {
     return QStringLiteral("这些事在这台电脑上和日历服务器上都改了：\n%1\n\n请选择要保留的内容（“另一份”是服务器上的）；"

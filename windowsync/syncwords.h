@@ -17,6 +17,10 @@ QString leftOnServer(const std::vector<syncplanner::LeftOnServer> &left);
 QString massDeletion(const SyncReport &report);
 // Whether the password may go to another server the address led to.
 QString otherServerQuestion(const QUrl &url, const QUrl &other);
+// How far a long sync is: "正在同步 1,234 / 5,000".
+QString progress(int done, int total);
+// Closing while a sync runs.
+QString cutShortAtClose();
 // Above the conflicts put to the user.
 QString conflictsAbout(const QUrl &collection);
 QString passwordQuestion(const QUrl &url, const QString &user);

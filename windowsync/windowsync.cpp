@@ -116,18 +116,20 @@ void WindowSync::syncNow()
     trigger(true);
 }
 
-void WindowSync::stop()
+bool WindowSync::stop()
 {
     m_stopped = true;
     m_soon.stop();
     m_every.stop();
-    if (m_job)
-        m_job->cancel();
+    if (!m_job)
+        return false;
+    m_job->cancel();
+    return true;
 }
 
 void WindowSync::dayFileMoved(const QString &newPath)
 {
-    stop();
+    [[maybe_unused]] const bool wasRunning = stop(); // the move waits for no sync
     if (const SyncStateStore::Saved moved = m_stateStore.moveTo(newPath); !moved.ok)
         m_prompts.inform(QStringLiteral("同步状态未能跟着日程文件移动，请在“同步设置…”中重新填写服务器地址；"
                                         "重新同步时每件事都会重新比较，不会丢失。\n\n（%1）")
@@ -216,6 +218,11 @@ void WindowSync::run(bool byHand)
     options.trustedOrigins = m_trustedOrigins;
     options.allowDeletions = std::exchange(m_allowDeletions, 0);
     m_job = std::make_unique<CalDavSync>(*m_client, m_things, m_stateStore, m_time, options);
+    connect(m_job.get(), &CalDavSync::progressed, this, [this](int done, int total) {
+        // A long sync says how far it is; a short one is over before anyone reads it.
+        if (total >= 20)
+            setState(State::Running, syncwords::progress(done, total), syncwords::progress(done, total));
+    });
     connect(m_job.get(), &CalDavSync::finished, this, [this, byHand](const SyncReport &report) {
         const bool refused = m_client->loginRefused();
         // Not deleted inside their own signal.

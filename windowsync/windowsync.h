@@ -69,7 +69,8 @@ public:
     // A sync asked for by the user: a password is asked for again, and every failure told.
     void syncNow();
     // The window closes: a sync still running ends where it is (the next one goes on from there).
-    void stop();
+    // True when it was running.
+    bool stop();
     // The day file was moved to newPath: the sync stops, and its state goes with the file (the
     // next sync compares anew what the day file at its new place may not agree with).
     void dayFileMoved(const QString &newPath);

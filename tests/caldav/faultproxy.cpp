@@ -58,6 +58,12 @@ QUrl FaultProxy::via(const QUrl &url) const
     return proxied;
 }
 
+void FaultProxy::waitUntilIdle() const
+{
+    for (int waits = 0; m_serving > 0 && waits < 2000; ++waits)
+        QThread::msleep(5);
+}
+
 void FaultProxy::setFault(Fault fault, const QByteArray &method, int times)
 {
     const std::lock_guard lock(m_mutex);
@@ -115,7 +121,11 @@ void FaultProxy::run()
     while (!m_stop) {
         server.waitForNewConnection(50);
         for (qintptr descriptor : server.accepted) {
-            connections.emplace_back(QThread::create([this, descriptor] { serve(descriptor); }));
+            ++m_serving;
+            connections.emplace_back(QThread::create([this, descriptor] {
+                serve(descriptor);
+                --m_serving;
+            }));
             connections.back()->start();
         }
         server.accepted.clear();

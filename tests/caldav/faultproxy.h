@@ -40,6 +40,9 @@ public:
     void hideSyncCollection(bool hide) { m_hideSyncCollection = hide; }
     int requests(const QByteArray &method = {}) const;
     void resetCounts();
+    // Waits until every request it passed on was answered (or its client went away): a request
+    // of a sync that was stopped may still be on its way to the server.
+    void waitUntilIdle() const;
 
 protected:
     void run() override;
@@ -52,6 +55,7 @@ private:
     std::atomic<quint16> m_port{0};
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_hideSyncCollection{false};
+    std::atomic<int> m_serving{0};
     mutable std::mutex m_mutex;
     Fault m_fault = Fault::None;
     QByteArray m_faultMethod;

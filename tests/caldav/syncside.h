@@ -4,7 +4,7 @@
 #include "davclient.h"
 #include "fakeclock.h"
 #include "localthings.h"
-#include "radicale.h"
+#include "testserver.h"
 #include "syncstatedatabase.h"
 
 #include <QEventLoop>
@@ -25,11 +25,11 @@ public:
     DayFileStamp fileStamp{QStringLiteral("/memory/things.dat"), 1, 1, 0, 0};
     std::function<void(std::map<ThingKey, ThingInput> &)> typing; // changes values at each read, as a user types
 
-    std::map<ThingKey, ThingInput> things() const override
+    std::map<ThingKey, ThingInput> things(QDate from) const override
     {
         if (typing)
             typing(const_cast<std::map<ThingKey, ThingInput> &>(values));
-        return values;
+        return {values.lower_bound({from, 0}), values.end()};
     }
     ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) override
     {
@@ -72,10 +72,10 @@ struct SyncSide
     SyncReport sync(const QUrl &url, SyncOptions options = {}, SyncStateStore *store = nullptr)
     {
         QNetworkAccessManager network;
-        DavClient client(network, {QString::fromLatin1(Radicale::User), QString::fromLatin1(Radicale::Password)},
+        DavClient client(network, {QString::fromLatin1(TestServer::User), QString::fromLatin1(TestServer::Password)},
                          {timeout, maxAnswerBytes});
         options.url = url;
-        options.user = QString::fromLatin1(Radicale::User);
+        options.user = QString::fromLatin1(TestServer::User);
         CalDavSync job(client, book, store ? *store : state, clock, options);
         SyncReport report;
         report.status = SyncReport::Status::ServerFailed;
