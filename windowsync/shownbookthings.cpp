@@ -1,6 +1,7 @@
 #include "shownbookthings.h"
 
 #include "daybookthings.h"
+#include "outsidechanges.h"
 #include "shownday.h"
 #include "daytable.h"
 #include "oledate.h"
@@ -39,11 +40,16 @@ DayFileStamp ShownBookThings::stamp() const
     return m_day.dayFile().stampOnDisk();
 }
 
+std::set<ThingKey> ShownBookThings::held() const
+{
+    return m_day.heldKeys();
+}
+
 ApplyResult ShownBookThings::apply(const std::map<ThingKey, ThingInput> &changes)
 {
     if (m_day.isAsking() || m_day.isEnding() || m_day.isReadOnly())
         return {ApplyResult::Status::Failed, QStringLiteral("the day book cannot take changes now")};
-    std::vector<ShownDay::ThingChange> list;
+    std::vector<outsidechanges::ThingChange> list;
     for (const auto &[key, thing] : changes) {
         // Two versions already wait for the user's choice: a third is not laid over them.
         if (m_day.holds(key.day, key.number))
@@ -54,7 +60,7 @@ ApplyResult ShownBookThings::apply(const std::map<ThingKey, ThingInput> &changes
         list.push_back({key.day, key.number, thing});
     }
     m_applying = true;
-    const SaveReport report = m_day.bringIn(list);
+    const SaveReport report = outsidechanges::bringIn(m_day, list);
     m_applying = false;
     if (report.allOnDisk())
         return {};
