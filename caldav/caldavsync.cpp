@@ -178,9 +178,11 @@ void CalDavSync::planRound()
     });
     watcher->setFuture(promise->future());
     m_planner.start([promise, here, state, changes, trusted = m_trusted, settleAll = m_options.settleAll,
-                     settled = m_options.settled, now = m_clock.now(), firstDay = m_firstDay] {
+                     settled = m_options.settled, now = m_clock.now(), firstDay = m_firstDay,
+                     held = m_local.held()] {
         promise->start();
-        promise->addResult(syncplanner::plan({*state, *here, *changes, trusted, settleAll, settled, now, firstDay}));
+        promise->addResult(
+            syncplanner::plan({*state, *here, *changes, trusted, settleAll, settled, now, firstDay, held}));
         promise->finish();
     });
 }

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <map>
+#include <set>
 
 // What a save of synced things did.
 struct [[nodiscard]] ApplyResult
@@ -43,4 +44,8 @@ public:
 
     // The day file as it is on disk now, for the state to hold itself against.
     virtual DayFileStamp stamp() const = 0;
+
+    // Things held between two versions until the user chooses (another computer's copy of the day
+    // file changed them too): the sync leaves them alone on both sides until then.
+    virtual std::set<ThingKey> held() const { return {}; }
 };

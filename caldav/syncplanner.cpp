@@ -29,6 +29,7 @@ public:
         }
         for (const auto &[href, todo] : in.state.setAside)
             m_usedHrefs.insert(href);
+        m_claimed.insert(in.held.begin(), in.held.end()); // no new to-do takes a held thing
     }
 
     Plan run()
@@ -43,7 +44,10 @@ public:
             decideLinked(link);
         for (auto it = m_in.here.lower_bound({m_in.firstDay, 0}); it != m_in.here.end(); ++it) {
             const auto &[key, thing] = *it;
-            if (!m_claimed.count(key) && !thing.isEmpty() && !standsIn(key, thing))
+            if (m_in.held.count(key))
+                m_plan.notes << QStringLiteral("%1 waits for a choice between two versions here; it is synced once chosen")
+                                    .arg(key.toString());
+            else if (!m_claimed.count(key) && !thing.isEmpty() && !standsIn(key, thing))
                 create(key, thing);
         }
         return std::move(m_plan);
@@ -172,6 +176,11 @@ private:
         if (outsideRange(link.key.day))
             return;
         const auto change = m_in.changes.find(link.href);
+        if (m_in.held.count(link.key)) { // left as it is; a change on the server is read again then
+            if (change != m_in.changes.end())
+                keep(link, true);
+            return;
+        }
         if (change == m_in.changes.end()) {
             // Unchanged on the server, which therefore holds the base: only a change here is news.
             if (!link.mustFetch() && here(link.key) != link.base)

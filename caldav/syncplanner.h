@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 // One round of the reconciliation, decided without any I/O: from what the state says, what the
@@ -98,6 +99,7 @@ struct Inputs
     // The first day the sync reaches (invalid: every day). Things and to-dos of days before it
     // are left alone on both sides: never sent, never changed, never deleted.
     QDate firstDay;
+    std::set<ThingKey> held; // waiting for the user's choice between two versions here: left alone
 };
 
 Plan plan(const Inputs &inputs);

@@ -2,6 +2,7 @@
 
 #include "legacystatefile.h"
 #include "syncstatelocation.h"
+#include "syncstatetables.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,19 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr int Format = 2;
-
-const char *const Schema[] = {
-    "CREATE TABLE IF NOT EXISTS account (id INTEGER PRIMARY KEY CHECK (id = 1), format INTEGER NOT NULL,"
-    " day_file TEXT, day_device INTEGER, day_inode INTEGER, day_length INTEGER, day_changed INTEGER,"
-    " url TEXT, user TEXT, collection TEXT, sync_collection INTEGER, sync_token TEXT, trusted_origins TEXT,"
-    " refused_origins TEXT, since_days INTEGER, first_day INTEGER)",
-    "CREATE TABLE IF NOT EXISTS linked (href TEXT PRIMARY KEY, uid TEXT NOT NULL, etag BLOB, day INTEGER NOT NULL,"
-    " number INTEGER NOT NULL, base_text TEXT, base_done INTEGER, body BLOB, refetch INTEGER NOT NULL,"
-    " learnt_after_token INTEGER NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS set_aside (href TEXT PRIMARY KEY, etag BLOB, why TEXT, outside_range INTEGER)",
-};
 
 QString connectionName()
 {
@@ -49,38 +37,6 @@ void syncFolder(const QString &folder)
         ::fsync(fd);
         ::close(fd);
     }
-}
-
-bool bindLinked(QSqlQuery &q, const LinkedTodo &t)
-{
-    q.addBindValue(t.href);
-    q.addBindValue(t.uid);
-    q.addBindValue(t.etag);
-    q.addBindValue(t.key.day.toJulianDay());
-    q.addBindValue(t.key.number);
-    q.addBindValue(t.base ? QVariant(t.base->text) : QVariant(QMetaType(QMetaType::QString)));
-    q.addBindValue(t.base && t.base->done);
-    q.addBindValue(t.body);
-    q.addBindValue(t.refetch);
-    q.addBindValue(t.learntAfterToken);
-    return q.exec();
-}
-
-// Addresses in one column, a space between them (a URL holds no space).
-QString words(const std::vector<QUrl> &urls)
-{
-    QStringList all;
-    for (const QUrl &url : urls)
-        all << url.toString(QUrl::FullyEncoded);
-    return all.join(u' ');
-}
-
-std::vector<QUrl> urls(const QString &words)
-{
-    std::vector<QUrl> all;
-    for (const QString &word : words.split(u' ', Qt::SkipEmptyParts))
-        all.emplace_back(word, QUrl::StrictMode);
-    return all;
 }
 
 } // namespace
@@ -135,7 +91,7 @@ QString SyncStateDatabase::open()
         // a transaction is never half there. The day file, synced first, is never behind it.
         for (const char *statement : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL"})
             q.exec(QString::fromLatin1(statement));
-        for (const char *statement : Schema) {
+        for (const char *statement : syncstatetables::Schema) {
             if (!q.exec(QString::fromLatin1(statement))) {
                 const QString why = failure(QStringLiteral("set up"), m_path, q.lastError());
                 q = QSqlQuery();
@@ -167,57 +123,7 @@ void SyncStateDatabase::close()
 std::variant<SyncState, QString> SyncStateDatabase::read(const QString &connection, bool links) const
 {
     QSqlDatabase db = QSqlDatabase::database(connection, false);
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    SyncState state;
-    if (!q.exec(QStringLiteral("SELECT format, day_file, day_device, day_inode, day_length, day_changed, url, user,"
-                               " collection, sync_collection, sync_token, trusted_origins, refused_origins,"
-                               " since_days, first_day FROM account WHERE id = 1")))
-        return failure(QStringLiteral("read"), m_path, q.lastError());
-    if (!q.next())
-        return state;
-    if (q.value(0).toInt() != Format)
-        return QStringLiteral("%1 was written by another version of Tallyleaf").arg(m_path);
-    state.dayFile = {q.value(1).toString(), q.value(2).toULongLong(), q.value(3).toULongLong(), q.value(4).toLongLong(),
-                     q.value(5).toLongLong()};
-    state.url = QUrl(q.value(6).toString());
-    state.user = q.value(7).toString();
-    state.collection = QUrl(q.value(8).toString());
-    state.syncCollection = q.value(9).toBool();
-    state.syncToken = q.value(10).toString();
-    state.trustedOrigins = urls(q.value(11).toString());
-    state.refusedOrigins = urls(q.value(12).toString());
-    state.sinceDays = q.value(13).isNull() ? SyncState::DefaultSinceDays : q.value(13).toInt();
-    if (!q.value(14).isNull())
-        state.firstDay = QDate::fromJulianDay(q.value(14).toLongLong());
-    if (!links)
-        return state;
-
-    if (!q.exec(QStringLiteral("SELECT href, uid, etag, day, number, base_text, base_done, body, refetch,"
-                               " learnt_after_token FROM linked")))
-        return failure(QStringLiteral("read"), m_path, q.lastError());
-    while (q.next()) {
-        LinkedTodo t;
-        t.href = q.value(0).toString();
-        t.uid = q.value(1).toString();
-        t.etag = q.value(2).toByteArray();
-        t.key = {QDate::fromJulianDay(q.value(3).toLongLong()), q.value(4).toInt()};
-        if (!q.value(5).isNull())
-            t.base = ThingInput{q.value(5).toString(), q.value(6).toBool()};
-        t.body = q.value(7).toByteArray();
-        t.refetch = q.value(8).toBool();
-        t.learntAfterToken = q.value(9).toBool();
-        if (!t.key.day.isValid() || t.key.number < 1 || t.key.number > 5)
-            return QStringLiteral("%1 is damaged: a to-do's thing is no thing").arg(m_path);
-        state.linked.emplace(t.href, std::move(t));
-    }
-    if (!q.exec(QStringLiteral("SELECT href, etag, why, outside_range FROM set_aside")))
-        return failure(QStringLiteral("read"), m_path, q.lastError());
-    while (q.next()) {
-        SetAsideTodo t{q.value(0).toString(), q.value(1).toByteArray(), q.value(2).toString(), q.value(3).toBool()};
-        state.setAside.emplace(t.href, std::move(t));
-    }
-    return state;
+    return syncstatetables::read(db, links, m_path);
 }
 
 void SyncStateDatabase::preload()
@@ -307,112 +213,22 @@ SyncStateDatabase::Saved SyncStateDatabase::save(const SyncState &state, const S
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction())
         return {false, failure(QStringLiteral("write"), m_path, db.lastError())};
-    QSqlQuery q(db);
-    auto failed = [&](const QSqlError &error) {
+    if (const std::optional<QSqlError> error = syncstatetables::write(db, state, change)) {
         db.rollback();
         m_cache.reset(); // read again: what reached the disk is what the database says
-        return Saved{false, failure(QStringLiteral("write"), m_path, error)};
-    };
-    if (change.account) {
-        q.prepare(QStringLiteral("INSERT OR REPLACE INTO account (id, format, day_file, day_device, day_inode, day_length,"
-                                 " day_changed, url, user, collection, sync_collection, sync_token, trusted_origins,"
-                                 " refused_origins, since_days, first_day)"
-                                 " VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        for (const QVariant &v : {QVariant(Format), QVariant(state.dayFile.path), QVariant(state.dayFile.device),
-                                  QVariant(state.dayFile.inode), QVariant(state.dayFile.length),
-                                  QVariant(state.dayFile.changedNs), QVariant(state.url.toString()),
-                                  QVariant(state.user), QVariant(state.collection.toString()),
-                                  QVariant(state.syncCollection), QVariant(state.syncToken),
-                                  QVariant(words(state.trustedOrigins)), QVariant(words(state.refusedOrigins)),
-                                  QVariant(state.sinceDays),
-                                  state.firstDay.isValid() ? QVariant(state.firstDay.toJulianDay()) : QVariant()})
-            q.addBindValue(v);
-        if (!q.exec())
-            return failed(q.lastError());
+        return {false, failure(QStringLiteral("write"), m_path, *error)};
     }
-    if (change.everything) {
-        if (!q.exec(QStringLiteral("DELETE FROM linked")) || !q.exec(QStringLiteral("DELETE FROM set_aside")))
-            return failed(q.lastError());
+    if (!db.commit()) {
+        const QSqlError error = db.lastError();
+        db.rollback();
+        m_cache.reset();
+        return {false, failure(QStringLiteral("write"), m_path, error)};
     }
-    const QString putLinked = QStringLiteral("INSERT OR REPLACE INTO linked (href, uid, etag, day, number, base_text,"
-                                             " base_done, body, refetch, learnt_after_token)"
-                                             " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    auto writeLinked = [&](const QString &href) {
-        const auto found = state.linked.find(href);
-        if (found == state.linked.end()) {
-            q.prepare(QStringLiteral("DELETE FROM linked WHERE href = ?"));
-            q.addBindValue(href);
-            return q.exec();
-        }
-        q.prepare(putLinked);
-        return bindLinked(q, found->second);
-    };
-    auto writeSetAside = [&](const QString &href) {
-        const auto found = state.setAside.find(href);
-        if (found == state.setAside.end()) {
-            q.prepare(QStringLiteral("DELETE FROM set_aside WHERE href = ?"));
-            q.addBindValue(href);
-            return q.exec();
-        }
-        q.prepare(QStringLiteral("INSERT OR REPLACE INTO set_aside (href, etag, why, outside_range) VALUES (?, ?, ?, ?)"));
-        q.addBindValue(href);
-        q.addBindValue(found->second.etag);
-        q.addBindValue(found->second.why);
-        q.addBindValue(found->second.outsideRange);
-        return q.exec();
-    };
-    if (change.everything) {
-        for (const auto &[href, todo] : state.linked) {
-            if (!writeLinked(href))
-                return failed(q.lastError());
-        }
-        for (const auto &[href, todo] : state.setAside) {
-            if (!writeSetAside(href))
-                return failed(q.lastError());
-        }
-    } else {
-        for (const QString &href : change.linked) {
-            if (!writeLinked(href))
-                return failed(q.lastError());
-        }
-        for (const QString &href : change.setAside) {
-            if (!writeSetAside(href))
-                return failed(q.lastError());
-        }
-    }
-    if (!db.commit())
-        return failed(db.lastError());
     // Without the mark the window only loads the sync to find it off: nothing to fail the save for.
     if (turnedOff)
         (void)syncstatelocation::markOff(m_path, true);
-
-    // The cache follows what reached the disk; without one, the next load reads it.
-    if (change.everything) {
-        m_cache = state;
-        return {};
-    }
-    if (!m_cache)
-        return {};
-    if (change.account) {
-        const auto linked = m_cache->linked; // shared, not copied
-        const auto setAside = m_cache->setAside;
-        SyncState account = state;
-        account.linked = std::move(linked);
-        account.setAside = std::move(setAside);
-        *m_cache = std::move(account);
-    }
-    for (const QString &href : change.linked) {
-        if (const auto found = state.linked.find(href); found != state.linked.end())
-            m_cache->linked[href] = found->second;
-        else
-            m_cache->linked.erase(href);
-    }
-    for (const QString &href : change.setAside) {
-        if (const auto found = state.setAside.find(href); found != state.setAside.end())
-            m_cache->setAside[href] = found->second;
-        else
-            m_cache->setAside.erase(href);
-    }
+    // What reached the disk: what was saved before, and the change (the maps are shared).
+    m_cache = state;
     return {};
 }
 

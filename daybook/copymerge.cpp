@@ -2,9 +2,12 @@
 
 #include "daytable.h"
 #include "oledate.h"
+#include "thingmerge.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <map>
 
 namespace copymerge {
@@ -51,7 +54,7 @@ Plan intoReplacement(const std::vector<DayFile::OwedThing> &owed, const DayTable
         const ThingInput other = onTheirSide ? *onTheirSide : base;
         const thingdecision::Decision d = thingdecision::decide(base, thing.mine, other);
         if (d.conflict()) {
-            plan.conflicts.push_back({{thing.day, thing.number}, base, thing.mine, other, {}});
+            plan.conflicts.push_back({{thing.day, thing.number}, base, thing.mine, other, versionOf(other)});
             continue;
         }
         // Ours goes in where it differs from their file, and where their file never had it at all.
@@ -77,7 +80,7 @@ Plan fromCopy(const DayTable &ours, const DayTable &copy)
         const ThingInput mine = thingIn(ours, *day, number).value_or(ThingInput{});
         const thingdecision::Decision d = thingdecision::decide(std::nullopt, mine, theirs);
         if (d.conflict()) {
-            plan.conflicts.push_back({{*day, number}, std::nullopt, mine, theirs, {}});
+            plan.conflicts.push_back({{*day, number}, std::nullopt, mine, theirs, versionOf(theirs)});
         } else if (*d.value != mine) {
             writes.set(*day, number, *d.value);
             ++plan.fromThem;
@@ -85,6 +88,63 @@ Plan fromCopy(const DayTable &ours, const DayTable &copy)
     }
     plan.days = writes.days();
     return plan;
+}
+
+Plan fromOwnCopy(const DayTable &ours, const DayTable &copy)
+{
+    Plan plan = fromCopy(ours, copy);
+    for (thingdecision::Conflict &c : plan.conflicts) {
+        const ThingInput dayFiles = c.mine;
+        c.mine = *c.theirs;
+        c.theirs = dayFiles;
+        c.theirVersion = versionOf(dayFiles);
+    }
+    return plan;
+}
+
+Plan heldAgain(const std::vector<thingdecision::Conflict> &held, const DayTable &theirs,
+               const std::vector<DayFile::OwedThing> &owed)
+{
+    std::vector<DayFile::OwedThing> all;
+    for (const DayFile::OwedThing &thing : owed) {
+        const ThingKey key{thing.day, thing.number};
+        if (std::none_of(held.begin(), held.end(), [&](const thingdecision::Conflict &c) { return c.key == key; }))
+            all.push_back(thing);
+    }
+    std::vector<thingdecision::Conflict> unkeepable;
+    for (const thingdecision::Conflict &c : held) {
+        if (thingmerge::storedThing(c.mine) == c.mine) {
+            all.push_back({c.key.day, c.key.number, c.base, c.mine});
+            continue;
+        }
+        // This side's version is one the day file cannot keep as it is (a character without a GBK
+        // form): it stays held, with the other side's newest, until the user changes or chooses.
+        const ThingInput now = thingIn(theirs, c.key.day, c.key.number).value_or(c.base.value_or(ThingInput{}));
+        unkeepable.push_back({c.key, c.base, c.mine, now, versionOf(now)});
+    }
+    Plan plan = intoReplacement(all, theirs);
+    plan.conflicts.insert(plan.conflicts.end(), unkeepable.begin(), unkeepable.end());
+    return plan;
+}
+
+QByteArray versionOf(const std::optional<ThingInput> &thing)
+{
+    if (!thing)
+        return QByteArrayLiteral("gone");
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(thing->text.toUtf8());
+    hash.addData(QByteArrayView(thing->done ? "1" : "0")); // the last byte: the text cannot run into it
+    return hash.result().toHex().left(16);
+}
+
+bool isOwnConflictCopyName(const QString &fileName, const QString &dayFileName)
+{
+    const QFileInfo day(dayFileName);
+    return QRegularExpression(QStringLiteral("^%1 \\(Tallyleaf conflicted copy \\d{4}-\\d{2}-\\d{2} \\d{6}\\)\\.%2$")
+                                  .arg(QRegularExpression::escape(day.completeBaseName()),
+                                       QRegularExpression::escape(day.suffix())))
+        .match(fileName)
+        .hasMatch();
 }
 
 bool isConflictCopyName(const QString &fileName, const QString &dayFileName)

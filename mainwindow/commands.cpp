@@ -3,6 +3,7 @@
 #include "frm_main.h"
 
 #include "aboutbox.h"
+#include "closing.h"
 #include "frm_clock.h"
 #include "frm_date.h"
 #include "frm_search.h"
@@ -64,29 +65,40 @@ void frm_main::cmd_select_Click()
 
 void frm_main::menu_copytonextday_Click()
 {
-    m_day.copyToNextDay(); // a refusal or a No was told or asked
+    m_commands.copyToNextDay(); // a refusal or a No was told or asked
     refreshCommands();
 }
 
 void frm_main::menu_clearthisday_Click()
 {
-    m_day.clearDay(); // a refusal or a No was told or asked
+    m_commands.clearDay(); // a refusal or a No was told or asked
     refreshCommands();
 }
 
 void frm_main::menu_undo_Click()
 {
-    m_day.undo(); // nothing to undo is a beep; a refusal was told
+    m_commands.undo(); // nothing to undo is a beep; a refusal was told
+    refreshCommands();
+}
+
+void frm_main::menu_conflicts_Click()
+{
+    m_day.folder().offerHeld(QStringLiteral("这些事两边都改了，还没有决定保留哪一份。选择之前，日程文件里是另一份的内容，"
+                                   "这台电脑的内容显示在窗口中，并存放在日程文件旁边："));
     refreshCommands();
 }
 
 void frm_main::refreshCommands()
 {
-    const QString undoable = m_day.undoable();
+    const QString undoable = m_commands.undoable();
     menu_undo->setEnabled(!undoable.isEmpty());
     menu_undo->setText(undoable.isEmpty() ? QStringLiteral("撤销") : QStringLiteral("撤销%1").arg(undoable));
     for (QAction *writes : {menu_copytonextday, menu_clearthisday, menu_save})
         writes->setEnabled(!m_day.isReadOnly());
+    const size_t waiting = m_day.held().size();
+    menu_conflicts->setVisible(waiting > 0);
+    menu_conflicts->setText(waiting > 0 ? QStringLiteral("两边都改过的事（%1）…").arg(waiting)
+                                        : QStringLiteral("两边都改过的事…"));
 }
 
 bool frm_main::goToDay(QDate day)
@@ -151,7 +163,7 @@ void frm_main::showMainWindow()
 void frm_main::closeEvent(QCloseEvent *event)
 {
     // After a move the old path holds no day file: a save there would make a second one.
-    if (!m_movedAway && !m_day.mayClose()) {
+    if (!m_movedAway && !closing::mayClose(m_day, m_prompts)) {
         event->ignore();
         return;
     }

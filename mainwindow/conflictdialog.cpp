@@ -94,10 +94,11 @@ ConflictDialog::ConflictDialog(const QString &about, const std::vector<thingdeci
 std::vector<std::optional<thingdecision::Choice>> ConflictDialog::choices() const
 {
     std::vector<std::optional<thingdecision::Choice>> chosen;
+    if (result() != QDialog::Accepted)
+        return chosen;
     for (const QComboBox *keep : m_choices) {
         const QVariant data = keep->currentData();
-        chosen.push_back(result() == QDialog::Accepted && data.isValid() ? std::optional(thingdecision::Choice(data.toInt()))
-                                                                         : std::nullopt);
+        chosen.push_back(data.isValid() ? std::optional(thingdecision::Choice(data.toInt())) : std::nullopt);
     }
     return chosen;
 }

@@ -70,9 +70,9 @@ void frm_main::moveDayFileTo(const QString &folder)
 {
     const QString from = m_day.dayFile().path();
     // Nothing may write the day file while it moves, nor hold what the user has not decided.
-    if (m_day.folderMerge().hasHeld())
+    if (!m_day.held().empty())
         return m_prompts.inform(QStringLiteral("还有在两处改得不同、尚未决定保留哪一份的事项。请先作出选择"
-                                               "（关闭窗口时会再次询问），再移动日程文件。"));
+                                               "（编辑 → 两边都改过的事），再移动日程文件。"));
     if (m_sync && m_sync->state() == WindowSync::State::Running)
         return m_prompts.inform(QStringLiteral("正在与日历服务器同步，请等同步结束后再移动日程文件。"));
     struct stat st;

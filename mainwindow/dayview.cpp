@@ -48,10 +48,17 @@ void frm_main::td_clear()
 void frm_main::showThings(const DayThings &things)
 {
     for (size_t k = 0; k < things.size(); ++k) {
-        // The box being typed in keeps its caret when its text stays (a change that came from
-        // elsewhere into another box).
-        if (!(txt_things[k]->hasFocus() && txt_things[k]->text() == things[k].text))
-            txt_things[k]->setThingText(things[k].text);
+        // The box being typed in is left as it is while its text stays: it keeps its caret and its
+        // selection. Changed under the caret (the book's version came in), it keeps the caret where
+        // it was, as far as the new text reaches.
+        ThingEdit *box = txt_things[k];
+        if (!box->hasFocus()) {
+            box->setThingText(things[k].text);
+        } else if (box->text() != things[k].text) {
+            const int caret = box->cursorPosition();
+            box->setThingText(things[k].text);
+            box->setCursorPosition(std::min(caret, int(things[k].text.size())));
+        }
         setMark(int(k), things[k].done);
     }
     m_designShown = false;

@@ -47,7 +47,7 @@ QPushButton *pushButton(QWidget *parent, const QString &caption, const char *nam
 frm_main::frm_main(DayFile &dayFile, FileOps &ops, const TimeSource &time, Prompts &prompts, MailOpener openMail,
                    QWidget *parent)
     : QMainWindow(parent), m_time(time), m_prompts(prompts), m_ops(ops), m_day(dayFile, ops, time, prompts, *this),
-      m_devTools(ops, time), m_about(std::make_unique<AboutBox>(std::move(openMail)))
+      m_commands(m_day, prompts), m_devTools(ops, time), m_about(std::make_unique<AboutBox>(std::move(openMail)))
 {
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(Title);
@@ -172,6 +172,9 @@ void frm_main::buildMenus()
     menu_undo = menu_edit->addAction(QStringLiteral("撤销"));
     menu_undo->setObjectName(QStringLiteral("menu_undo"));
     menu_undo->setShortcut(QKeySequence::Undo);
+    menu_conflicts = menu_edit->addAction(QStringLiteral("两边都改过的事…"));
+    menu_conflicts->setObjectName(QStringLiteral("menu_conflicts"));
+    menu_conflicts->setVisible(false);
     menu_edit->addSeparator();
     menu_dayfilelocation = menu_edit->addAction(QStringLiteral("日程文件位置…"));
     menu_dayfilelocation->setObjectName(QStringLiteral("menu_dayfilelocation"));
@@ -204,9 +207,13 @@ void frm_main::connectHandlers()
     connect(cmd_select, &QPushButton::clicked, this, &frm_main::cmd_select_Click);
     connect(menu_copytonextday, &QAction::triggered, this, &frm_main::menu_copytonextday_Click);
     connect(menu_clearthisday, &QAction::triggered, this, &frm_main::menu_clearthisday_Click);
-    connect(menu_save, &QAction::triggered, this, [this] { m_day.saveByHand(); });
+    connect(menu_save, &QAction::triggered, this, [this] {
+        m_day.saveByHand();
+        refreshCommands(); // a merge may leave things waiting for a choice
+    });
     connect(menu_find, &QAction::triggered, this, &frm_main::showSearch);
     connect(menu_undo, &QAction::triggered, this, &frm_main::menu_undo_Click);
+    connect(menu_conflicts, &QAction::triggered, this, &frm_main::menu_conflicts_Click);
     connect(menu_dayfilelocation, &QAction::triggered, this, &frm_main::menu_dayfilelocation_Click);
     connect(menu_about, &QAction::triggered, this, &frm_main::menu_about_Click);
     connect(cmd_edit, &QPushButton::clicked, this, &frm_main::cmd_edit_Click);
@@ -243,7 +250,9 @@ void frm_main::Form_Load()
     txt_things[0]->setCursorPosition(0);
     txt_things[0]->deselect();
     m_day.tellWhatTheLoadFound();
-    m_day.offerConflictCopies();
+    m_day.folder().offerHeld(QStringLiteral("上次运行时，这些事两边都改过，还没有决定保留哪一份；这台电脑的版本一直存放在日程文件旁边："));
+    m_day.folder().offerConflictCopies();
+    refreshCommands();
     if (m_sync)
         m_sync->start();
 }

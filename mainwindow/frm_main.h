@@ -1,5 +1,6 @@
 #pragma once
 
+#include "daycommands.h"
 #include "dayfilehome.h"
 #include "dayview.h"
 #include "dayviewhost.h"
@@ -59,7 +60,7 @@ public:
 
     // The day view, as the calendar and start-up know it.
     void td_clear();
-    void td_showday() { m_day.showDay(); }
+    void td_showday() { m_day.showWhatTheBookHolds(); }
     void td_caption() { m_day.showCaption(); }
     void draw_frame(QWidget *control);
     // Writes the shown day into the day book; tells nothing.
@@ -96,8 +97,8 @@ private:
     void showCaption(const QString &caption) override;
     void beep() override;
     void setReadOnly(bool readOnly) override;
-    // The edit menu's items as the shown day allows them: undo, and nothing that writes when the
-    // day file is only read.
+    // The edit menu's items as the shown day allows them: undo, the things waiting for a choice
+    // between two versions, and nothing that writes when the day file is only read.
     void refreshCommands();
 
     void buildControls();
@@ -121,6 +122,7 @@ private:
     void menu_clearthisday_Click();
     void menu_about_Click();
     void menu_undo_Click();
+    void menu_conflicts_Click();
     void cmd_edit_Click();
     void Command3_Click();
     void Command1_Click();
@@ -141,6 +143,7 @@ private:
     DayFileHome m_home = DayFileHome::forThisProgram(nullptr);
     bool m_movedAway = false; // the day file moved: closing writes nothing
     ShownDay m_day;
+    DayCommands m_commands;
     DevTools m_devTools;
     std::unique_ptr<AboutBox> m_about;
     QPointer<frm_clock> m_clock;
@@ -179,6 +182,7 @@ private:
     QAction *menu_about = nullptr;
     QAction *menu_find = nullptr;
     QAction *menu_undo = nullptr;
+    QAction *menu_conflicts = nullptr; // shown while things wait for a choice between two versions
     QAction *menu_dayfilelocation = nullptr;
     QAction *menu_syncsettings = nullptr;
     QAction *menu_syncnow = nullptr;

@@ -27,7 +27,8 @@ public:
     virtual std::optional<QString> askPassword(const QString &text) = 0;
 
     // Things both copies of the day book changed differently (about is what they are copies of):
-    // for each, what the user keeps, or nothing for one put off.
+    // for each, what the user keeps, or nothing for one put off; no answer at all (an empty list)
+    // when the user cancelled the question: nothing is decided now, and it may be asked again.
     virtual std::vector<std::optional<thingdecision::Choice>> resolveConflicts(const QString &about,
                                                                           const std::vector<thingdecision::Conflict> &conflicts) = 0;
 };

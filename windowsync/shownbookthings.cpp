@@ -2,6 +2,7 @@
 
 #include "daybookthings.h"
 #include "messages.h"
+#include "outsidechanges.h"
 #include "problemwords.h"
 #include "shownday.h"
 #include "daytable.h"
@@ -40,11 +41,16 @@ DayFileStamp ShownBookThings::stamp() const
     return m_day.dayFile().stampOnDisk();
 }
 
+std::set<ThingKey> ShownBookThings::held() const
+{
+    return m_day.heldKeys();
+}
+
 ApplyResult ShownBookThings::apply(const std::map<ThingKey, ThingInput> &changes)
 {
     if (m_day.isAsking() || m_day.isEnding() || m_day.isReadOnly())
         return {ApplyResult::Status::Failed, QStringLiteral("日程现在不能接收改动（正在询问、正在关闭或只能读取）")};
-    std::vector<ShownDay::ThingChange> list;
+    std::vector<outsidechanges::ThingChange> list;
     for (const auto &[key, thing] : changes) {
         // Two versions already wait for the user's choice: a third is not laid over them.
         if (m_day.holds(key.day, key.number))
@@ -53,7 +59,7 @@ ApplyResult ShownBookThings::apply(const std::map<ThingKey, ThingInput> &changes
         list.push_back({key.day, key.number, thing});
     }
     m_applying = true;
-    const SaveReport report = m_day.bringIn(list);
+    const SaveReport report = outsidechanges::bringIn(m_day, list);
     m_applying = false;
     if (report.allOnDisk())
         return {};

@@ -16,6 +16,7 @@ public:
     ApplyResult apply(const std::map<ThingKey, ThingInput> &changes) override;
     QString whyNotSyncable() const override;
     DayFileStamp stamp() const override;
+    std::set<ThingKey> held() const override;
     // Inside apply(): the day book's change is the sync's own.
     bool isApplying() const { return m_applying; }
 

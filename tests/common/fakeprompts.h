@@ -51,6 +51,8 @@ public:
     {
         asked << about;
         conflictsAsked.insert(conflictsAsked.end(), conflicts.begin(), conflicts.end());
+        if (whileAsked)
+            whileAsked();
         return choices;
     }
 };

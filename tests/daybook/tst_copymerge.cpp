@@ -49,6 +49,7 @@ QStringList described(const copymerge::Plan &plan, const DayTable &table)
 
 Q_DECLARE_METATYPE(std::vector<DayFile::OwedThing>)
 Q_DECLARE_METATYPE(std::vector<Record>)
+Q_DECLARE_METATYPE(std::vector<thingdecision::Conflict>)
 
 class tst_CopyMerge : public QObject
 {
@@ -58,6 +59,8 @@ private slots:
     void intoReplacement_data();
     void intoReplacement();
     void fromCopy();
+    void heldAgain_data();
+    void heldAgain();
     void conflictCopyNames_data();
     void conflictCopyNames();
 };
@@ -124,27 +127,83 @@ void tst_CopyMerge::fromCopy()
     QCOMPARE(described(plan, ours), (QStringList{"8/1=theirs √", "9/5=only there", "!8/4"}));
     QCOMPARE(plan.fromThem, 2);
     QCOMPARE(thingdecision::settle(plan.conflicts.front(), thingdecision::Choice::Both).value->text, QStringLiteral("a / b"));
+    QCOMPARE(plan.conflicts.front().theirVersion, copymerge::versionOf(t("b")));
+
+    // A copy this program wrote aside holds this computer's versions: the columns are turned.
+    const copymerge::Plan own = copymerge::fromOwnCopy(ours, copy);
+    QCOMPARE(described(own, ours), (QStringList{"8/1=theirs √", "9/5=only there", "!8/4"}));
+    QCOMPARE(own.conflicts.front().mine, t("b"));
+    QCOMPARE(*own.conflicts.front().theirs, t("a"));
+    QCOMPARE(own.conflicts.front().theirVersion, copymerge::versionOf(t("a")));
+    QVERIFY(copymerge::versionOf(t("a", true)) != copymerge::versionOf(t("a")));
+}
+
+void tst_CopyMerge::heldAgain_data()
+{
+    QTest::addColumn<std::vector<thingdecision::Conflict>>("held"); // base "review", theirs as first seen
+    QTest::addColumn<std::vector<Record>>("file");                   // the day file as it is now
+    QTest::addColumn<QStringList>("plan");
+    QTest::addColumn<QString>("theirsNow"); // the held conflict's other version, when still held
+    const auto held = [](const char *mine) {
+        return std::vector<thingdecision::Conflict>{
+            {{Day1, 1}, t("review"), t(mine), t("review theirs"), copymerge::versionOf(t("review theirs"))}};
+    };
+    QTest::newRow("the other side unchanged: still held")
+        << held("review mine") << std::vector<Record>{{Day1, 1, t("review theirs")}} << QStringList{"!8/1"}
+        << "review theirs";
+    QTest::newRow("changed there again: held with the newest")
+        << held("review mine") << std::vector<Record>{{Day1, 1, t("review theirs, v2")}} << QStringList{"!8/1"}
+        << "review theirs, v2";
+    QTest::newRow("the other side took this computer's: let go")
+        << held("review mine") << std::vector<Record>{{Day1, 1, t("review mine")}} << QStringList{} << QString();
+    QTest::newRow("the other side went back to the agreed one: this computer's written")
+        << held("review mine") << std::vector<Record>{{Day1, 1, t("review")}} << QStringList{"8/1=review mine"} << QString();
+    QTest::newRow("a version the day file cannot hold stays held with the newest")
+        << held("review 🎉") << std::vector<Record>{{Day1, 1, t("review")}} << QStringList{"!8/1"} << "review";
+}
+
+void tst_CopyMerge::heldAgain()
+{
+    QFETCH(std::vector<thingdecision::Conflict>, held);
+    QFETCH(std::vector<Record>, file);
+    QFETCH(QStringList, plan);
+    QFETCH(QString, theirsNow);
+    const DayTable table = tableOf(file);
+    // The file's version of the held thing, written back while it was held, gives way to the held one.
+    const std::vector<DayFile::OwedThing> owed{{Day1, 1, t("review theirs"), t("review theirs")}};
+    const copymerge::Plan merged = copymerge::heldAgain(held, table, owed);
+    QCOMPARE(described(merged, table), plan);
+    if (!theirsNow.isEmpty()) {
+        QCOMPARE(merged.conflicts.front().theirs->text, theirsNow);
+        QCOMPARE(merged.conflicts.front().theirVersion, copymerge::versionOf(t(qPrintable(theirsNow))));
+        QCOMPARE(merged.conflicts.front().mine, held.front().mine);
+    }
 }
 
 void tst_CopyMerge::conflictCopyNames_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("isCopy");
-    QTest::newRow("Syncthing") << "things.sync-conflict-20261208-153012-ABCDEFG.dat" << true;
-    QTest::newRow("Nextcloud") << "things (conflicted copy 2026-12-08 153012).dat" << true;
-    QTest::newRow("Dropbox") << "things (Laptop's conflicted copy 2026-12-08).dat" << true;
-    QTest::newRow("Dropbox, a second of the day") << "things (Laptop's conflicted copy 2026-12-08 (1)).dat" << true;
-    QTest::newRow("the day file itself") << "things.dat" << false;
-    QTest::newRow("its journal") << "things.dat.journal" << false;
-    QTest::newRow("a copy already merged") << "things.sync-conflict-20261208-153012-ABCDEFG.dat.merged" << false;
-    QTest::newRow("another file's copy") << "notes.sync-conflict-20261208-153012-ABCDEFG.dat" << false;
+    QTest::addColumn<bool>("own"); // written aside by this program
+    QTest::newRow("Syncthing") << "things.sync-conflict-20261208-153012-ABCDEFG.dat" << true << false;
+    QTest::newRow("Nextcloud") << "things (conflicted copy 2026-12-08 153012).dat" << true << false;
+    QTest::newRow("Dropbox") << "things (Laptop's conflicted copy 2026-12-08).dat" << true << false;
+    QTest::newRow("Dropbox, a second of the day") << "things (Laptop's conflicted copy 2026-12-08 (1)).dat" << true << false;
+    QTest::newRow("this program's own") << "things (Tallyleaf conflicted copy 2026-12-08 153012).dat" << true << true;
+    QTest::newRow("the day file itself") << "things.dat" << false << false;
+    QTest::newRow("its journal") << "things.dat.journal" << false << false;
+    QTest::newRow("its held things") << "things.dat.held-3f9a0c1d2e4b" << false << false;
+    QTest::newRow("a copy already merged") << "things.sync-conflict-20261208-153012-ABCDEFG.dat.merged" << false << false;
+    QTest::newRow("another file's copy") << "notes.sync-conflict-20261208-153012-ABCDEFG.dat" << false << false;
 }
 
 void tst_CopyMerge::conflictCopyNames()
 {
     QFETCH(QString, name);
     QFETCH(bool, isCopy);
+    QFETCH(bool, own);
     QCOMPARE(copymerge::isConflictCopyName(name, QStringLiteral("things.dat")), isCopy);
+    QCOMPARE(copymerge::isOwnConflictCopyName(name, QStringLiteral("things.dat")), own);
 }
 
 QTEST_APPLESS_MAIN(tst_CopyMerge)

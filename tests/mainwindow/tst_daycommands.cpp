@@ -14,6 +14,7 @@ private slots:
 
     void menuBarShowsEditAndAbout();
     void menuItemsReachTheShownDay();
+    void aReplacedFileShowsAtOnceAndItsConflictWaitsInTheMenu();
     void aboutOpensTheSameHiddenWindowAgain();
     void clockButtonOpensOneClock();
     void plusButtonPopsUpTheEditMenu();
@@ -48,7 +49,7 @@ void tst_DayCommands::menuBarShowsEditAndAbout()
             items << a->text() + (a->shortcut().isEmpty() ? QString() : QLatin1Char('\t') + a->shortcut().toString());
     }
     QCOMPARE(items, (QStringList{"复制到次日", "清空全天", "手动保存（退出时会自动保存）\tCtrl+S", "查找\tCtrl+F",
-                                 "撤销\tCtrl+Z", "日程文件位置…", "同步设置…", "立即同步"}));
+                                 "撤销\tCtrl+Z", "两边都改过的事…", "日程文件位置…", "同步设置…", "立即同步"}));
 }
 
 // The menu's day commands are the shown day's; the window shows what comes of them.
@@ -79,6 +80,51 @@ void tst_DayCommands::menuItemsReachTheShownDay()
     QCOMPARE(f.texts()[0], QStringLiteral("today"));
     QCOMPARE(f.file().mid(1000, 200).toHex(), slot(0, 1, "today", false, Day41412).toHex());
     QVERIFY(!undo->isEnabled());
+}
+
+// The other computer's copy renamed over the day file while box 5 is being typed in: Ctrl+S shows
+// its thing 2 at once, the caret stays where it was, and the thing both changed waits in the menu.
+void tst_DayCommands::aReplacedFileShowsAtOnceAndItsConflictWaitsInTheMenu()
+{
+    const auto day = [](const char *one, const char *two) {
+        QByteArray bytes = slot(0, 1, one, false, Day41411) + slot(0, 2, two, false, Day41411);
+        for (int no = 3; no <= 5; ++no)
+            bytes += slot(0, no, "", false, Day41411);
+        return bytes;
+    };
+    const QByteArray ours = day("review", "mail");
+    MainWindowFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 0)), &ours);
+    f.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&f.window));
+    QTest::keyClick(f.box(0), Qt::Key_End);
+    QTest::keyClicks(f.box(0), QStringLiteral(" mine"));
+    f.box(4)->setFocus();
+    QTest::keyClicks(f.box(4), QStringLiteral("call Ann"));
+    f.box(4)->setCursorPosition(4);
+    const QString beside = f.dir.filePath(QStringLiteral(".things.dat.tmp"));
+    QFile other(beside);
+    QVERIFY(other.open(QIODevice::WriteOnly) && other.write(day("review theirs", "mail Bob")) == 1000);
+    other.close();
+    QVERIFY(::rename(QFile::encodeName(beside).constData(), QFile::encodeName(f.path).constData()) == 0);
+
+    f.prompts.choices = {std::nullopt}; // put off
+    QTest::keyClick(f.box(4), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(f.texts(), (QStringList{"review mine", "mail Bob", "", "", "call Ann"}));
+    QVERIFY(f.box(4)->hasFocus());
+    QCOMPARE(f.box(4)->cursorPosition(), 4);
+    QCOMPARE(f.file().mid(800, 200).toHex(), slot(0, 5, "call Ann", false, Day41411).toHex());
+    auto *waiting = f.window.findChild<QAction *>(QStringLiteral("menu_conflicts"));
+    QVERIFY(waiting->isVisible());
+    QCOMPARE(waiting->text(), QStringLiteral("两边都改过的事（1）…"));
+
+    f.prompts.choices = {thingdecision::Choice::Theirs};
+    f.box(0)->setFocus();
+    f.box(0)->setCursorPosition(2);
+    waiting->trigger();
+    QCOMPARE(f.texts()[0], QStringLiteral("review theirs"));
+    QCOMPARE(f.box(0)->cursorPosition(), 2); // changed under the caret, which stays
+    QCOMPARE(f.file().left(200).toHex(), slot(0, 1, "review theirs", false, Day41411).toHex());
+    QVERIFY(!waiting->isVisible());
 }
 
 void tst_DayCommands::aReadOnlyDayFileLocksTheView()

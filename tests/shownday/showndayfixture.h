@@ -1,5 +1,7 @@
 #pragma once
 
+#include "closing.h"
+#include "daycommands.h"
 #include "dayfile.h"
 #include "dayfolder.h"
 #include "dayview.h"
@@ -7,6 +9,7 @@
 #include "fakeprompts.h"
 #include "faultyops.h"
 #include "filebytes.h"
+#include "outsidechanges.h"
 #include "shownday.h"
 
 #include <QFile>
@@ -97,10 +100,35 @@ struct ShownDayFixture
         QFile f(folder.path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+    bool mayClose() { return closing::mayClose(day, prompts); }
 
     DayFolder folder;
     FaultyOps disk; // fails nothing until a test says so
     FakeClock clock;
+    FakePrompts prompts;
+    FakeView view;
+    DayFile dayFile{disk, folder.path};
+    ShownDay day{dayFile, disk, clock, prompts, view};
+    DayCommands commands{day, prompts};
+};
+
+// The program started again on the fixture's day file, as after a close, a kill or a power cut.
+struct NextStart
+{
+    explicit NextStart(const ShownDayFixture &first) : folder(first.folder)
+    {
+        view.day = &day;
+        day.start();
+    }
+    QByteArray file() const
+    {
+        QFile f(folder.path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    const DayFolder &folder;
+    FileOps disk;
+    FakeClock clock{QDateTime(QDate(2013, 5, 17), QTime(9, 30))};
     FakePrompts prompts;
     FakeView view;
     DayFile dayFile{disk, folder.path};

@@ -1,5 +1,5 @@
 // The shown day's rules without a window: what is written when, the caption, the one road
-// between days, closing, and what start-up tells.
+// between days, and what start-up tells.
 #include "showndayfixture.h"
 
 #include "gbk.h"
@@ -13,7 +13,6 @@
 using namespace slotimage;
 
 Q_DECLARE_METATYPE(LoadReport)
-Q_DECLARE_METATYPE(Prompts::FailedSave)
 
 class tst_ShownDay : public QObject
 {
@@ -32,9 +31,6 @@ private slots:
     void stepsPastTheDateRangeAreRefused();
     void captionFollowsTheShortDateFormat_data();
     void captionFollowsTheShortDateFormat();
-    void closingOverAnUnwritableFile_data();
-    void closingOverAnUnwritableFile();
-    void closingOverARefusedDay();
     void aReadOnlyStartChangesNothing();
     void diskFailureDuringAMoveIsToldOnce();
     void foreignBytesSurviveAnEditOfTheirDay();
@@ -51,7 +47,7 @@ void tst_ShownDay::firstStartCreatesAnEmptyFileAndShowsToday()
     QCOMPARE(f.view.caption, QStringLiteral("今天：2013/5/17"));
     QCOMPARE(f.view.texts(), QStringList(5, QString()));
     QVERIFY(!f.day.isDirty());
-    QVERIFY(f.day.mayClose());
+    QVERIFY(f.mayClose());
     QCOMPARE(f.file().size(), 0);
     QVERIFY(f.prompts.informed.isEmpty());
 }
@@ -203,62 +199,6 @@ void tst_ShownDay::captionFollowsTheShortDateFormat()
     QCOMPARE(f.view.caption, QStringLiteral("日期：") + locale.toString(QDate(2013, 5, 8), QLocale::ShortFormat));
 }
 
-void tst_ShownDay::closingOverAnUnwritableFile_data()
-{
-    QTest::addColumn<Prompts::FailedSave>("answer");
-    QTest::addColumn<bool>("closes");
-    QTest::addColumn<bool>("saved");
-    QTest::newRow("retry, the disk healed") << Prompts::FailedSave::Retry << true << true;
-    QTest::newRow("discard") << Prompts::FailedSave::Discard << true << false;
-    QTest::newRow("cancel: back to the window") << Prompts::FailedSave::Cancel << false << false;
-}
-
-// The message names every day that would be lost, not only the shown one.
-void tst_ShownDay::closingOverAnUnwritableFile()
-{
-    QFETCH(Prompts::FailedSave, answer);
-    QFETCH(bool, closes);
-    QFETCH(bool, saved);
-    ShownDayFixture f;
-    f.view.type(0, QStringLiteral("earlier"));
-    f.failDisk(1);
-    QVERIFY(f.day.goToDay(QDate(2013, 5, 18))); // 17 May is owed to the disk now
-    f.view.type(0, QStringLiteral("important"));
-    f.prompts.failedSave = answer;
-    if (answer == Prompts::FailedSave::Retry)
-        f.prompts.whileAsked = [&f] { f.failDisk(0); };
-    f.failDisk(1);
-    QCOMPARE(f.day.mayClose(), closes);
-    QCOMPARE(f.prompts.retryTexts.size(), 1);
-    const QString text = f.prompts.retryTexts[0];
-    QVERIFY2(text.startsWith(QStringLiteral("2013/5/17、2013/5/18 的内容未能写入文件")), qPrintable(text));
-    QVERIFY(text.contains(QDir::toNativeSeparators(f.folder.path)));
-    QVERIFY(text.contains(QStringLiteral("磁盘读写出错（Input/output error）")));
-    QCOMPARE(f.file().size(), saved ? 2000 : 0);
-    if (!closes)
-        QCOMPARE(f.view.texts()[0], QStringLiteral("important")); // back to the window as it was
-}
-
-void tst_ShownDay::closingOverARefusedDay()
-{
-    // A day that cannot be encoded: no disk advice, no retry; the message names the thing and
-    // the character, and No keeps the window open.
-    ShownDayFixture refused;
-    refused.view.type(0, QStringLiteral("x"));
-    refused.view.setText(3, QStringLiteral("ok 🎉"));
-    refused.prompts.answerYes = false;
-    QVERIFY(!refused.day.mayClose());
-    QVERIFY(refused.prompts.retryTexts.isEmpty());
-    QCOMPARE(refused.prompts.asked.size(), 1);
-    QVERIFY(refused.prompts.asked[0].contains(QStringLiteral("第4件事中的 🎉")));
-    QVERIFY(!refused.prompts.asked[0].contains(QStringLiteral("磁盘")));
-
-    // While the session ends nothing is asked.
-    refused.day.beginEnding();
-    QVERIFY(refused.day.mayClose());
-    QCOMPARE(refused.prompts.asked.size(), 1);
-}
-
 void tst_ShownDay::aReadOnlyStartChangesNothing()
 {
     QByteArray file;
@@ -272,10 +212,10 @@ void tst_ShownDay::aReadOnlyStartChangesNothing()
     QCOMPARE(f.prompts.informed.size(), 1); // said once, at the load
     QVERIFY(f.day.goToDay(QDate(2013, 5, 18)));
     QVERIFY(f.day.goToDay(QDate(2013, 5, 17)));
-    QVERIFY(f.day.mayClose());
+    QVERIFY(f.mayClose());
     QCOMPARE(f.prompts.informed.size(), 1); // and never at a move or at closing
     QCOMPARE(f.file(), file);
-    QVERIFY(!f.day.canUndo());
+    QVERIFY(!f.commands.canUndo());
 }
 
 void tst_ShownDay::diskFailureDuringAMoveIsToldOnce()

@@ -46,7 +46,7 @@ void tst_ShownDayCommands::answeringNoChangesNothing()
     f.view.type(0, QStringLiteral("keep"));
     f.view.tick(0);
     f.prompts.answerYes = false;
-    QVERIFY(!(copy ? f.day.copyToNextDay() : f.day.clearDay()));
+    QVERIFY(!(copy ? f.commands.copyToNextDay() : f.commands.clearDay()));
     QCOMPARE(f.prompts.asked, QStringList{question});
     QCOMPARE(f.day.shownDate(), QDate(2013, 5, 17));
     QCOMPARE(f.view.texts()[0], QStringLiteral("keep"));
@@ -88,7 +88,7 @@ void tst_ShownDayCommands::copyingMovesToTheNextDayWithTextsNotDone()
         f.view.tick(1);
     }
     const QDate next = f.day.shownDate().addDays(1);
-    QVERIFY(f.day.copyToNextDay());
+    QVERIFY(f.commands.copyToNextDay());
     QCOMPARE(f.day.shownDate(), next);
     QCOMPARE(f.view.caption, (next == QDate(2013, 5, 17) ? QStringLiteral("今天：") : QStringLiteral("日期："))
                                  + QLocale().toString(next, QLocale::ShortFormat));
@@ -107,12 +107,12 @@ void tst_ShownDayCommands::copyingIsOneSaveOfBothDays()
         f.view.tick(0);
         f.disk.persistent = false;
         f.disk.reset(failAt);
-        const bool moved = f.day.copyToNextDay();
+        const bool moved = f.commands.copyToNextDay();
         const QByteArray bytes = f.file();
         QVERIFY2(bytes.isEmpty() || bytes.size() == 2000, qPrintable(QStringLiteral("call %1").arg(failAt)));
         QVERIFY(moved); // the day book holds both days either way; the disk gets them later
         f.disk.reset(0);
-        QVERIFY(f.day.mayClose());
+        QVERIFY(f.mayClose());
         QCOMPARE(f.file().left(200).toHex(), slot(0, 1, "today", true, Day41411).toHex());
         QCOMPARE(f.file().mid(1000, 200).toHex(), slot(0, 1, "today", false, Day41412).toHex());
     }
@@ -122,7 +122,7 @@ void tst_ShownDayCommands::clearingANeverSavedDayCreatesFiveEmptyRecords()
 {
     ShownDayFixture f;
     f.view.type(3, QStringLiteral("gone"));
-    QVERIFY(f.day.clearDay());
+    QVERIFY(f.commands.clearDay());
     QCOMPARE(f.view.texts(), QStringList(5, QString()));
     QCOMPARE(f.day.shownDate(), QDate(2013, 5, 17));
     QVERIFY(!f.day.isDirty());
@@ -178,7 +178,7 @@ void tst_ShownDayCommands::refusedSaveKeepsTheDayAsItWas()
     else if (move == "back to today")
         moved = f.day.goToDay(f.clock.today());
     else
-        moved = f.day.copyToNextDay();
+        moved = f.commands.copyToNextDay();
 
     QVERIFY(!moved);
     QCOMPARE(f.day.shownDate(), QDate(2013, 5, 17));
@@ -219,17 +219,17 @@ void tst_ShownDayCommands::undoTakesBackTheLastClearOrCopy()
     ShownDayFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 30)), file);
     f.view.type(0, QStringLiteral(" edited"));
     const QStringList before = f.view.texts();
-    QVERIFY(copy ? f.day.copyToNextDay() : f.day.clearDay());
-    QCOMPARE(f.day.undoable(), copy ? QStringLiteral("复制到次日") : QStringLiteral("清空全天"));
+    QVERIFY(copy ? f.commands.copyToNextDay() : f.commands.clearDay());
+    QCOMPARE(f.commands.undoable(), copy ? QStringLiteral("复制到次日") : QStringLiteral("清空全天"));
     if (editFirst) {
         f.view.type(1, QStringLiteral("x"));
-        QVERIFY(!f.day.canUndo());
-        QVERIFY(!f.day.undo());
+        QVERIFY(!f.commands.canUndo());
+        QVERIFY(!f.commands.undo());
         QCOMPARE(f.view.beeps, 1);
         return;
     }
-    QVERIFY(f.day.undo());
-    QVERIFY(!f.day.canUndo());
+    QVERIFY(f.commands.undo());
+    QVERIFY(!f.commands.canUndo());
     QCOMPARE(f.day.shownDate(), QDate(2013, 5, 17));
     QCOMPARE(f.view.texts(), before);
     QVERIFY(!f.day.isDirty());

@@ -1,39 +1,12 @@
 // The day file in a folder another computer shares: its copy put in place of ours while the
 // program runs, and the conflict copies sync tools leave beside it.
-#include "showndayfixture.h"
-
-#include "slotimage.h"
+#include "othercomputer.h"
 
 #include <QDir>
 #include <QTest>
 
-using namespace slotimage;
+using namespace othercomputer;
 
-Q_DECLARE_METATYPE(std::optional<thingdecision::Choice>)
-
-namespace {
-
-// Today, 17 May 2013: "review" and "mail"; tomorrow nothing.
-QByteArray ourFile()
-{
-    return slot(0, 1, "review", false, Day41411) + slot(0, 2, "mail", false, Day41411) + slot(0, 3, "", false, Day41411)
-        + slot(0, 4, "", false, Day41411) + slot(0, 5, "", false, Day41411);
-}
-
-// As a sync tool puts another computer's file in place: written beside, then renamed over ours.
-void replaceWith(const ShownDayFixture &f, const QByteArray &theirs)
-{
-    const QString beside = f.folder.file(QStringLiteral(".things.dat.tmp"));
-    QVERIFY(writeFile(beside, theirs));
-    QVERIFY(::rename(QFile::encodeName(beside).constData(), QFile::encodeName(f.folder.path).constData()) == 0);
-}
-
-QByteArray withThing(QByteArray file, int slotNumber, const QByteArray &slotBytes)
-{
-    return file.replace((slotNumber - 1) * 200, 200, slotBytes);
-}
-
-} // namespace
 
 class tst_SyncedFolder : public QObject
 {
@@ -44,8 +17,8 @@ private slots:
 
     void replacedWhileRunning_data();
     void replacedWhileRunning();
-    void bothChangedTheSameThing_data();
-    void bothChangedTheSameThing();
+    void everyRoadShowsWhatTheFileHolds_data();
+    void everyRoadShowsWhatTheFileHolds();
     void theirDaysAppearWhileIdle();
     void conflictCopiesAreMergedAndKept_data();
     void conflictCopiesAreMergedAndKept();
@@ -76,10 +49,10 @@ void tst_SyncedFolder::replacedWhileRunning()
     if (ending == "move")
         QVERIFY(f.day.goToDay(QDate(2013, 5, 18)));
     else if (ending == "close")
-        QVERIFY(f.day.mayClose());
+        QVERIFY(f.mayClose());
     else {
         f.day.beginEnding();
-        QVERIFY(f.day.mayClose());
+        QVERIFY(f.mayClose());
     }
     QVERIFY2(f.prompts.asked.isEmpty(), qPrintable(f.prompts.asked.join(QLatin1Char('\n'))));
     QVERIFY(f.prompts.informed.isEmpty());
@@ -87,78 +60,92 @@ void tst_SyncedFolder::replacedWhileRunning()
     QCOMPARE(f.file().toHex(), expected.toHex());
 }
 
-void tst_SyncedFolder::bothChangedTheSameThing_data()
+void tst_SyncedFolder::everyRoadShowsWhatTheFileHolds_data()
 {
-    QTest::addColumn<std::optional<thingdecision::Choice>>("choice");
-    QTest::addColumn<QByteArray>("kept"); // thing 1 in the file after the choice
-    QTest::newRow("this computer's") << std::optional(thingdecision::Choice::Mine) << QByteArray("review mine");
-    QTest::newRow("the other's") << std::optional(thingdecision::Choice::Theirs) << QByteArray("review theirs");
-    QTest::newRow("both") << std::optional(thingdecision::Choice::Both) << QByteArray("review mine / review theirs");
-    QTest::newRow("put off") << std::optional<thingdecision::Choice>() << QByteArray("review theirs");
-    QTest::newRow("put off, no room for the copy") << std::optional<thingdecision::Choice>() << QByteArray("review theirs");
-    QTest::newRow("put off, then a text the copy cannot hold") << std::optional<thingdecision::Choice>() << QByteArray("review theirs");
-    QTest::newRow("put off, then the day changed from elsewhere") << std::optional<thingdecision::Choice>() << QByteArray("review theirs");
-    QTest::newRow("put off, then the day cleared") << std::optional<thingdecision::Choice>() << QByteArray("review theirs");
+    QTest::addColumn<QByteArray>("road");
+    QTest::addColumn<std::optional<thingdecision::Choice>>("choice"); // for thing 1, which both changed
+    QTest::addColumn<QByteArray>("fileOne");                          // thing 1 in the file afterwards
+    QTest::addColumn<QString>("viewOne");                              // and on screen
+    const std::optional<thingdecision::Choice> cancelled;
+    for (const char *road : {"save by hand", "leaving the day and back", "the calendar", "copy to the next day",
+                             "clear, then undo", "closing, then back to the window", "a change from the server"})
+        QTest::newRow(road) << QByteArray(road) << cancelled << QByteArray("review theirs") << "review mine";
+    QTest::newRow("choosing this computer's") << QByteArray("save by hand") << std::optional(thingdecision::Choice::Mine)
+                                              << QByteArray("review mine") << "review mine";
+    QTest::newRow("choosing the other's") << QByteArray("save by hand") << std::optional(thingdecision::Choice::Theirs)
+                                          << QByteArray("review theirs") << "review theirs";
+    QTest::newRow("choosing both") << QByteArray("save by hand") << std::optional(thingdecision::Choice::Both)
+                                   << QByteArray("review mine / review theirs") << "review mine / review theirs";
+    QTest::newRow("choosing the other's later, from the menu")
+        << QByteArray("from the menu") << std::optional(thingdecision::Choice::Theirs) << QByteArray("review theirs")
+        << "review theirs";
+    QTest::newRow("the watcher, while idle") << QByteArray("the watcher") << cancelled << QByteArray("review theirs")
+                                             << "review theirs";
 }
 
-// One question lists the thing; until the user chooses, the file keeps their version and this
-// side's stays on screen; at the end of the session it is written aside, never lost.
-void tst_SyncedFolder::bothChangedTheSameThing()
+// The other computer rewrote thing 2 (and thing 1, which this side rewrote too) while this side
+// typed into box 5; its copy is renamed over the day file. Whatever road comes next, the file and
+// the view hold thing 2 as the other computer wrote it, and the next save keeps it.
+void tst_SyncedFolder::everyRoadShowsWhatTheFileHolds()
 {
+    QFETCH(QByteArray, road);
     QFETCH(std::optional<thingdecision::Choice>, choice);
-    QFETCH(QByteArray, kept);
+    QFETCH(QByteArray, fileOne);
+    QFETCH(QString, viewOne);
     ShownDayFixture f(QDateTime(QDate(2013, 5, 17), QTime(9, 30)), ourFile());
-    replaceWith(f, withThing(ourFile(), 1, slot(0, 1, "review theirs", false, Day41411)));
-    f.view.setText(0, QStringLiteral("review mine"));
-    f.prompts.choices = {choice};
-    QVERIFY(f.day.goToDay(QDate(2013, 5, 18)));
-    QCOMPARE(f.prompts.conflictsAsked.size(), size_t(1));
-    QCOMPARE(f.prompts.conflictsAsked[0].mine.text, QStringLiteral("review mine"));
-    QCOMPARE(f.prompts.conflictsAsked[0].theirs->text, QStringLiteral("review theirs"));
-    QCOMPARE(f.file().left(200).toHex(), slot(0, 1, kept, false, Day41411).toHex());
-    QVERIFY(f.day.goToDay(QDate(2013, 5, 17)));
-    QCOMPARE(f.view.texts()[0], choice ? QString::fromUtf8(kept) : QStringLiteral("review mine"));
-    QCOMPARE(f.file().left(200).toHex(), slot(0, 1, kept, false, Day41411).toHex()); // still not written over
-    if (choice)
-        return;
-    const QByteArray tag = QTest::currentDataTag();
     const QDate today(2013, 5, 17);
-    QString mine = QStringLiteral("review mine");
-    if (tag == "put off, no room for the copy" || tag == "put off, then a text the copy cannot hold") {
-        if (tag.endsWith("no room for the copy")) {
-            f.disk.readOnly = true;
-            f.disk.readOnlySuffix = QStringLiteral(").dat");
-        } else { // chosen at close, which the day book refuses: it stays held, and cannot go aside
-            mine = QStringLiteral("review mine 🎉");
-            f.view.setText(0, mine);
-            f.prompts.choices = {thingdecision::Choice::Mine};
-        }
-        f.prompts.answerYes = false;
-        QVERIFY(!f.day.mayClose()); // told, and back to the window with this side's version
-        QVERIFY(f.prompts.asked.last().contains(QStringLiteral("冲突副本")));
-        QCOMPARE(f.view.texts()[0], mine);
-        QVERIFY(f.day.holds(today, 1));
-        QVERIFY(QDir(f.folder.folder()).entryList({QStringLiteral("*conflicted copy*")}).isEmpty());
-        return;
+    const bool idle = road == "the watcher";
+    if (!idle) {
+        f.view.setText(0, QStringLiteral("review mine"));
+        f.view.setText(4, QStringLiteral("call Ann"));
     }
-    if (tag == "put off, then the day changed from elsewhere") { // a calendar server's change to thing 2
-        QVERIFY(f.day.goToDay(QDate(2013, 5, 18)));
-        QCOMPARE(f.day.bringIn({{today, 2, {QStringLiteral("mail Bob"), true}}}).status, SaveReport::Status::OnDisk);
+    const QByteArray theirs = withThing(withThing(ourFile(), 1, slot(0, 1, "review theirs", false, Day41411)), 2,
+                                        slot(0, 2, "mail Bob (other PC)", true, Day41411));
+    replaceWith(f, theirs);
+    if (choice && road != "from the menu") // else the question is cancelled
+        f.prompts.choices = {choice};
+    if (road == "save by hand" || road == "from the menu") {
+        f.day.saveByHand();
+        f.prompts.choices = {choice};
+        if (road == "from the menu")
+            f.day.folder().offerHeld(QStringLiteral("?"));
+    } else if (road == "leaving the day and back") {
+        QVERIFY(f.day.goToDay(today.addDays(1)));
         QVERIFY(f.day.goToDay(today));
-        QCOMPARE(f.view.texts()[1], QStringLiteral("mail Bob"));
-    } else if (tag == "put off, then the day cleared") {
-        f.prompts.answerYes = true;
-        QVERIFY(f.day.clearDay());
-        mine.clear();
+    } else if (road == "the calendar") {
+        QVERIFY(f.day.writeShownDay());
+    } else if (road == "copy to the next day") {
+        QVERIFY(f.commands.copyToNextDay());
+        QCOMPARE(f.view.texts()[1], QStringLiteral("mail Bob (other PC)")); // what is copied is fresh
+        QCOMPARE(f.file().mid(1200, 200).toHex(), slot(0, 2, "mail Bob (other PC)", false, Day41412).toHex());
+        QVERIFY(f.day.goToDay(today));
+    } else if (road == "clear, then undo") {
+        QVERIFY(f.commands.clearDay());
+        QVERIFY(f.commands.undo());
+    } else if (road == "closing, then back to the window") {
+        QVERIFY(!f.mayClose()); // the held thing's question cancelled
+    } else if (road == "a change from the server") {
+        QCOMPARE(outsidechanges::bringIn(f.day, {{today, 3, {QStringLiteral("from the server")}}}).status, SaveReport::Status::Replaced);
+        QVERIFY(outsidechanges::bringIn(f.day, {{today, 3, {QStringLiteral("from the server")}}}).allOnDisk()); // the sync's next try
+        QCOMPARE(f.view.texts()[2], QStringLiteral("from the server"));
+    } else {
+        QTRY_COMPARE(f.view.texts()[1], QStringLiteral("mail Bob (other PC)"));
     }
-    QVERIFY(f.day.holds(today, 1)); // emptied here is a version of its own
-    QCOMPARE(f.file().left(200).toHex(), slot(0, 1, kept, false, Day41411).toHex()); // never written over
-    f.day.beginEnding();
-    QVERIFY(f.day.mayClose());
-    const QStringList aside = QDir(f.folder.folder()).entryList({QStringLiteral("things (Tallyleaf conflicted copy *).dat")});
-    QCOMPARE(aside.size(), 1);
-    const QByteArray firstAside = readFile(f.folder.file(aside[0])).left(200);
-    QVERIFY(mine.isEmpty() ? !firstAside.contains("review") : firstAside.contains(mine.toUtf8()));
+    QVERIFY2(f.prompts.informed.isEmpty(), qPrintable(f.prompts.informed.join(u'\n')));
+    QCOMPARE(f.view.texts()[0], viewOne);
+    QCOMPARE(f.view.texts()[1], QStringLiteral("mail Bob (other PC)"));
+    QCOMPARE(f.view.ticks()[1], true);
+    QCOMPARE(f.view.texts()[4], idle ? QString() : QStringLiteral("call Ann"));
+    QCOMPARE(f.day.holds(today, 1), !idle && !choice);
+
+    f.view.setText(3, QStringLiteral("box 4")); // the next save keeps what the other computer wrote
+    f.prompts.choices = {std::optional<thingdecision::Choice>()}; // put off, should it be asked again
+    f.day.saveByHand();
+    const QByteArray file = f.file();
+    QCOMPARE(file.left(200).toHex(), slot(0, 1, fileOne, false, Day41411).toHex());
+    QCOMPARE(file.mid(200, 200).toHex(), slot(0, 2, "mail Bob (other PC)", true, Day41411).toHex());
+    QCOMPARE(file.mid(600, 200).toHex(), slot(0, 4, "box 4", false, Day41411).toHex());
+    QCOMPARE(file.mid(800, 200).toHex(), slot(0, 5, idle ? "" : "call Ann", false, Day41411).toHex());
 }
 
 void tst_SyncedFolder::theirDaysAppearWhileIdle()
@@ -180,6 +167,8 @@ void tst_SyncedFolder::conflictCopiesAreMergedAndKept_data()
     QTest::newRow("Dropbox") << "things (Laptop's conflicted copy 2013-05-17).dat" << false;
     QTest::newRow("Syncthing, beside the file a link leads to") << "things.sync-conflict-20130517-093000-ABCDEFG.dat"
                                                                 << true;
+    // Written aside at close by earlier versions: this computer's versions, offered as such.
+    QTest::newRow("this program's own") << "things (Tallyleaf conflicted copy 2013-05-17 093000).dat" << false;
 }
 
 void tst_SyncedFolder::conflictCopiesAreMergedAndKept()
@@ -197,15 +186,18 @@ void tst_SyncedFolder::conflictCopiesAreMergedAndKept()
     const QString copy = (throughLink ? synced : f.folder).file(name);
     QVERIFY(writeFile(copy, withThing(withThing(ourFile(), 3, slot(0, 3, "call mum", true, Day41411)), 1,
                                       slot(0, 1, "review their way", false, Day41411))));
+    const bool own = copymerge::isOwnConflictCopyName(name, QStringLiteral("things.dat"));
     f.prompts.choices = {thingdecision::Choice::Theirs};
-    f.day.offerConflictCopies();
+    f.day.folder().offerConflictCopies();
     QCOMPARE(f.prompts.asked.size(), 2); // the offer, and the one conflict
     QVERIFY(f.prompts.asked[0].contains(QDir::toNativeSeparators(copy)));
+    QVERIFY(f.prompts.asked[0].contains(own ? QStringLiteral("Tallyleaf 以前关闭时留下的") : QStringLiteral("同步软件留下的")));
+    QCOMPARE(f.prompts.conflictsAsked[0].mine.text, own ? QStringLiteral("review their way") : QStringLiteral("review"));
     QCOMPARE(f.view.texts()[2], QStringLiteral("call mum"));
-    QCOMPARE(f.view.texts()[0], QStringLiteral("review their way"));
+    QCOMPARE(f.view.texts()[0], own ? QStringLiteral("review") : QStringLiteral("review their way"));
     QVERIFY(!QFile::exists(copy));
     QVERIFY(QFile::exists(copy + QStringLiteral(".merged"))); // moved aside, never deleted
-    f.day.offerConflictCopies(); // offered once
+    f.day.folder().offerConflictCopies(); // offered once
     QCOMPARE(f.prompts.asked.size(), 2);
 }
 

@@ -8,6 +8,7 @@
 #include "passwordkeeper.h"
 #include "testserver.h"
 #include "showndayfixture.h"
+#include "slotimage.h"
 #include "syncstatedatabase.h"
 #include "todomapping.h"
 #include "caldavwindowsync.h"
@@ -238,6 +239,35 @@ private slots:
         QVERIFY(w.f.day.save().allOnDisk());
         QVERIFY(w.settled(WindowSync::State::Conflicts));
         QCOMPARE(w.f.prompts.conflictsAsked.size(), size_t(1));
+    }
+
+    // A thing held between two versions of the day file (another computer's copy was renamed over
+    // it) is left alone on both sides until the user chooses; the choice then goes out.
+    void aHeldThingWaitsForTheChoice()
+    {
+        QString name;
+        Window w(m_server.newCalendar(&name));
+        w.f.view.setText(0, QStringLiteral("review"));
+        QVERIFY(w.f.day.save().allOnDisk());
+        QVERIFY(w.setUp());
+        QVERIFY(w.settled());
+        const QString beside = w.f.folder.file(QStringLiteral(".things.dat.tmp"));
+        QVERIFY(writeFile(beside, w.f.file().replace(0, 200, slotimage::slot(0, 1, "review theirs", false, slotimage::Day41411))));
+        QVERIFY(::rename(QFile::encodeName(beside).constData(), QFile::encodeName(w.f.folder.path).constData()) == 0);
+        w.f.view.setText(0, QStringLiteral("review mine"));
+        w.f.prompts.choices = {std::optional<thingdecision::Choice>()}; // put off
+        w.f.day.saveByHand();
+        QVERIFY(w.f.day.holds(Today, 1));
+        w.sync.syncNow();
+        QVERIFY(w.settled());
+        QCOMPARE(m_server.todos(name).begin()->second.summary, QStringLiteral("review")); // neither version sent
+
+        w.f.prompts.choices = {thingdecision::Choice::Theirs};
+        w.f.day.folder().offerHeld(QStringLiteral("?"));
+        w.sync.syncNow();
+        QVERIFY(w.settled());
+        QCOMPARE(m_server.todos(name).begin()->second.summary, QStringLiteral("review theirs"));
+        QCOMPARE(w.f.view.texts()[0], QStringLiteral("review theirs"));
     }
 
     // Asked once a session by syncs of their own, each time by hand; a refused password again at
