@@ -50,9 +50,10 @@ void frm_main::menu_syncsettings_Click()
             return;
         m_sync->start(); // the window has started: a menu is open only then
     }
-    SyncSettingsDialog dialog(m_sync->url(), m_sync->user(), m_sync->keepsPasswords(), this);
+    SyncSettingsDialog dialog(m_sync->url(), m_sync->user(), m_sync->sinceDays(), m_sync->keepsPasswords(), this);
     while (dialog.exec() == QDialog::Accepted) {
-        if (m_sync->setUp(dialog.url(), dialog.user(), dialog.password()))
+        // The range first: the sync that setting up starts reaches as far as the user said.
+        if (m_sync->setRange(dialog.sinceDays()) && m_sync->setUp(dialog.url(), dialog.user(), dialog.password()))
             return;
         // What was wrong has been told: the dialog comes back as the user left it.
     }

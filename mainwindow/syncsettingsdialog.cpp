@@ -2,6 +2,7 @@
 
 #include "fonts.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -9,7 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-SyncSettingsDialog::SyncSettingsDialog(const QUrl &url, const QString &user, bool keepsPasswords, QWidget *parent)
+SyncSettingsDialog::SyncSettingsDialog(const QUrl &url, const QString &user, int sinceDays, bool keepsPasswords,
+                                       QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("dlg_syncsettings"));
@@ -32,10 +34,25 @@ SyncSettingsDialog::SyncSettingsDialog(const QUrl &url, const QString &user, boo
     if (!url.isEmpty())
         txt_password->setPlaceholderText(keepsPasswords ? QStringLiteral("留空则用已保存的密码") : QStringLiteral("留空则不改密码"));
 
+    cbo_range = new QComboBox(this);
+    cbo_range->setObjectName(QStringLiteral("cbo_range"));
+    const std::pair<const char *, int> ranges[] = {
+        {"最近三个月及以后", 90}, {"最近一年及以后", 365}, {"最近三年及以后", 3 * 365}, {"全部日子", -1}};
+    for (const auto &[words, days] : ranges)
+        cbo_range->addItem(QString::fromUtf8(words), days);
+    if (cbo_range->findData(sinceDays) < 0) // a range given to the tool
+        cbo_range->addItem(QStringLiteral("最近 %1 天及以后").arg(sinceDays), sinceDays);
+    cbo_range->setCurrentIndex(cbo_range->findData(sinceDays));
+    auto *rangeHint = new QLabel(QStringLiteral("范围以前的日子两边都保持原样，不会被删除；以后放宽范围时会补上，不会重复。"),
+                                 this);
+    rangeHint->setWordWrap(true);
+
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("服务器地址："), txt_url);
     form->addRow(QStringLiteral("用户名："), txt_user);
     form->addRow(QStringLiteral("密码："), txt_password);
+    form->addRow(QStringLiteral("同步范围："), cbo_range);
+    form->addRow(QString(), rangeHint);
 
     auto *hint = new QLabel(keepsPasswords ? QStringLiteral("地址留空即停止同步。密码保存在系统的钥匙串中，不写入任何文件。")
                                            : QStringLiteral("地址留空即停止同步。这台电脑上没有可用的钥匙串：密码只保留到程序关闭，"
@@ -73,6 +90,11 @@ QUrl SyncSettingsDialog::url() const
 QString SyncSettingsDialog::user() const
 {
     return txt_user->text().trimmed();
+}
+
+int SyncSettingsDialog::sinceDays() const
+{
+    return cbo_range->currentData().toInt();
 }
 
 QString SyncSettingsDialog::password() const

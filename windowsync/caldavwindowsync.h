@@ -66,6 +66,8 @@ public:
     QUrl url() const override { return m_url; }
     QString user() const override { return m_user; }
     bool setUp(const QUrl &url, const QString &user, const QString &password) override;
+    int sinceDays() const override { return m_sinceDays; }
+    bool setRange(int sinceDays) override;
     void syncNow() override;
     bool stop() override;
     void dayFileMoved(const QString &newPath) override;
@@ -105,6 +107,7 @@ private:
     ShownBookThings m_things;
 
     QUrl m_url;
+    int m_sinceDays = SyncState::DefaultSinceDays;
     QString m_user;
     std::optional<QString> m_password; // this session's, in memory only
     bool m_keychainAsked = false;      // this session

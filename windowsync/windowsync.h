@@ -24,6 +24,10 @@ public:
     // password: the keychain's, or this session's for the same account. False when it cannot be
     // used; the user has been told why.
     virtual bool setUp(const QUrl &url, const QString &user, const QString &password) = 0;
+    // How far back the sync reaches: days before today, -1 for every day. Kept with the state;
+    // false when it cannot be kept (the user has been told why).
+    virtual int sinceDays() const = 0;
+    virtual bool setRange(int sinceDays) = 0;
     // A sync asked for by the user: a password is asked for again, and every failure told.
     virtual void syncNow() = 0;
     // The window closes: a sync still running ends where it is (the next one goes on from there).

@@ -23,6 +23,8 @@ public:
     QUrl url() const override { return {}; }
     QString user() const override { return {}; }
     bool setUp(const QUrl &, const QString &, const QString &) override { return true; }
+    int sinceDays() const override { return 365; }
+    bool setRange(int) override { return true; }
     void syncNow() override
     {
         ++syncs;

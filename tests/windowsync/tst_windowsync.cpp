@@ -138,6 +138,23 @@ private slots:
         QCOMPARE(w.f.prompts.informed.size(), 2);
     }
 
+    // The range set in the window: days before it stay off the server until it widens.
+    void theRangeSetReachesBackSoFar()
+    {
+        QString name;
+        Window w(m_server.newCalendar(&name));
+        QVERIFY(w.f.dayFile.saveDay(Today.addDays(-100), DayThings{ThingInput{QStringLiteral("long ago"), false}}).allOnDisk());
+        w.f.view.setText(0, QStringLiteral("today"));
+        QVERIFY(w.sync.setRange(90));
+        QVERIFY(w.setUp());
+        QVERIFY(w.settled());
+        QCOMPARE(m_server.todos(name).size(), size_t(1));
+        QVERIFY(w.sync.setRange(-1));
+        w.sync.syncNow();
+        QVERIFY(w.settled());
+        QCOMPARE(m_server.todos(name).size(), size_t(2));
+    }
+
     // A day book that did not load whole looks emptied where it was not read: the window does not
     // sync it, says why, and the server keeps every to-do.
     void aBookNotReadWholeIsNotSynced_data()
