@@ -50,7 +50,7 @@ void CalDavSync::start()
         m_keeper.account().url = m_options.url;
         m_keeper.account().user = m_options.user;
     }
-    setRange();
+    m_firstDay = m_keeper.reachBack(m_options.sinceDays.value_or(state.sinceDays), m_clock.now().date());
     m_trusted = m_keeper.state().dayFile.stillDescribes(m_local.stamp());
     if (!m_trusted && !m_keeper.state().linked.empty())
         m_report.notes << QStringLiteral("the day file is not the one the last sync saw (restored, replaced or moved): "
@@ -75,29 +75,6 @@ void CalDavSync::start()
         discovered(found.collection, found.syncCollection, found.note);
     });
     m_discovery->start(m_options.url);
-}
-
-// The days the sync reaches. What a narrower range left outside is read again when it widens:
-// the to-dos set aside for their day are forgotten, and the server lists everything afresh.
-void CalDavSync::setRange()
-{
-    const int since = m_options.sinceDays.value_or(m_keeper.state().sinceDays);
-    m_firstDay = since < 0 ? QDate() : m_clock.now().date().addDays(-since);
-    const QDate last = m_keeper.state().firstDay;
-    if (last.isValid() && (!m_firstDay.isValid() || m_firstDay < last)) {
-        std::vector<QString> outside;
-        for (const auto &[href, todo] : m_keeper.state().setAside) {
-            if (todo.outsideRange)
-                outside.push_back(href);
-        }
-        for (const QString &href : outside)
-            m_keeper.setAside(href, std::nullopt);
-        m_keeper.account().syncToken.clear();
-    }
-    if (since != m_keeper.state().sinceDays || m_firstDay != last) {
-        m_keeper.account().sinceDays = since;
-        m_keeper.account().firstDay = m_firstDay;
-    }
 }
 
 void CalDavSync::cancel()

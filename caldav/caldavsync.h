@@ -77,7 +77,6 @@ signals:
     void progressed(int done, int total);
 
 private:
-    void setRange();
     void discovered(const QUrl &collection, bool syncCollection, const QString &note);
     void listChanges();
     void round(const syncplanner::ServerChanges &changes);

@@ -61,3 +61,24 @@ SyncStateStore::Saved StateKeeper::save(bool paced)
         m_unsaved = {};
     return saved;
 }
+
+QDate StateKeeper::reachBack(int sinceDays, QDate today)
+{
+    const QDate first = sinceDays < 0 ? QDate() : today.addDays(-sinceDays);
+    const QDate last = m_state.firstDay;
+    if (last.isValid() && (!first.isValid() || first < last)) {
+        std::vector<QString> outside;
+        for (const auto &[href, todo] : m_state.setAside) {
+            if (todo.outsideRange)
+                outside.push_back(href);
+        }
+        for (const QString &href : outside)
+            setAside(href, std::nullopt);
+        account().syncToken.clear();
+    }
+    if (sinceDays != m_state.sinceDays || first != last) {
+        account().sinceDays = sinceDays;
+        account().firstDay = first;
+    }
+    return first;
+}

@@ -25,6 +25,11 @@ public:
     void setLink(const QString &href, const std::optional<LinkedTodo> &link);
     void setAside(const QString &href, const std::optional<SetAsideTodo> &todo);
     void forgetCollection();
+    // Sets how many days before today the sync reaches (negative: every day) and returns its
+    // first day (invalid: every day). What a narrower range left outside is read again when it
+    // widens: the to-dos set aside for their day are forgotten, and the server lists everything
+    // afresh.
+    QDate reachBack(int sinceDays, QDate today);
 
     bool hasUnsaved() const { return !m_unsaved.isEmpty(); }
     // Writes what changed: at once, or (paced) only when the last save is long enough ago.

@@ -25,8 +25,10 @@ void frm_main::attachSync(SyncMaker make, bool setUp)
         if (m_sync)
             m_sync->dayFileMoved(newPath);
     });
-    if (setUp)
-        (void)loadSync(); // told when it cannot be: the menu then offers the settings, which try again
+    // When it cannot be loaded the user has been told why; 立即同步 then opens the settings, which
+    // try again.
+    if (setUp && !loadSync())
+        qWarning("tallyleaf: the sync that is set up could not be loaded");
     showSyncState();
 }
 
