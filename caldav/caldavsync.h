@@ -53,6 +53,15 @@ struct SyncOptions
 //    A to-do changed meanwhile is fetched and decided again, at most a few rounds.
 // 6. Save the server's new sync token only when every change it covers is settled, and the day
 //    file's stamp: from now on the state describes the day file as it is.
+//
+// Invariants (scripts/check-mutations breaks each; the sync tests must notice):
+// S1 What comes in is saved to the day book before the state records it as agreed: a crash
+//    between the two leaves a thing that already agrees, never an old one that looks edited.
+// S2 A day book that did not load whole, or cannot be written, is not synced: a thing it lacks
+//    is no deletion.
+// S3 The sync token is stored only once every change its listing covers is settled.
+// S4 A to-do this side sent or read after the stored token's listing is read once more when the
+//    next listing leaves it out (servers that list the difference of two snapshots miss it).
 class CalDavSync : public QObject
 {
     Q_OBJECT
