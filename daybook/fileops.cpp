@@ -230,6 +230,19 @@ bool writeAll(FileOps &ops, int fd, const char *buffer, size_t count, off_t offs
     return true;
 }
 
+std::optional<QByteArray> readWholeFile(FileOps &ops, const QString &path, bool syncFirst)
+{
+    const int fd = ops.open(path, O_RDONLY);
+    if (fd < 0)
+        return std::nullopt;
+    const off_t size = ops.size(fd);
+    QByteArray bytes(size > 0 ? qsizetype(size) : 0, Qt::Uninitialized);
+    const bool read = (!syncFirst || ops.fsync(fd) == 0) && size >= 0
+        && readAll(ops, fd, bytes.data(), size_t(bytes.size()), 0) == ssize_t(size);
+    ops.close(fd);
+    return read ? std::optional(bytes) : std::nullopt;
+}
+
 ssize_t readAll(FileOps &ops, int fd, char *buffer, size_t count, off_t offset)
 {
     size_t done = 0;

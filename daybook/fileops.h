@@ -2,7 +2,9 @@
 
 #include "ioresult.h"
 
+#include <QByteArray>
 #include <QString>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -71,3 +73,7 @@ QString realLocation(FileOps &ops, const QString &path);
 bool writeAll(FileOps &ops, int fd, const char *buffer, size_t count, off_t offset);
 // Reads up to count bytes at offset, going on after short reads; the bytes read, or -1.
 ssize_t readAll(FileOps &ops, int fd, char *buffer, size_t count, off_t offset);
+// The whole file at path, or nothing when there is none or it cannot be read whole. With
+// syncFirst, the bytes are those on the disk: a write killed before its sync left them in memory
+// only, and a file that cannot be synced is not read.
+std::optional<QByteArray> readWholeFile(FileOps &ops, const QString &path, bool syncFirst = false);

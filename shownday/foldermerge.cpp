@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
-#include <fcntl.h>
 #include <algorithm>
 #include <map>
 
@@ -16,15 +15,9 @@ namespace {
 // Records of a conflict copy, read as they are: a copy has no journal of its own.
 std::optional<DayTable> readCopy(FileOps &ops, const QString &path)
 {
-    const int fd = ops.open(path, O_RDONLY);
-    if (fd < 0)
-        return std::nullopt;
-    const off_t size = ops.size(fd);
-    QByteArray bytes(size > 0 ? qsizetype(size) : 0, Qt::Uninitialized);
-    const bool read = size >= 0 && readAll(ops, fd, bytes.data(), size_t(bytes.size()), 0) == ssize_t(size);
-    ops.close(fd);
+    const std::optional<QByteArray> bytes = readWholeFile(ops, path);
     DayTable table;
-    if (!read || !table.appendSlots(bytes))
+    if (!bytes || !table.appendSlots(*bytes))
         return std::nullopt;
     return table;
 }

@@ -37,21 +37,6 @@ std::optional<ThingInput> thingFrom(const QJsonValue &value)
     return ThingInput{o.value(QStringLiteral("text")).toString(), o.value(QStringLiteral("done")).toBool()};
 }
 
-// The bytes at path as they are on the disk (synced first: a write killed before its sync left
-// them in memory only), or nothing when there is no such file or it cannot be read whole.
-std::optional<QByteArray> contents(FileOps &ops, const QString &path)
-{
-    const int fd = ops.open(path, O_RDONLY);
-    if (fd < 0)
-        return std::nullopt;
-    const off_t size = ops.size(fd);
-    QByteArray bytes(size > 0 ? qsizetype(size) : 0, Qt::Uninitialized);
-    const bool read = ops.fsync(fd) == 0 && size >= 0
-        && readAll(ops, fd, bytes.data(), size_t(bytes.size()), 0) == ssize_t(size);
-    ops.close(fd);
-    return read ? std::optional(bytes) : std::nullopt;
-}
-
 bool exists(FileOps &ops, const QString &path)
 {
     const int fd = ops.open(path, O_RDONLY);
@@ -138,7 +123,7 @@ Set read(FileOps &ops, const QString &path)
     // What is read here is on the disk first: a power cut cannot bring back what it passes over.
     [[maybe_unused]] const int synced = ops.syncDirectory(folderOf(path)); // else as the last writer left it
     const auto setAt = [&](const QString &at) {
-        const std::optional<QByteArray> bytes = contents(ops, at);
+        const std::optional<QByteArray> bytes = readWholeFile(ops, at, true); // as on the disk
         return bytes ? decode(*bytes) : std::nullopt;
     };
     const std::optional<Set> kept = setAt(path);

@@ -113,7 +113,6 @@ void tst_DayFile::rewritesASavedDayInPlace()
     QVERIFY(writeFile(m_path, bytes));
 
     DayFile file(m_ops, m_path);
-    const DayTable &table = file.table();
     QVERIFY(file.load().ok());
     QVERIFY(file.saveDay(May17, things({QStringLiteral("  new  "), QStringLiteral("b")}, 0b1))
                 .allOnDisk());
@@ -214,7 +213,6 @@ void tst_DayFile::unfinishedLoadNeverOverwritesUnreadSlots()
     FaultyOps ops;
     ops.failReadAt = 2;
     DayFile file(ops, m_path);
-    const DayTable &table = file.table();
     const LoadReport load = file.load();
     QCOMPARE(load.status, LoadReport::Status::ReadFailed);
     QVERIFY(load.recordsRead > 0 && load.recordsRead < 5000);
@@ -239,7 +237,6 @@ void tst_DayFile::slotsThatFailedAreWrittenWithTheNextSave()
     FaultyOps ops;
     ops.error = ENOSPC;
     DayFile file(ops, m_path);
-    const DayTable &table = file.table();
     QVERIFY(file.load().ok());
     ops.failWrites = 1;
     const SaveReport first = file.saveDay(May17, things({QStringLiteral("first")}));
