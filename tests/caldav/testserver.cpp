@@ -10,6 +10,7 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <libical/ical.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,6 +18,36 @@ quint16 freePort()
 {
     QTcpServer probe;
     return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+}
+
+// The inode of the socket listening on 127.0.0.1:port, from /proc/net/tcp; empty when none does.
+QByteArray listeningSocket(quint16 port)
+{
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray local = "0100007F:" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray &line : table.readAll().split('\n')) {
+        const QList<QByteArray> field = line.simplified().split(' ');
+        if (field.size() > 9 && field[1] == local && field[3] == "0A") // 0A: listening
+            return field[9];
+    }
+    return {};
+}
+
+// Whether process pid holds that socket. Tests run side by side, and another test's server that
+// took the port between our probe and our server's start answers just as well as ours would.
+bool holds(qint64 pid, const QByteArray &socketInode)
+{
+    const QByteArray socket = "socket:[" + socketInode + ']';
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (const QString &fd : QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[64];
+        const ssize_t n = ::readlink(QFile::encodeName(fds + u'/' + fd).constData(), target, sizeof target);
+        if (n > 0 && QByteArray(target, n) == socket)
+            return true;
+    }
+    return false;
 }
 
 QString property(icalcomponent *c, icalproperty_kind kind)
@@ -65,26 +96,41 @@ QString TestServer::start()
         auto instance = std::make_unique<Instance>();
         instance->account = account;
         instance->folder = m_dir.filePath(account.isEmpty() ? QStringLiteral("server") : account);
-        instance->port = freePort();
-        if (!instance->port || !QDir().mkpath(instance->folder))
+        if (!QDir().mkpath(instance->folder))
             return QStringLiteral("cannot prepare the server's folder");
-        if (kind() == Kind::Radicale) {
-            QFile users(instance->folder + QStringLiteral("/users"));
-            QFile config(instance->folder + QStringLiteral("/config"));
-            if (!users.open(QIODevice::WriteOnly) || !config.open(QIODevice::WriteOnly))
-                return QStringLiteral("cannot prepare the server's files");
-            users.write(QByteArray(User) + ':' + Password + '\n' + OtherUser + ':' + OtherPassword + '\n');
-            config.write(QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = htpasswd\nhtpasswd_filename = %2\n"
-                                        "htpasswd_encryption = plain\ndelay = 0\n[storage]\nfilesystem_folder = %3\n"
-                                        "[rights]\ntype = owner_only\n[web]\ntype = none\n[logging]\nlevel = error\n")
-                             .arg(instance->port)
-                             .arg(users.fileName(), storage(*instance))
-                             .toUtf8());
-        }
         m_instances.push_back(std::move(instance));
-        if (const QString why = launch(*m_instances.back()); !why.isEmpty())
-            return why;
+        // A port another test's server took first is left to it: another one is tried.
+        bool taken = true;
+        for (int tries = 0; taken && tries < 5; ++tries) {
+            Instance &started = *m_instances.back();
+            started.port = freePort();
+            QString why = started.port ? configure(started) : QStringLiteral("no free port");
+            if (why.isEmpty())
+                why = launch(started, &taken);
+            if (!why.isEmpty())
+                return why;
+        }
+        if (taken)
+            return QStringLiteral("every port tried was taken by another server");
     }
+    return {};
+}
+
+QString TestServer::configure(Instance &instance)
+{
+    if (kind() != Kind::Radicale)
+        return {};
+    QFile users(instance.folder + QStringLiteral("/users"));
+    QFile config(instance.folder + QStringLiteral("/config"));
+    if (!users.open(QIODevice::WriteOnly) || !config.open(QIODevice::WriteOnly))
+        return QStringLiteral("cannot prepare the server's files");
+    users.write(QByteArray(User) + ':' + Password + '\n' + OtherUser + ':' + OtherPassword + '\n');
+    config.write(QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = htpasswd\nhtpasswd_filename = %2\n"
+                                "htpasswd_encryption = plain\ndelay = 0\n[storage]\nfilesystem_folder = %3\n"
+                                "[rights]\ntype = owner_only\n[web]\ntype = none\n[logging]\nlevel = error\n")
+                     .arg(instance.port)
+                     .arg(users.fileName(), storage(instance))
+                     .toUtf8());
     return {};
 }
 
@@ -93,8 +139,10 @@ QString TestServer::storage(const Instance &instance) const
     return instance.folder + QStringLiteral("/storage");
 }
 
-QString TestServer::launch(Instance &instance)
+QString TestServer::launch(Instance &instance, bool *taken)
 {
+    if (taken)
+        *taken = false;
     const QString name = program();
     QStringList arguments;
     if (kind() == Kind::Radicale) {
@@ -112,10 +160,20 @@ QString TestServer::launch(Instance &instance)
     }
     instance.process.start(QStandardPaths::findExecutable(name), arguments);
     const QUrl url(QStringLiteral("http://127.0.0.1:%1/").arg(instance.port));
+    // Where the system does not say who listens, whoever answers is taken for ours.
+    const bool canTell = QFile::exists(QStringLiteral("/proc/net/tcp"));
     for (int tries = 0; tries < 200; ++tries) {
-        if (instance.process.state() == QProcess::NotRunning)
+        const QByteArray socket = canTell ? listeningSocket(instance.port) : QByteArray("?");
+        const bool running = instance.process.state() != QProcess::NotRunning;
+        if (!running && socket.isEmpty())
             return QStringLiteral("%1 ended at once").arg(name);
-        if (http("OPTIONS", url).status != 0)
+        if (!running || (canTell && !socket.isEmpty() && !holds(instance.process.processId(), socket))) {
+            stop(instance);
+            if (taken)
+                *taken = true;
+            return taken ? QString() : QStringLiteral("another server took port %1").arg(instance.port);
+        }
+        if (!socket.isEmpty() && http("OPTIONS", url).status != 0)
             return {};
         QThread::msleep(50);
     }

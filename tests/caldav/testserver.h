@@ -81,7 +81,11 @@ private:
 
     const Instance &instanceFor(const QString &user) const;
     QString storage(const Instance &instance) const;
-    QString launch(Instance &instance);
+    // Writes what the server reads at start (Radicale's configuration, with the port).
+    QString configure(Instance &instance);
+    // Starts the server on instance.port and waits until it answers. Where another server answers
+    // on that port instead, ours is stopped: *taken is set, or it is an error without taken.
+    QString launch(Instance &instance, bool *taken = nullptr);
     static void stop(Instance &instance);
 
     QTemporaryDir m_dir;
